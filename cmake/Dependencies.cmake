@@ -1,0 +1,26 @@
+# Every library the project uses, as imported targets (system headers, so their
+# warnings stay out of ours).
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+find_package(JPEG REQUIRED)
+find_package(PNG REQUIRED)
+find_package(TIFF REQUIRED)
+find_package(GIF REQUIRED)
+find_package(CURL REQUIRED)
+find_package(pugixml CONFIG REQUIRED)
+find_package(fmt CONFIG REQUIRED)
+# Exiv2's version file only accepts exact versions: find it without one, then check.
+find_package(exiv2 CONFIG REQUIRED)
+if(exiv2_VERSION VERSION_LESS 0.27)
+  message(FATAL_ERROR "Exiv2 0.27 or later is required, found ${exiv2_VERSION}")
+endif()
+# OpenJPEG's and libheif's CMake files are flawed on Debian: use pkg-config.
+pkg_check_modules(OPENJPEG REQUIRED IMPORTED_TARGET libopenjp2)
+pkg_check_modules(WEBP REQUIRED IMPORTED_TARGET libwebp libwebpdemux)
+pkg_check_modules(HEIF REQUIRED IMPORTED_TARGET libheif)
+pkg_check_modules(LCMS2 REQUIRED IMPORTED_TARGET lcms2)
+pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
+if(PELLORA_BUILD_TESTS)
+  find_package(GTest CONFIG REQUIRED)
+  include(GoogleTest)
+endif()

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Runs every benchmark program built into build/bin (bench_*).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+found=0
+for exe in build/bin/bench_*; do
+  [ -x "$exe" ] || continue
+  found=1
+  echo "== $(basename "$exe")"
+  "$exe"
+done
+[ "$found" -eq 1 ] || echo "bench: no benchmarks built yet"

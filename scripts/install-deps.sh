@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Pellora needs to build, test and run.
+# Idempotent: asks apt only for the packages that are not installed yet.
+set -euo pipefail
+
+packages=(
+  # build tools; clang and its runtimes for the sanitizer and fuzzing builds
+  cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev
+  # GUI
+  qt6-base-dev qt6-base-dev-tools
+  # codecs, metadata, colour
+  libjpeg62-turbo-dev libturbojpeg0-dev libpng-dev libtiff-dev libopenjp2-7-dev
+  libgif-dev libwebp-dev libheif-dev libexiv2-dev liblcms2-dev
+  # update check, XML property lists, formatting, system journal
+  libcurl4-openssl-dev libpugixml-dev libfmt-dev libsystemd-dev
+  # tests: GoogleTest, a virtual display for GUI tests, and independent
+  # reference tools (ImageMagick decodes, exiftool reads metadata back)
+  libgtest-dev libgmock-dev xvfb xauth imagemagick libimage-exiftool-perl
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1; then
+    sudo_cmd=(sudo)
+  else
+    echo "install-deps: need root to install: ${missing[*]}" >&2
+    echo "install-deps: run as root: apt-get install ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+export DEBIAN_FRONTEND=noninteractive
+if ! "${sudo_cmd[@]}" apt-get update -qq ||
+   ! "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+  echo "install-deps: apt-get failed; Pellora needs these Debian 12 packages: ${missing[*]}" >&2
+  exit 1
+fi

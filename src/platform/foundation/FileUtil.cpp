@@ -1,0 +1,137 @@
+#include "platform/foundation/FileUtil.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/foundation/Log.h"
+#include "platform/foundation/Paths.h"
+
+namespace pellora {
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+void syncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+bool readWholeFile(const std::string& path, std::string& contents, std::size_t maxBytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        Log::line(fmt::format("Cannot open {}: {}", path, std::strerror(errno)));
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        Log::line(fmt::format("Cannot read {}: not a regular file", path));
+        ::close(fd);
+        return false;
+    }
+    if (static_cast<std::size_t>(info.st_size) > maxBytes) {
+        Log::line(fmt::format("Cannot read {}: larger than {} bytes", path, maxBytes));
+        ::close(fd);
+        return false;
+    }
+    contents.clear();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            Log::line(fmt::format("Cannot read {}: {}", path, std::strerror(errno)));
+            ::close(fd);
+            return false;
+        }
+        if (got == 0) break;
+        if (contents.size() + static_cast<std::size_t>(got) > maxBytes) {
+            Log::line(fmt::format("Cannot read {}: larger than {} bytes", path, maxBytes));
+            ::close(fd);
+            return false;
+        }
+        contents.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return true;
+}
+
+std::string createTemporarySibling(const std::string& finalPath, int& fd) {
+    std::string name = path::lastPathComponent(finalPath);
+    // Drop the extension so that nothing treats the temporary file as an output.
+    const auto dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    std::string pattern = path::stringByAppendingPathComponent(folderOf(finalPath), "." + name + ".XXXXXX");
+    fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        Log::line(fmt::format("Cannot create a temporary file for {}: {}", finalPath, std::strerror(errno)));
+        return {};
+    }
+    return pattern;
+}
+
+bool commitTemporaryFile(const std::string& temporaryPath, const std::string& finalPath) {
+    const int fd = ::open(temporaryPath.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    if (!synced || ::rename(temporaryPath.c_str(), finalPath.c_str()) != 0) {
+        Log::line(fmt::format("Cannot write {}: {}", finalPath, std::strerror(errno)));
+        ::unlink(temporaryPath.c_str());
+        return false;
+    }
+    syncFolder(folderOf(finalPath));
+    return true;
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes, mode_t mode) {
+    int fd = -1;
+    const std::string temporary = createTemporarySibling(path, fd);
+    if (temporary.empty()) return false;
+    const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes);
+    const int savedErrno = errno;
+    ::close(fd);
+    if (!written) {
+        Log::line(fmt::format("Cannot write {}: {}", path, std::strerror(savedErrno)));
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return commitTemporaryFile(temporary, path);
+}
+
+bool createDirectories(const std::string& path) {
+    std::string partial;
+    for (const std::string& component : path::pathComponents(path)) {
+        partial = path::stringByAppendingPathComponent(partial, component);
+        if (partial.empty()) partial = component;
+        if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace pellora

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace pellora {
+
+// Reads a regular file whole. false (after one log line) when it cannot be
+// opened or read, is not a regular file, or is larger than maxBytes.
+bool readWholeFile(const std::string& path, std::string& contents, std::size_t maxBytes);
+
+// A hidden temporary file next to `finalPath` (".name.XXXXXX", never ending in
+// the final name's extension), opened for writing. Returns its path, or an empty
+// string (after one log line) when it cannot be made. The descriptor is stored in fd.
+std::string createTemporarySibling(const std::string& finalPath, int& fd);
+
+// Flushes the temporary file to disk, renames it over finalPath and flushes
+// the folder, so readers see the old file or the new one, never a partial one.
+// Removes the temporary file when anything fails.
+bool commitTemporaryFile(const std::string& temporaryPath, const std::string& finalPath);
+
+// Writes bytes to path atomically with commitTemporaryFile; mode applies to the new file.
+bool writeFileAtomically(const std::string& path, std::string_view bytes, mode_t mode = 0644);
+
+// Creates a folder and its missing parents (mode 0755). true when it exists afterwards.
+bool createDirectories(const std::string& path);
+
+} // namespace pellora

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "platform/foundation/PlistValue.h"
+
+namespace pellora {
+
+// The settings store: a registered layer in memory for this run, and the
+// user's layer persisted as an XML property list. Reads see a change at once;
+// the file is rewritten whole and atomically about 200 ms after the first
+// unsaved change (off the calling thread) and at destruction. Safe from any
+// thread. Another process sees what was stored when it starts.
+class UserDefaults {
+public:
+    using Observer = std::function<void(const std::string& key, const PlistValue& value)>;
+    using ObserverToken = std::uint64_t;
+
+    // The store of this user at $XDG_CONFIG_HOME/pellora/Pellora.plist.
+    static UserDefaults& standard();
+    static std::string standardFilePath();
+
+    // A store persisted at filePath, loaded now. A file that cannot be parsed
+    // is moved aside (".corrupt-<timestamp>"), one line is logged, and the
+    // store starts empty.
+    explicit UserDefaults(std::string filePath,
+                          std::chrono::milliseconds writeDelay = std::chrono::milliseconds(200));
+    ~UserDefaults();
+    UserDefaults(const UserDefaults&) = delete;
+    UserDefaults& operator=(const UserDefaults&) = delete;
+
+    // Adds entries to the registered layer, replacing entries with the same keys.
+    void registerDefaults(const PlistDictionary& defaults);
+
+    // The user's value, else the registered one, else null.
+    PlistValue objectForKey(std::string_view key) const;
+    bool boolForKey(std::string_view key) const { return objectForKey(key).boolValue(); }
+    int integerForKey(std::string_view key) const { return objectForKey(key).intValue(); }
+    float floatForKey(std::string_view key) const { return objectForKey(key).floatValue(); }
+    std::string stringForKey(std::string_view key) const { return objectForKey(key).stringValue(); }
+
+    // Stores a user value (a null value removes it) and tells the key's observers.
+    void setObject(const PlistValue& value, const std::string& key);
+    void removeObjectForKey(const std::string& key) { setObject(PlistValue(), key); }
+
+    // Writes unsaved changes now. false when the write failed.
+    bool synchronize();
+
+    // Calls observer on the changing thread after each change of key.
+    ObserverToken addObserver(const std::string& key, Observer observer);
+    void removeObserver(ObserverToken token);
+
+    const std::string& filePath() const { return _filePath; }
+
+private:
+    void load();
+    void writerLoop();
+    bool writeSnapshot();
+
+    struct KeyObserver {
+        ObserverToken token;
+        std::string key;
+        Observer observer;
+    };
+
+    const std::string _filePath;
+    const std::chrono::milliseconds _writeDelay;
+
+    mutable std::shared_mutex _valuesMutex;
+    PlistDictionary _registered;
+    PlistDictionary _user;
+
+    std::mutex _observersMutex;
+    std::vector<KeyObserver> _observers;
+    ObserverToken _nextToken = 1;
+
+    // Background writer: dirty marks unsaved changes; writeMutex keeps two writes apart.
+    std::mutex _writerMutex;
+    std::condition_variable _writerWake;
+    bool _dirty = false;
+    bool _stopping = false;
+    std::mutex _writeMutex;
+    std::thread _writer;
+};
+
+// The one shared controller through which bindings and code reach the store.
+class UserDefaultsController {
+public:
+    static UserDefaultsController& sharedUserDefaultsController();
+
+    UserDefaults& defaults() const { return UserDefaults::standard(); }
+    void setInitialValues(const PlistDictionary& values);
+    PlistDictionary initialValues() const;
+    void setAppliesImmediately(bool applies) { _appliesImmediately = applies; }
+    bool appliesImmediately() const { return _appliesImmediately; }
+
+private:
+    mutable std::mutex _mutex;
+    PlistDictionary _initialValues;
+    std::atomic<bool> _appliesImmediately{true};
+};
+
+} // namespace pellora

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/imageio/Image.h"
+
+namespace pellora {
+
+// Limits checked from the header before any pixel buffer is allocated.
+struct DecodeLimits {
+    std::uint64_t maxPixels = 300'000'000;
+    std::uint32_t maxSide = 65'535;
+};
+
+struct DecodeOptions {
+    // When non-zero, the codec may decode at a reduced scale (JPEG DCT scaling
+    // and the like), but never smaller than this in either direction.
+    std::uint32_t minWidth = 0;
+    std::uint32_t minHeight = 0;
+    DecodeLimits limits;
+};
+
+struct EncodeOptions {
+    std::optional<float> quality;  // kCGImageDestinationLossyCompressionQuality, 0..1
+    bool hasAlpha = true;          // kCGImagePropertyHasAlpha: false writes no alpha channel
+    double dpi = 72.0;             // written into the format's own resolution field
+};
+
+// One image format over the library made for it. Codecs are stateless and
+// shared between threads; every call must be safe to run concurrently.
+class Codec {
+public:
+    virtual ~Codec() = default;
+
+    virtual std::string_view name() const = 0;  // "JPEG", "PNG", ...
+    // Lower-case extensions the decoder opens ("jpg", "jpeg", ...).
+    virtual std::vector<std::string> extensions() const = 0;
+    // True when the first bytes of a file carry this format's signature.
+    virtual bool sniff(std::span<const std::uint8_t> head) const = 0;
+
+    // Header only: never decodes pixels. nullopt (after one log line) when the
+    // data cannot be read as this format.
+    virtual std::optional<ImageHeader> readHeader(std::span<const std::uint8_t> data) const = 0;
+    // The first image; nullptr (after one log line) on any failure.
+    virtual DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const = 0;
+
+    // Encoders: the type identifier they write, or empty when the codec only decodes.
+    virtual std::string_view typeIdentifier() const { return {}; }
+    // Writes the bitmap to path (created or truncated). false (after one log line) on failure.
+    virtual bool encode(const RgbaBitmapView& /*bitmap*/, const EncodeOptions& /*options*/,
+                        const std::string& /*path*/) const {
+        return false;
+    }
+};
+
+} // namespace pellora

@@ -1,0 +1,95 @@
+#include "support/TestSupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include "platform/foundation/Log.h"
+
+namespace pellora::test {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "pellora-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    _path = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(_path, ignored);
+}
+
+TempHome::TempHome() {
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
+        if (const char* value = std::getenv(name)) {
+            _saved.emplace_back(name, value);
+        } else {
+            _unset.emplace_back(name);
+        }
+    }
+    ::setenv("HOME", _dir.path().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", configHome().c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (_dir.path() + "/.local/share").c_str(), 1);
+}
+
+TempHome::~TempHome() {
+    for (const auto& [name, value] : _saved) ::setenv(name.c_str(), value.c_str(), 1);
+    for (const auto& name : _unset) ::unsetenv(name.c_str());
+}
+
+LogCapture::LogCapture() {
+    Log::setCapture([this](const std::string& line) {
+        std::lock_guard lock(_mutex);
+        _lines.push_back(line);
+    });
+}
+
+LogCapture::~LogCapture() { Log::setCapture({}); }
+
+std::vector<std::string> LogCapture::lines() const {
+    std::lock_guard lock(_mutex);
+    return _lines;
+}
+
+bool LogCapture::contains(const std::string& fragment) const {
+    for (const auto& line : lines()) {
+        if (line.find(fragment) != std::string::npos) return true;
+    }
+    return false;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    return contents.str();
+}
+
+void writeFile(const std::string& path, const std::string& contents) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << contents;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+int runCommand(const std::string& command, std::string* output) {
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        if (output != nullptr) output->append(buffer, got);
+    }
+    const int status = ::pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace pellora::test

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace pellora::test {
+
+// A fresh folder under the system's temporary folder, removed with its contents.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return _path; }
+    std::string file(const std::string& name) const { return _path + "/" + name; }
+
+private:
+    std::string _path;
+};
+
+// Points HOME, XDG_CONFIG_HOME and XDG_DATA_HOME at a temporary home for the
+// test's lifetime and restores them afterwards.
+class TempHome {
+public:
+    TempHome();
+    ~TempHome();
+    const std::string& home() const { return _dir.path(); }
+    std::string configHome() const { return _dir.path() + "/.config"; }
+
+private:
+    TempDir _dir;
+    std::vector<std::pair<std::string, std::string>> _saved;
+    std::vector<std::string> _unset;
+};
+
+// Collects log lines while alive instead of printing them.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    std::vector<std::string> lines() const;
+    bool contains(const std::string& fragment) const;
+
+private:
+    mutable std::mutex _mutex;
+    std::vector<std::string> _lines;
+};
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& contents);
+bool fileExists(const std::string& path);
+// Runs a shell command; returns its exit status and fills output with stdout.
+int runCommand(const std::string& command, std::string* output = nullptr);
+
+} // namespace pellora::test
