@@ -1,0 +1,28 @@
+#include "platform/imageio/CodecRegistry.h"
+
+namespace pellora {
+
+CodecRegistry::CodecRegistry() {
+    // One line per codec, most common first: _codecs.push_back(makeXxxCodec());
+}
+
+const CodecRegistry& CodecRegistry::shared() {
+    static const CodecRegistry registry;
+    return registry;
+}
+
+const Codec* CodecRegistry::codecForData(std::span<const std::uint8_t> head) const {
+    for (const auto& codec : _codecs) {
+        if (codec->sniff(head)) return codec.get();
+    }
+    return nullptr;
+}
+
+const Codec* CodecRegistry::codecForTypeIdentifier(std::string_view identifier) const {
+    for (const auto& codec : _codecs) {
+        if (!identifier.empty() && codec->typeIdentifier() == identifier) return codec.get();
+    }
+    return nullptr;
+}
+
+} // namespace pellora
