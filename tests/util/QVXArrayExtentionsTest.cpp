@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include "util/QVXArrayExtentions.h"
+
+namespace pellora {
+namespace {
+
+PlistArray strings(std::initializer_list<const char*> elements) {
+    PlistArray array;
+    for (const char* element : elements) array.emplace_back(element);
+    return array;
+}
+
+TEST(ArrayLists, joinWithoutTrailingSeparator) {
+    EXPECT_EQ(verticalListFromStringArrayWithQuotes(strings({"a", "b", "c"}), false), "a\nb\nc");
+    EXPECT_EQ(horizontalListFromStringArrayWithQuotes(strings({"a", "b", "c"}), true), "\"a\", \"b\", \"c\"");
+    EXPECT_EQ(verticalListFromStringArrayWithQuotes({}, true), "");
+    EXPECT_EQ(horizontalListFromStringArrayWithQuotes(strings({"only"}), false), "only");
+    EXPECT_EQ(verticalListFromStringArrayWithQuotes(strings({"only"}), true), "\"only\"");
+    EXPECT_EQ(horizontalListFromStringArrayWithQuotes(PlistArray{5, "x"}, true), "\"5\", \"x\"");
+}
+
+TEST(ArrayLists, parsingStopsAtTheFirstEmptyLine) {
+    EXPECT_EQ(arrayByParsingVerticalList("a\nb\n"), strings({"a", "b"}));
+    EXPECT_EQ(arrayByParsingVerticalList("a\n\nb"), strings({"a"}));
+    EXPECT_EQ(arrayByParsingVerticalList("a\r\nb"), strings({"a\r", "b"}));
+    EXPECT_TRUE(arrayByParsingVerticalList("").empty());
+    EXPECT_TRUE(arrayByParsingVerticalList("\nx").empty());
+}
+
+TEST(ArrayLists, parsingAfterHeaderSkipsTheFirstLine) {
+    EXPECT_EQ(arrayByParsingVerticalListAfterHeader("Header\na\nb"), strings({"a", "b"}));
+    EXPECT_TRUE(arrayByParsingVerticalListAfterHeader("Header").empty());
+    EXPECT_EQ(arrayByParsingVerticalListAfterHeader("\na"), strings({"a"}));
+}
+
+TEST(ArrayLists, removingStringsRemovesEveryOccurrenceAndKeepsOthers) {
+    const PlistArray receiver{"x", "y", "x", 5};
+    EXPECT_EQ(arrayByRemovingStringsFromArray(receiver, strings({"x"})), (PlistArray{"y", 5}));
+    EXPECT_EQ(arrayByRemovingStringsFromArray(receiver, PlistArray{5}), receiver);
+}
+
+TEST(ArrayLists, addingWithoutDuplicatesChecksTheGrowingResult) {
+    const PlistValue receiver(strings({"a"}));
+    const PlistValue added = arrayByAddingStringsFromArrayWithoutDuplicates(receiver, PlistArray{"b", "a", "b", 7});
+    EXPECT_EQ(added.arrayValue(), strings({"a", "b"}));
+    EXPECT_EQ(receiver.arrayValue(), strings({"a"}));
+
+    const PlistValue withRepeats(strings({"a", "a"}));
+    EXPECT_EQ(arrayByAddingStringsFromArrayWithoutDuplicates(withRepeats, strings({"b"})).arrayValue(),
+              strings({"a", "a", "b"}));
+}
+
+TEST(ArrayLists, addingNothingGivesTheReceiverItself) {
+    const PlistValue receiver(strings({"a", "b"}));
+    const PlistValue same = arrayByAddingStringsFromArrayWithoutDuplicates(receiver, PlistArray{"a", 3});
+    EXPECT_TRUE(same.isSameObject(receiver));
+}
+
+TEST(ArrayLists, containsStringIsExactAndCaseSensitive) {
+    EXPECT_TRUE(containsString(strings({"png", "jpg"}), "jpg"));
+    EXPECT_FALSE(containsString(strings({"jpg"}), "JPG"));
+    EXPECT_FALSE(containsString(PlistArray{7}, "7"));
+    EXPECT_FALSE(containsString({}, ""));
+}
+
+TEST(ArrayIndexes, removeAndPickByIndexSet) {
+    std::vector<std::string> letters{"a", "b", "c", "d", "e"};
+    removeObjectsAtIndexes(letters, IndexSet{1, 3});
+    EXPECT_EQ(letters, (std::vector<std::string>{"a", "c", "e"}));
+    removeObjectsAtIndexes(letters, IndexSet{});
+    EXPECT_EQ(letters.size(), 3u);
+    removeObjectsAtIndexes(letters, IndexSet{0, 1, 2});
+    EXPECT_TRUE(letters.empty());
+
+    const std::vector<std::string> abc{"a", "b", "c"};
+    EXPECT_EQ(objectsAtIndexes(abc, IndexSet{0, 2}), (std::vector<std::string>{"a", "c"}));
+    EXPECT_TRUE(objectsAtIndexes(abc, IndexSet{}).empty());
+}
+
+} // namespace
+} // namespace pellora
