@@ -16,6 +16,9 @@ packages=(
   # tests: GoogleTest, a virtual display for GUI tests, and independent
   # reference tools (ImageMagick decodes, exiftool reads metadata back)
   libgtest-dev libgmock-dev xvfb xauth imagemagick libimage-exiftool-perl
+  # tests: GLib's `gio launch` starts our autostart entries the way a desktop
+  # session does at login, checking that their Exec lines run the right program
+  libglib2.0-bin
 )
 
 missing=()
