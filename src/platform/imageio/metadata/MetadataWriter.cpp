@@ -1,0 +1,236 @@
+#include "platform/imageio/metadata/MetadataWriter.h"
+
+#include <array>
+#include <cmath>
+#include <fmt/format.h>
+#include <string_view>
+
+#include "platform/foundation/Log.h"
+#include "platform/imageio/PropertyKeys.h"
+#include "platform/imageio/metadata/Exiv2Support.h"
+
+namespace pellora {
+namespace {
+
+// IFD0 tags that describe how the source stores its pixels or their colour:
+// wrong for any output, whose encoder writes its own.
+constexpr std::array<std::string_view, 27> kStructuralTags{
+    "ImageWidth",          "ImageLength",         "BitsPerSample",     "Compression",
+    "PhotometricInterpretation", "StripOffsets",  "RowsPerStrip",      "StripByteCounts",
+    "PlanarConfiguration", "SamplesPerPixel",     "Predictor",         "ExtraSamples",
+    "SampleFormat",        "TileWidth",           "TileLength",        "TileOffsets",
+    "TileByteCounts",      "JPEGInterchangeFormat", "JPEGInterchangeFormatLength", "YCbCrCoefficients",
+    "YCbCrSubSampling",    "YCbCrPositioning",    "ReferenceBlackWhite", "WhitePoint",
+    "PrimaryChromaticities", "TransferFunction",  "InterColorProfile",
+};
+
+constexpr std::array<std::string_view, 14> kStaleXmpKeys{
+    "Xmp.tiff.ImageWidth",   "Xmp.tiff.ImageLength",     "Xmp.tiff.XResolution",
+    "Xmp.tiff.YResolution",  "Xmp.tiff.ResolutionUnit",  "Xmp.tiff.NativeDigest",
+    "Xmp.exif.NativeDigest", "Xmp.xmp.Thumbnails",       "Xmp.tiff.BitsPerSample",
+    "Xmp.tiff.Compression",  "Xmp.tiff.PhotometricInterpretation", "Xmp.tiff.SamplesPerPixel",
+    "Xmp.tiff.PlanarConfiguration", "Xmp.tiff.YCbCrSubSampling",
+};
+
+bool isStructural(const Exiv2::Exifdatum& datum) {
+    if (datum.groupName() != "Image") return false;
+    for (const std::string_view tag : kStructuralTags) {
+        if (datum.tagName() == tag) return true;
+    }
+    return false;
+}
+
+Exiv2::ExifData decodeExif(const PlistDictionary& blocks) {
+    Exiv2::ExifData exif;
+    const PlistData& blob = blocks.get("Exif").dataValue();
+    if (!blob.empty()) Exiv2::ExifParser::decode(exif, blob.data(), static_cast<std::uint32_t>(blob.size()));
+    return exif;
+}
+
+Exiv2::IptcData decodeIptc(const PlistDictionary& blocks) {
+    Exiv2::IptcData iptc;
+    const PlistData& blob = blocks.get("IPTC").dataValue();
+    if (!blob.empty()) Exiv2::IptcParser::decode(iptc, blob.data(), static_cast<std::uint32_t>(blob.size()));
+    return iptc;
+}
+
+// Brings the EXIF data in line with the {TIFF}, {Exif} and {GPS} families.
+void applyExifFamilies(Exiv2::ExifData& exif, const PlistDictionary& properties) {
+    const PlistDictionary asRead = exiv2::exifFamilies(exif);
+    for (auto datum = exif.begin(); datum != exif.end();) {
+        const auto familyKey = exiv2::familyKeyOfExif(*datum);
+        if (!familyKey) {
+            ++datum;
+            continue;
+        }
+        const PlistValue* wanted = properties.get(familyKey->family).dictionaryValue().find(familyKey->key);
+        if (wanted == nullptr) {
+            datum = exif.erase(datum);
+            continue;
+        }
+        if (!(*wanted == asRead.get(familyKey->family).dictionaryValue().get(familyKey->key))) {
+            exiv2::assignPlistValue(*datum, *wanted);
+        }
+        ++datum;
+    }
+    for (const char* family : {kCGImagePropertyTIFFDictionary, kCGImagePropertyExifDictionary,
+                               kCGImagePropertyGPSDictionary}) {
+        for (const auto& [key, value] : properties.get(family).dictionaryValue()) {
+            if (asRead.get(family).dictionaryValue().contains(key)) continue;
+            const auto exifKey = exiv2::exifKeyOfFamilyKey(family, key);
+            if (!exifKey) continue;  // a key Exiv2 does not know cannot be written
+            Exiv2::Exifdatum& added = exif[*exifKey];
+            exiv2::assignPlistValue(added, value);
+        }
+    }
+}
+
+void dropWhatDescribesTheSource(Exiv2::ExifData& exif) {
+    for (auto datum = exif.begin(); datum != exif.end();) {
+        datum = isStructural(*datum) ? exif.erase(datum) : std::next(datum);
+    }
+    Exiv2::ExifThumb(exif).erase();
+    // Exiv2 rewrites maker notes it decoded; an undecoded one's inner offsets would break.
+    bool makerNoteDecoded = false;
+    for (const Exiv2::Exifdatum& datum : exif) {
+        if (Exiv2::ExifTags::isMakerGroup(datum.groupName())) makerNoteDecoded = true;
+    }
+    if (!makerNoteDecoded) {
+        for (auto datum = exif.begin(); datum != exif.end();) {
+            const bool makerNote = datum->key() == "Exif.Photo.MakerNote" || datum->groupName() == "MakerNote";
+            datum = makerNote ? exif.erase(datum) : std::next(datum);
+        }
+    }
+    // Outputs are sRGB.
+    if (auto colorSpace = exif.findKey(Exiv2::ExifKey("Exif.Photo.ColorSpace")); colorSpace != exif.end()) {
+        colorSpace->setValue("1");
+    }
+    if (auto index = exif.findKey(Exiv2::ExifKey("Exif.Iop.InteroperabilityIndex")); index != exif.end()) {
+        index->setValue("R98");
+    }
+}
+
+void applyResolution(Exiv2::ExifData& exif, const PlistDictionary& properties) {
+    const PlistValue& dpiWidth = properties.get(kCGImagePropertyDPIWidth);
+    const PlistValue& dpiHeight = properties.get(kCGImagePropertyDPIHeight);
+    const auto update = [&](const char* key, const PlistValue& dpi) {
+        auto datum = exif.findKey(Exiv2::ExifKey(key));
+        if (datum == exif.end() || dpi.isNull()) return;
+        datum->setValue(fmt::format("{}/1", static_cast<long>(std::lround(dpi.doubleValue()))));
+        exif["Exif.Image.ResolutionUnit"] = std::uint16_t{2};
+    };
+    update("Exif.Image.XResolution", dpiWidth);
+    update("Exif.Image.YResolution", dpiHeight);
+}
+
+void alignXmpWithExif(Exiv2::XmpData& xmp, const Exiv2::ExifData& exif) {
+    for (const std::string_view key : kStaleXmpKeys) {
+        auto datum = xmp.findKey(Exiv2::XmpKey(std::string(key)));
+        if (datum != xmp.end()) xmp.erase(datum);
+    }
+    const auto follow = [&](const char* xmpKey, const char* exifKey) {
+        auto datum = xmp.findKey(Exiv2::XmpKey(xmpKey));
+        if (datum == xmp.end()) return;
+        const auto source = exif.findKey(Exiv2::ExifKey(exifKey));
+        if (source == exif.end()) {
+            xmp.erase(datum);
+        } else {
+            datum->setValue(std::to_string(source->toLong()));
+        }
+    };
+    follow("Xmp.tiff.Orientation", "Exif.Image.Orientation");
+    follow("Xmp.exif.PixelXDimension", "Exif.Photo.PixelXDimension");
+    follow("Xmp.exif.PixelYDimension", "Exif.Photo.PixelYDimension");
+}
+
+// Rebuilds the IPTC datasets only when the {IPTC} family was changed.
+void applyIptcFamily(Exiv2::IptcData& iptc, const PlistDictionary& properties) {
+    const PlistValue& wanted = properties.get(kCGImagePropertyIPTCDictionary);
+    if (wanted == exiv2::iptcFamily(iptc)) return;
+    Exiv2::IptcData rebuilt;
+    for (const Exiv2::Iptcdatum& datum : iptc) {
+        if (datum.recordName() != "Application2") rebuilt.add(datum);
+    }
+    for (const auto& [key, value] : wanted.dictionaryValue()) {
+        try {
+            const Exiv2::IptcKey iptcKey("Iptc.Application2." + exiv2::iptcDatasetName(key));
+            const PlistArray values = value.isArray() ? value.arrayValue() : PlistArray{value};
+            for (const PlistValue& element : values) {
+                Exiv2::Iptcdatum datum(iptcKey);
+                datum.setValue(element.description());
+                rebuilt.add(datum);
+            }
+        } catch (const std::exception&) {
+            // A key that names no IPTC dataset cannot be written.
+        }
+    }
+    iptc = rebuilt;
+}
+
+} // namespace
+
+std::optional<EmbeddableMetadata> prepareOutputMetadata(const PlistDictionary& properties) {
+    exiv2::ensureInitialized();
+    try {
+        const PlistDictionary& blocks = properties.get(kPelloraPropertySourceMetadata).dictionaryValue();
+        Exiv2::ExifData exif = decodeExif(blocks);
+        applyExifFamilies(exif, properties);
+        dropWhatDescribesTheSource(exif);
+        applyResolution(exif, properties);
+
+        Exiv2::IptcData iptc = decodeIptc(blocks);
+        applyIptcFamily(iptc, properties);
+
+        Exiv2::XmpData xmp;
+        if (const std::string& packet = blocks.get("XMP").stringValue(); !packet.empty()) {
+            if (Exiv2::XmpParser::decode(xmp, packet) != 0) throw Exiv2::Error(Exiv2::kerErrorMessage, "bad XMP");
+        }
+        alignXmpWithExif(xmp, exif);
+
+        EmbeddableMetadata result;
+        if (!exif.empty()) {
+            Exiv2::Blob blob;
+            Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
+            result.exif.assign(blob.begin(), blob.end());
+        }
+        if (!iptc.empty()) {
+            const Exiv2::DataBuf buffer = Exiv2::IptcParser::encode(iptc);
+            result.iptc.assign(buffer.pData_, buffer.pData_ + buffer.size_);
+        }
+        if (!xmp.empty() && Exiv2::XmpParser::encode(result.xmp, xmp, Exiv2::XmpParser::useCompactFormat) != 0) {
+            throw Exiv2::Error(Exiv2::kerErrorMessage, "cannot encode XMP");
+        }
+        return result;
+    } catch (const std::exception& error) {
+        Log::line(fmt::format("Cannot prepare the output metadata: {}", error.what()));
+    }
+    return std::nullopt;
+}
+
+bool embedMetadata(const std::string& path, const EmbeddableMetadata& metadata) {
+    exiv2::ensureInitialized();
+    try {
+        auto image = Exiv2::ImageFactory::open(path, false);
+        if (image.get() == nullptr) throw Exiv2::Error(Exiv2::kerFileContainsUnknownImageType);
+        Exiv2::ExifData exif;
+        if (!metadata.exif.empty()) {
+            Exiv2::ExifParser::decode(exif, metadata.exif.data(), static_cast<std::uint32_t>(metadata.exif.size()));
+        }
+        Exiv2::IptcData iptc;
+        if (!metadata.iptc.empty()) {
+            Exiv2::IptcParser::decode(iptc, metadata.iptc.data(), static_cast<std::uint32_t>(metadata.iptc.size()));
+        }
+        image->readMetadata();  // keeps what the encoder wrote (TIFF's own tags)
+        for (const Exiv2::Exifdatum& datum : exif) image->exifData()[datum.key()] = datum.value();
+        image->setIptcData(iptc);
+        image->setXmpPacket(metadata.xmp);
+        if (metadata.xmp.empty()) image->clearXmpData();
+        image->writeMetadata();
+        return true;
+    } catch (const std::exception& error) {
+        Log::line(fmt::format("Cannot write the metadata of {}: {}", path, error.what()));
+    }
+    return false;
+}
+
+} // namespace pellora

@@ -1,0 +1,36 @@
+#include "support/ExifTool.h"
+
+#include <sstream>
+
+#include "support/TestSupport.h"
+
+namespace pellora::test {
+
+std::map<std::string, std::string> exifToolTags(const std::string& path) {
+    std::string output;
+    runCommand("exiftool -a -G1 -s -n -q -q '" + path + "'", &output);
+    std::map<std::string, std::string> tags;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        // "[Group]         Tag                             : value"
+        const auto close = line.find(']');
+        const auto colon = line.find(" : ");
+        if (line.empty() || line[0] != '[' || close == std::string::npos || colon == std::string::npos) continue;
+        const std::string group = line.substr(1, close - 1);
+        if (group == "ExifTool" || group == "System" || group == "File" || group == "Composite") continue;
+        std::string tag = line.substr(close + 1, colon - close - 1);
+        tag.erase(0, tag.find_first_not_of(' '));
+        tag.erase(tag.find_last_not_of(' ') + 1);
+        std::string key = group + ":" + tag;
+        while (tags.count(key) != 0) key += "+";  // a tag that appears twice in a group
+        tags[key] = line.substr(colon + 3);
+    }
+    return tags;
+}
+
+bool exifToolWrite(const std::string& path, const std::string& arguments) {
+    return runCommand("exiftool -q -q -overwrite_original " + arguments + " '" + path + "'") == 0;
+}
+
+} // namespace pellora::test
