@@ -29,13 +29,6 @@ TEST(URLFetch, refusesRedirectsAndAddressesOutsideTheWeb) {
     EXPECT_FALSE(contentsOfURL("file://" + dir.file("secret"), {}, &error));
 }
 
-TEST(URLFetch, errorStatusesFail) {
-    TestHttpServer server;
-    test::LogCapture log;
-    EXPECT_FALSE(contentsOfURL(server.url("/missing")));
-    EXPECT_EQ(log.lines().size(), 1u);  // no error string given: the reason is logged
-}
-
 // The cap holds whether the answer declares its length or streams past it.
 TEST(URLFetch, answersUpToTheCapArriveAndLongerOnesAreCutOff) {
     TestHttpServer server;
@@ -51,18 +44,6 @@ TEST(URLFetch, answersUpToTheCapArriveAndLongerOnesAreCutOff) {
         EXPECT_FALSE(contentsOfURL(server.url(path), limits, &error)) << path;
         EXPECT_NE(error.find("larger than 1000 bytes"), std::string::npos) << error;
     }
-}
-
-TEST(URLFetch, dictionaryWithContentsOfURLWantsADictionaryRoot) {
-    TestHttpServer server;
-    server.setResponse("/dict",
-                       {200, "<plist version=\"1.0\"><dict><key>a</key><string>b</string></dict></plist>", {}, {}});
-    server.setResponse("/array", {200, "<plist version=\"1.0\"><array/></plist>", {}, {}});
-    const PlistValue dictionary = dictionaryWithContentsOfURL(server.url("/dict"));
-    EXPECT_EQ(dictionary.dictionaryValue().get("a"), PlistValue("b"));
-    std::string error;
-    EXPECT_TRUE(dictionaryWithContentsOfURL(server.url("/array"), {}, &error).isNull());
-    EXPECT_NE(error.find("no dictionary"), std::string::npos) << error;
 }
 
 } // namespace
