@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include "platform/foundation/URLFetch.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+
+namespace pellora {
+namespace {
+
+using test::TestHttpServer;
+
+TEST(URLFetch, answersTheBodyOfTheFetchedPageAndFollowsWebRedirects) {
+    TestHttpServer server;
+    server.setResponse("/moved", {302, "", {{"Location", "/page"}}, {}});
+    server.setResponse("/page", {200, "contents", {}, {}});
+    std::string error;
+    EXPECT_EQ(contentsOfURL(server.url("/moved"), {}, &error), "contents") << error;
+    EXPECT_EQ(server.requestedPaths(), (std::vector<std::string>{"/moved", "/page"}));
+}
+
+TEST(URLFetch, refusesRedirectsAndAddressesOutsideTheWeb) {
+    test::TempDir dir;
+    test::writeFile(dir.file("secret"), "secret");
+    TestHttpServer server;
+    server.setResponse("/moved", {302, "", {{"Location", "file://" + dir.file("secret")}}, {}});
+    std::string error;
+    EXPECT_FALSE(contentsOfURL(server.url("/moved"), {}, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(contentsOfURL("file://" + dir.file("secret"), {}, &error));
+}
+
+// The cap holds whether the answer declares its length or streams past it.
+TEST(URLFetch, answersUpToTheCapArriveAndLongerOnesAreCutOff) {
+    TestHttpServer server;
+    URLFetchLimits limits;
+    limits.maxBytes = 1000;
+    server.setResponse("/exact", {200, std::string(1000, 'a'), {}, {}});
+    server.setResponse("/declared", {200, std::string(1001, 'a'), {}, {}});
+    server.setResponse("/streamed", {200, std::string(100, 'a'), {}, TestHttpServer::Response::Mode::Endless});
+    std::string error;
+    EXPECT_EQ(contentsOfURL(server.url("/exact"), limits, &error), std::string(1000, 'a')) << error;
+    for (const char* path : {"/declared", "/streamed"}) {
+        error.clear();
+        EXPECT_FALSE(contentsOfURL(server.url(path), limits, &error)) << path;
+        EXPECT_NE(error.find("larger than 1000 bytes"), std::string::npos) << error;
+    }
+}
+
+} // namespace
+} // namespace pellora

@@ -1,0 +1,261 @@
+#include <chrono>
+#include <gtest/gtest.h>
+
+#include "model/SettingsKeys.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+#include "update/QVXUpdate.h"
+#include "update/UpdateTestSupport.h"
+
+namespace pellora {
+namespace {
+
+using test::TestHttpServer;
+using Clock = std::chrono::system_clock;
+using Lines = std::vector<std::string>;
+
+constexpr const char* kDatabasePath = "/QVXUpdateDatabase.xml";
+constexpr const char* kRunningVersion = "1.9";
+constexpr int kYes = 0;
+constexpr int kDontAskAgain = 1;
+
+class QVXUpdateCheck : public ::testing::Test {
+protected:
+    void publish(const PlistDictionary& entry) {
+        server.setResponse(kDatabasePath, {200, test::updateDatabase("Pellora", entry), {}, {}});
+    }
+    void publish(const std::string& version, const std::string& downloadURL = "https://pellora.example/download") {
+        publish(PlistDictionary{{"Current Version", version}, {"Download URL", downloadURL}});
+    }
+    QVXUpdateEnvironment environment() { return {alerts, opener, defaults, limits}; }
+    void check(bool userAsked, const std::string& url) {
+        QVXUpdate::updateForApplication("Pellora", url, environment())
+            .checkForUpdates(userAsked, kRunningVersion, QVXUpdateDefaultsKey_checkAtlaunch,
+                             QVXUpdateDefaultsKey_lastChecked, false);
+    }
+    void check(bool userAsked) { check(userAsked, server.url(kDatabasePath)); }
+
+    // Only the time-out line; nothing shown, stored or posted.
+    void expectOnlyTimedOut(const std::string& what) {
+        EXPECT_EQ(log.lines(), (Lines{"Checking for updates...", "Check for updates timed out."})) << what;
+        EXPECT_TRUE(alerts.alerts().empty()) << what;
+        EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_lastChecked).isNull()) << what;
+        EXPECT_EQ(notifications.finished(), 0) << what;
+        EXPECT_EQ(notifications.defaultsDidChange(), 0) << what;
+    }
+    void expectDateStoredSince(Clock::time_point before) {
+        const PlistValue stored = defaults.objectForKey(QVXUpdateDefaultsKey_lastChecked);
+        ASSERT_EQ(stored.type(), PlistValue::Type::Date);
+        EXPECT_GE(stored.dateValue(), before);
+        EXPECT_LE(stored.dateValue(), Clock::now());
+    }
+
+    test::TempHome home;
+    test::LogCapture log;
+    UserDefaults defaults{home.configHome() + "/pellora/Pellora.plist"};
+    test::ScriptedAlertPresenter alerts;
+    test::RecordingURLOpener opener;
+    test::UpdateNotifications notifications{alerts};
+    URLFetchLimits limits;
+    TestHttpServer server;
+};
+
+TEST_F(QVXUpdateCheck, upToDateWhenAskedShowsTheAlertStoresTheDateAndPostsFinished) {
+    publish(kRunningVersion);
+    const auto before = Clock::now();
+    check(true);
+
+    ASSERT_EQ(alerts.alerts().size(), 1u);
+    const Alert alert = alerts.alerts()[0];
+    EXPECT_EQ(alert.messageText, "Pellora is up to date");
+    EXPECT_EQ(alert.informativeText, "Pellora 1.9 is the newest version available.");
+    EXPECT_EQ(alert.buttonTitles, Lines{"OK"});
+    EXPECT_EQ(log.lines(), (Lines{"Checking for updates...", "Pellora is up-to-date."}));
+    expectDateStoredSince(before);
+    EXPECT_EQ(notifications.finished(), 1);
+    EXPECT_TRUE(notifications.finishedUserInfoEmpty());
+    EXPECT_EQ(notifications.defaultsDidChange(), 0);
+    EXPECT_EQ(server.requestedPaths(), Lines{kDatabasePath});
+}
+
+TEST_F(QVXUpdateCheck, upToDateOnTheAutomaticCheckIsSilentButStoresTheDateAndPostsFinished) {
+    publish(kRunningVersion);
+    const auto before = Clock::now();
+    check(false);
+
+    EXPECT_TRUE(alerts.alerts().empty());
+    expectDateStoredSince(before);
+    EXPECT_EQ(notifications.finished(), 1);
+}
+
+TEST_F(QVXUpdateCheck, automaticCheckOffersThreeButtonsAndDontAskAgainSwitchesItOff) {
+    publish("2.0");
+    alerts.answer(kDontAskAgain);
+    check(false);
+
+    ASSERT_EQ(alerts.alerts().size(), 1u);
+    const Alert alert = alerts.alerts()[0];
+    EXPECT_EQ(alert.messageText, "A new version is available");
+    EXPECT_EQ(alert.informativeText, "Pellora 2.0 can be downloaded now. Would you like to open its download page?");
+    EXPECT_EQ(alert.buttonTitles, (Lines{"Yes", "Don't Ask Again", "No"}));
+    EXPECT_EQ(alerts.updateNotificationsBeforeAlert(), std::vector<int>{1});
+    EXPECT_EQ(log.lines(), (Lines{"Checking for updates...", "Pellora version 2.0 is available."}));
+
+    const PlistValue checkAtLaunch = defaults.objectForKey(QVXUpdateDefaultsKey_checkAtlaunch);
+    EXPECT_EQ(checkAtLaunch.type(), PlistValue::Type::Boolean);
+    EXPECT_FALSE(checkAtLaunch.boolValue());
+    EXPECT_TRUE(opener.opened().empty());
+    EXPECT_EQ(notifications.finished(), 1);
+}
+
+TEST_F(QVXUpdateCheck, askedCheckOffersYesAndNoAndYesOpensTheDownloadPage) {
+    publish("2.0", server.url("/download"));
+    alerts.answer(kYes);
+    check(true);
+
+    ASSERT_EQ(alerts.alerts().size(), 1u);
+    EXPECT_EQ(alerts.alerts()[0].buttonTitles, (Lines{"Yes", "No"}));
+    EXPECT_EQ(opener.opened(), Lines{server.url("/download")});
+    EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_checkAtlaunch).isNull());
+    EXPECT_EQ(notifications.defaultsDidChange(), 1);
+    EXPECT_EQ(notifications.finished(), 1);
+}
+
+// On the asked check the second button is "No": it must not switch the automatic check off.
+TEST_F(QVXUpdateCheck, noOpensAndSwitchesOffNothingButStillStoresTheDate) {
+    publish("2.0");
+    alerts.answer(1);   // "No" on the asked check
+    alerts.answer(2);   // "No" on the automatic check
+    alerts.answer(-1);  // dismissed
+    const auto before = Clock::now();
+    check(true);
+    check(false);
+    check(false);
+
+    EXPECT_EQ(alerts.alerts().size(), 3u);
+    EXPECT_TRUE(opener.opened().empty());
+    EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_checkAtlaunch).isNull());
+    expectDateStoredSince(before);
+    EXPECT_EQ(notifications.finished(), 3);
+}
+
+// Versions are compared for equality, never ordered: a lower or merely differently
+// spelled version is offered too, and "1.10" is not mistaken for "1.1" or "1.9".
+TEST_F(QVXUpdateCheck, anyOtherPublishedVersionIsOffered) {
+    for (const std::string version : {"1.8", "1.10", "1.9.0", "1.9 ", ""}) {
+        publish(version);
+        check(true);
+    }
+    publish(PlistDictionary{{"Current Version", 2}});  // not a string: never equal
+    check(true);
+
+    const auto shown = alerts.alerts();
+    ASSERT_EQ(shown.size(), 6u);
+    for (const Alert& alert : shown) EXPECT_EQ(alert.messageText, "A new version is available");
+    EXPECT_EQ(shown[0].informativeText, "Pellora 1.8 can be downloaded now. Would you like to open its download page?");
+    EXPECT_EQ(shown[5].informativeText, "Pellora 2 can be downloaded now. Would you like to open its download page?");
+    EXPECT_EQ(notifications.defaultsDidChange(), 6);
+}
+
+TEST_F(QVXUpdateCheck, noServerOnThePortOnlyLogsTimedOut) {
+    check(true, "http://127.0.0.1:" + std::to_string(TestHttpServer::closedPort()) + kDatabasePath);
+    expectOnlyTimedOut("no server");
+}
+
+TEST_F(QVXUpdateCheck, aServerThatStallsPastTheTimeOutOnlyLogsTimedOut) {
+    server.setResponse(kDatabasePath, {200, "", {}, TestHttpServer::Response::Mode::Stall});
+    limits.totalTimeout = std::chrono::milliseconds(1000);
+    const auto start = std::chrono::steady_clock::now();
+    check(true);
+    // The limit ends the transfer; without it the check would wait for the server forever.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    expectOnlyTimedOut("stalled server");
+}
+
+TEST_F(QVXUpdateCheck, answersWithoutAPublishedVersionOnlyLogTimedOut) {
+    const std::vector<std::pair<std::string, TestHttpServer::Response>> answers{
+        {"not a property list", {200, "<html><body>Welcome</body></html>", {}, {}}},
+        {"empty answer", {200, "", {}, {}}},
+        {"root is an array", {200, writePlistXml(PlistArray{"Pellora", "1.9"}), {}, {}}},
+        {"no Pellora entry",
+         {200, writePlistXml(PlistDictionary{{"Other App", PlistDictionary{{"Current Version", "2.0"}}}}), {}, {}}},
+        {"entry is no dictionary", {200, writePlistXml(PlistDictionary{{"Pellora", "2.0"}}), {}, {}}},
+        {"no Current Version",
+         {200, test::updateDatabase("Pellora", {{"Download URL", "https://pellora.example/"}}), {}, {}}},
+        {"error status", {500, test::updateDatabase("Pellora", {{"Current Version", "2.0"}}), {}, {}}},
+    };
+    for (const auto& [what, answer] : answers) {
+        test::LogCapture caseLog;
+        server.setResponse(kDatabasePath, answer);
+        check(true);
+        EXPECT_EQ(caseLog.lines(), (Lines{"Checking for updates...", "Check for updates timed out."})) << what;
+    }
+    EXPECT_TRUE(alerts.alerts().empty());
+    EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_lastChecked).isNull());
+    EXPECT_EQ(notifications.finished(), 0);
+}
+
+TEST_F(QVXUpdateCheck, hostileAnswersAreRefusedWithoutACrash) {
+    std::string deep = "<plist version=\"1.0\"><dict><key>Pellora</key>";
+    for (int i = 0; i < 5000; ++i) deep += "<array>";
+    for (int i = 0; i < 5000; ++i) deep += "</array>";
+    deep += "</dict></plist>";
+    const std::string entities =
+        "<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY v \"2.0\"><!ENTITY a \"&v;&v;&v;&v;&v;&v;\">]>"
+        "<plist version=\"1.0\"><dict><key>Pellora</key><dict><key>Current Version</key><string>&a;</string>"
+        "</dict></dict></plist>";
+    // A valid database padded past the 1 MiB cap, declared in Content-Length and streamed without one.
+    const std::string padded =
+        test::updateDatabase("Pellora", {{"Current Version", "2.0"}, {"Padding", std::string(2u << 20, 'x')}});
+    const std::vector<std::pair<std::string, TestHttpServer::Response>> answers{
+        {"deep nesting", {200, deep, {}, {}}},
+        {"entity declarations", {200, entities, {}, {}}},
+        {"declared body over the cap", {200, padded, {}, {}}},
+        {"streamed body over the cap", {200, padded, {}, TestHttpServer::Response::Mode::Endless}},
+    };
+    for (const auto& [what, answer] : answers) {
+        test::LogCapture caseLog;
+        server.setResponse(kDatabasePath, answer);
+        check(false);
+        EXPECT_EQ(caseLog.lines(), (Lines{"Checking for updates...", "Check for updates timed out."})) << what;
+    }
+    EXPECT_TRUE(alerts.alerts().empty());
+    EXPECT_EQ(notifications.finished(), 0);
+}
+
+TEST_F(QVXUpdateCheck, aDownloadURLWithTheFileSchemeOpensNothing) {
+    publish("2.0", "file:///etc/passwd");
+    alerts.answer(kYes);
+    const auto before = Clock::now();
+    check(true);
+
+    EXPECT_TRUE(opener.opened().empty());
+    EXPECT_EQ(
+        log.lines(),
+        (Lines{
+            "Checking for updates...", "Pellora version 2.0 is available.",
+            "QVXUpdate: Not opening download URL \"file:///etc/passwd\": not an http or https address with a host"}));
+    expectDateStoredSince(before);
+    EXPECT_EQ(notifications.finished(), 1);
+}
+
+TEST_F(QVXUpdateCheck, onlyAbsoluteWebAddressesWithAHostAreOpened) {
+    QVXUpdate update = QVXUpdate::updateForApplication("Pellora", server.url(kDatabasePath), environment());
+    for (const std::string& refused :
+         Lines{"", "file:///tmp/x", "javascript:alert(1)", "/download", "pellora.example/download", "http://",
+               "https:///path", "http:/pellora.example/", "http:pellora.example", " http://pellora.example/",
+               "http:\\\\pellora.example/", "http:/x?y://pellora.example", "ftp://pellora.example/",
+               "http://pellora.example/a b", "file:///" + std::string(5000, 'x')}) {
+        test::LogCapture caseLog;
+        update.downloadUpdateWithURL(refused);
+        EXPECT_EQ(caseLog.lines().size(), 1u) << refused;
+    }
+    EXPECT_TRUE(opener.opened().empty());
+
+    update.downloadUpdateWithURL("HTTPS://Pellora.example/download?v=2");
+    update.downloadUpdateWithURL("http://127.0.0.1:8080/");
+    EXPECT_EQ(opener.opened(), (Lines{"https://Pellora.example/download?v=2", "http://127.0.0.1:8080/"}));
+}
+
+} // namespace
+} // namespace pellora
