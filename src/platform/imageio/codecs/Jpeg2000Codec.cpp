@@ -248,11 +248,9 @@ DecodedImagePtr decodeImage(std::span<const std::uint8_t> data, const DecodeOpti
 
 // Quality to compression ratio: 1.0 is lossless; below it the target ratio is
 // 1 + 40 (1 − q) / (q + 0.1), about 3:1 at 0.95, 10:1 at 0.8, 34:1 at 0.5 and
-// 400:1 at 0. Every quality uses the reversible 5/3 wavelet, so a lossy file
-// is the lossless codestream cut at a byte budget: a lower fraction can never
-// give a larger file, the lossless one included.
+// 400:1 at 0. No quality (or a bad one) means lossless.
 double compressionRatio(std::optional<float> quality) {
-    if (!quality || !std::isfinite(*quality) || *quality >= 1.0f) return 0.0;  // lossless
+    if (!quality || !std::isfinite(*quality) || *quality >= 1.0f) return 0.0;
     const double q = std::max(0.0, double(*quality));
     return 1.0 + 40.0 * (1.0 - q) / (q + 0.1);
 }
@@ -264,8 +262,10 @@ int resolutionLevels(std::uint32_t width, std::uint32_t height) {
     return levels;
 }
 
-bool encodeImage(const RgbaBitmapView& bitmap, const EncodeOptions& options, std::vector<std::uint8_t>& encoded) {
-    const int count = options.hasAlpha ? 4 : 3;
+// Encodes with the reversible 5/3 wavelet: all passes when ratio is 0
+// (lossless), else cut by OpenJPEG's rate control at that compression ratio.
+bool encodeImage(const RgbaBitmapView& bitmap, bool hasAlpha, double ratio, std::vector<std::uint8_t>& encoded) {
+    const int count = hasAlpha ? 4 : 3;
     opj_image_cmptparm_t parameters[4];
     std::memset(parameters, 0, sizeof parameters);
     for (int i = 0; i < count; ++i) {
@@ -281,10 +281,10 @@ bool encodeImage(const RgbaBitmapView& bitmap, const EncodeOptions& options, std
     }
     image->x1 = bitmap.width;
     image->y1 = bitmap.height;
-    if (options.hasAlpha) image->comps[3].alpha = 1;
+    if (hasAlpha) image->comps[3].alpha = 1;
     std::vector<std::uint8_t> row(std::size_t(bitmap.width) * count);
     for (std::uint32_t y = 0; y < bitmap.height; ++y) {
-        straightRow(bitmap, y, options.hasAlpha, row.data());
+        straightRow(bitmap, y, hasAlpha, row.data());
         const std::size_t base = std::size_t(y) * bitmap.width;
         for (std::uint32_t x = 0; x < bitmap.width; ++x) {
             for (int c = 0; c < count; ++c) image->comps[c].data[base + x] = row[std::size_t(x) * count + c];
@@ -294,7 +294,7 @@ bool encodeImage(const RgbaBitmapView& bitmap, const EncodeOptions& options, std
     opj_cparameters_t settings;
     opj_set_default_encoder_parameters(&settings);
     settings.tcp_numlayers = 1;
-    settings.tcp_rates[0] = static_cast<float>(compressionRatio(options.quality));
+    settings.tcp_rates[0] = static_cast<float>(ratio);
     settings.cp_disto_alloc = 1;
     settings.irreversible = 0;
     settings.tcp_mct = 1;
@@ -370,7 +370,20 @@ bool Jpeg2000Codec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& op
     if (!isEncodableBitmap(kName, bitmap)) return false;
     std::vector<std::uint8_t> encoded;
     try {
-        if (!encodeImage(bitmap, options, encoded)) return false;
+        // A lower fraction must never give a larger file. The lossless file
+        // is written whenever it fits the byte budget of the quality; otherwise
+        // the rate-controlled one, or the lossless one should that come out
+        // smaller (rate control counts a few bytes of slack per code-block).
+        // Both are made from the same reversible transform, so budgets that
+        // grow with the quality give files that grow with it.
+        if (!encodeImage(bitmap, options.hasAlpha, 0.0, encoded)) return false;
+        const double ratio = compressionRatio(options.quality);
+        const double budget = double(bitmap.width) * bitmap.height * (options.hasAlpha ? 4 : 3) / ratio;
+        std::vector<std::uint8_t> lossy;
+        if (ratio > 0 && double(encoded.size()) > budget) {
+            if (!encodeImage(bitmap, options.hasAlpha, ratio, lossy)) return false;
+            if (lossy.size() < encoded.size()) encoded = std::move(lossy);
+        }
         if (!addDisplayResolution(encoded, resolutionToWrite(options.dpi))) {
             fail("cannot add the resolution box");
             return false;
