@@ -31,7 +31,7 @@ std::vector<std::uint16_t> magickSamples(const std::string& path, const std::str
 // A 48 × 32 plasma picture (8-bit, a fixed seed): smooth areas and detail.
 // With alpha, opacity rises from left to right.
 std::string makeSourcePng(const std::string& folder, bool withAlpha = false);
-// An sRGB ICC profile made by Little CMS.
+// An sRGB ICC profile made by Little CMS; it carries the time it was made.
 Bytes makeIccProfile();
 
 // Decoded samples widened to 16 bits: as RGBA (grey repeated, opaque when

@@ -71,7 +71,8 @@ TEST(TiffCodec, keepsCmykSamplesAsStored) {
 
 TEST(TiffCodec, headerGivesResolutionProfileAndModelWithoutPixels) {
     TempDir dir;
-    writeBytes(dir.file("srgb.icc"), makeIccProfile());
+    const Bytes profile = makeIccProfile();  // dated: made once
+    writeBytes(dir.file("srgb.icc"), profile);
     const std::string inches = dir.file("inches.tiff");
     const std::string centimetres = dir.file("centimetres.tiff");
     const std::string source = makeSourcePng(dir.path(), true);
@@ -87,8 +88,8 @@ TEST(TiffCodec, headerGivesResolutionProfileAndModelWithoutPixels) {
     EXPECT_TRUE(header->hasResolution);
     EXPECT_DOUBLE_EQ(header->dpiWidth, 300.0);
     EXPECT_DOUBLE_EQ(header->dpiHeight, 150.0);
-    EXPECT_EQ(header->iccProfile, makeIccProfile());
-    EXPECT_EQ(tiff().decode(readBytes(inches), {})->iccProfile, makeIccProfile());
+    EXPECT_EQ(header->iccProfile, profile);
+    EXPECT_EQ(tiff().decode(readBytes(inches), {})->iccProfile, profile);
 
     const auto metric = tiff().readHeader(readBytes(centimetres));
     ASSERT_TRUE(metric.has_value());

@@ -70,15 +70,16 @@ TEST(WebpCodec, scaledDecodingKeepsAtLeastTheRequestedSize) {
 
 TEST(WebpCodec, headerCarriesTheIccProfile) {
     TempDir dir;
-    writeBytes(dir.file("srgb.icc"), makeIccProfile());
+    const Bytes profile = makeIccProfile();  // dated: made once
+    writeBytes(dir.file("srgb.icc"), profile);
     const std::string path = dir.file("tagged.webp");
     ASSERT_TRUE(magickConvert(makeSourcePng(dir.path(), true), "-profile " + quoted(dir.file("srgb.icc")), path));
     const auto header = webp().readHeader(readBytes(path));
     ASSERT_TRUE(header.has_value());
     EXPECT_TRUE(header->hasAlpha);
     EXPECT_FALSE(header->hasResolution);
-    EXPECT_EQ(header->iccProfile, makeIccProfile());
-    EXPECT_EQ(webp().decode(readBytes(path), {})->iccProfile, makeIccProfile());
+    EXPECT_EQ(header->iccProfile, profile);
+    EXPECT_EQ(webp().decode(readBytes(path), {})->iccProfile, profile);
 }
 
 void put24(Bytes& bytes, std::size_t at, std::uint32_t value) {
