@@ -1,9 +1,16 @@
 #include "platform/imageio/CodecRegistry.h"
 
+#include "platform/imageio/codecs/BuiltinCodecs.h"
+
 namespace pellora {
 
 CodecRegistry::CodecRegistry() {
     // One line per codec, most common first: _codecs.push_back(makeXxxCodec());
+    _codecs.push_back(makeTiffCodec());
+    _codecs.push_back(makeJpeg2000Codec());
+    _codecs.push_back(makeGifCodec());
+    _codecs.push_back(makeWebpCodec());
+    _codecs.push_back(makeHeifCodec());
 }
 
 const CodecRegistry& CodecRegistry::shared() {

@@ -1,0 +1,171 @@
+#include "platform/imageio/codecs/CodecSupport.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <new>
+#include <unistd.h>
+
+#include "platform/foundation/Log.h"
+
+namespace pellora {
+
+bool fitsDecodeLimits(std::string_view codec, std::uint64_t width, std::uint64_t height,
+                      const DecodeLimits& limits) {
+    if (width == 0 || height == 0) {
+        Log::line(std::string(codec) + ": the image has no pixels (" + std::to_string(width) + " x " +
+                  std::to_string(height) + ")");
+        return false;
+    }
+    // Both sides are at most 2^32 here, so the product cannot overflow 64 bits
+    // once each side has passed the side limit.
+    if (width > limits.maxSide || height > limits.maxSide || width * height > limits.maxPixels) {
+        Log::line(std::string(codec) + ": image of " + std::to_string(width) + " x " +
+                  std::to_string(height) + " pixels exceeds the decoding limits (" +
+                  std::to_string(limits.maxSide) + " a side, " + std::to_string(limits.maxPixels) +
+                  " pixels)");
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::size_t> checkedMultiply(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t product = 0;
+    if (__builtin_mul_overflow(a, b, &product) || product > std::numeric_limits<std::size_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(product);
+}
+
+std::shared_ptr<DecodedImage> allocateDecodedImage(std::string_view codec, std::uint32_t width,
+                                                   std::uint32_t height, ColorModel colorModel,
+                                                   SampleFormat sampleFormat, bool hasAlpha) {
+    auto image = std::make_shared<DecodedImage>();
+    image->width = width;
+    image->height = height;
+    image->colorModel = colorModel;
+    image->sampleFormat = sampleFormat;
+    image->hasAlpha = hasAlpha;
+    const auto pixelBytes = static_cast<std::uint64_t>(image->channels() * image->bytesPerSample());
+    const auto rowBytes = checkedMultiply(width, pixelBytes);
+    const auto total = rowBytes ? checkedMultiply(*rowBytes, height) : std::nullopt;
+    if (!total) {
+        Log::line(std::string(codec) + ": image size overflows");
+        return nullptr;
+    }
+    try {
+        image->pixels.resize(*total);
+    } catch (const std::bad_alloc&) {
+        Log::line(std::string(codec) + ": not enough memory for " + std::to_string(*total) + " bytes of pixels");
+        return nullptr;
+    }
+    image->rowBytes = *rowBytes;
+    return image;
+}
+
+bool isEncodableBitmap(std::string_view codec, const RgbaBitmapView& bitmap) {
+    if (bitmap.pixels == nullptr || bitmap.width == 0 || bitmap.height == 0 ||
+        bitmap.rowBytes / 4 < bitmap.width) {
+        Log::line(std::string(codec) + ": nothing to encode (empty or malformed bitmap)");
+        return false;
+    }
+    return true;
+}
+
+double resolutionToWrite(double dpi) {
+    return std::isfinite(dpi) && dpi > 0 ? dpi : 72.0;
+}
+
+void straightRow(const RgbaBitmapView& bitmap, std::uint32_t y, bool withAlpha, std::uint8_t* out) {
+    const std::uint8_t* in = bitmap.pixels + static_cast<std::size_t>(y) * bitmap.rowBytes;
+    for (std::uint32_t x = 0; x < bitmap.width; ++x, in += 4) {
+        const unsigned alpha = in[3];
+        if (withAlpha) {
+            for (int c = 0; c < 3; ++c) {
+                // Rounded division; a colour above its alpha (not validly
+                // premultiplied) saturates.
+                *out++ = alpha == 0 ? 0
+                                    : static_cast<std::uint8_t>(
+                                          std::min(255u, (in[c] * 255u + alpha / 2) / alpha));
+            }
+            *out++ = static_cast<std::uint8_t>(alpha);
+        } else {
+            // Over white: c·a + 255·(1 − a), where the input already holds c·a.
+            for (int c = 0; c < 3; ++c) {
+                *out++ = static_cast<std::uint8_t>(std::min(255u, in[c] + 255u - alpha));
+            }
+        }
+    }
+}
+
+bool writeEncodedFile(std::string_view codec, const std::string& path,
+                      std::span<const std::uint8_t> bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        Log::line(std::string(codec) + ": cannot create " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        written += static_cast<std::size_t>(n);
+    }
+    const int writeError = written == bytes.size() ? 0 : errno;
+    if (::close(fd) != 0 || writeError != 0 || written != bytes.size()) {
+        const int error = writeError != 0 ? writeError : errno;
+        ::unlink(path.c_str());
+        Log::line(std::string(codec) + ": cannot write " + path + ": " + std::strerror(error));
+        return false;
+    }
+    return true;
+}
+
+std::size_t MemoryInput::read(void* destination, std::size_t count) {
+    if (position >= data.size()) return 0;
+    const std::size_t n = std::min<std::uint64_t>(count, data.size() - position);
+    std::memcpy(destination, data.data() + position, n);
+    position += n;
+    return n;
+}
+
+bool MemoryInput::seek(std::int64_t offset) {
+    if (offset < 0) return false;
+    position = static_cast<std::uint64_t>(offset);
+    return true;
+}
+
+bool MemoryOutput::write(const void* source, std::size_t count) {
+    std::uint64_t end = 0;
+    if (__builtin_add_overflow(position, count, &end) || end > std::numeric_limits<std::size_t>::max()) {
+        return false;
+    }
+    try {
+        if (end > bytes.size()) bytes.resize(static_cast<std::size_t>(end));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (count > 0) std::memcpy(bytes.data() + position, source, count);
+    position = end;
+    return true;
+}
+
+std::size_t MemoryOutput::read(void* destination, std::size_t count) {
+    if (position >= bytes.size()) return 0;
+    const std::size_t n = std::min<std::uint64_t>(count, bytes.size() - position);
+    std::memcpy(destination, bytes.data() + position, n);
+    position += n;
+    return n;
+}
+
+bool MemoryOutput::seek(std::int64_t offset) {
+    if (offset < 0) return false;
+    position = static_cast<std::uint64_t>(offset);
+    return true;
+}
+
+} // namespace pellora

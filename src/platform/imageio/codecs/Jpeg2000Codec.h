@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/imageio/Codec.h"
+
+namespace pellora {
+
+// JPEG 2000 over OpenJPEG: .jp2 files and bare codestreams, decoded at a
+// reduced resolution level when the caller allows it. Writes .jp2 files.
+class Jpeg2000Codec final : public Codec {
+public:
+    std::string_view name() const override { return "JPEG 2000"; }
+    std::vector<std::string> extensions() const override { return {"jp2", "j2k", "j2c", "jpc"}; }
+    bool sniff(std::span<const std::uint8_t> head) const override;
+    std::optional<ImageHeader> readHeader(std::span<const std::uint8_t> data) const override;
+    DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
+
+    std::string_view typeIdentifier() const override { return "public.jpeg-2000"; }
+    bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
+                const std::string& path) const override;
+};
+
+} // namespace pellora

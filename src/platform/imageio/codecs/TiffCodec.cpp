@@ -1,0 +1,453 @@
+#include "platform/imageio/codecs/TiffCodec.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "platform/foundation/Log.h"
+#include "platform/imageio/codecs/BuiltinCodecs.h"
+#include "platform/imageio/codecs/CodecSupport.h"
+#include "platform/imageio/codecs/TiffHandle.h"
+#include "platform/imageio/codecs/TiffLayout.h"
+
+namespace pellora {
+namespace {
+
+constexpr std::string_view kName = "TIFF";
+// Tiles beyond this are not written by any real tool; refusing them keeps a
+// hostile tile size from allocating gigabytes for a tiny image.
+constexpr std::uint32_t kMaxTileSide = 65536;
+
+void fail(const std::string& reason) {
+    Log::line(std::string(kName) + ": " + reason);
+}
+
+template <typename T>
+T load(const std::uint8_t* bytes, std::size_t index) {
+    T value;
+    std::memcpy(&value, bytes + index * sizeof(T), sizeof(T));
+    return value;
+}
+
+template <typename T>
+constexpr T fullScale() {
+    if constexpr (std::is_floating_point_v<T>) {
+        return T(1);
+    } else {
+        return std::numeric_limits<T>::max();
+    }
+}
+
+template <typename T>
+T unpremultiply(T colour, T alpha) {
+    if constexpr (std::is_floating_point_v<T>) {
+        return alpha > 0 ? colour / alpha : T(0);
+    } else {
+        if (alpha == 0) return 0;
+        const std::uint64_t max = fullScale<T>();
+        return static_cast<T>(std::min<std::uint64_t>(max, (colour * max + alpha / 2) / alpha));
+    }
+}
+
+// The rows of one strip or one row of tiles, each plane (one, or one per
+// sample when planar) stored one after the other.
+struct Band {
+    std::vector<std::uint8_t> bytes;
+    std::size_t rowBytes = 0;
+    std::uint32_t capacity = 0;  // rows per plane
+
+    std::uint8_t* row(int plane, std::uint32_t r) {
+        return bytes.data() + (static_cast<std::size_t>(plane) * capacity + r) * rowBytes;
+    }
+};
+
+// One row of 8, 16 or 32-bit (float) samples into the output layout.
+template <typename T>
+void convertRow(const TiffLayout& layout, const std::uint8_t* const* planes, std::uint8_t* out) {
+    const int stride = layout.planarSeparate ? 1 : layout.samplesPerPixel;
+    auto sample = [&](std::uint32_t x, int s) {
+        return layout.planarSeparate ? load<T>(planes[s], x) : load<T>(planes[0], std::size_t(x) * stride + s);
+    };
+    const bool invert = layout.photometric == PHOTOMETRIC_MINISWHITE;
+    T* target = reinterpret_cast<T*>(out);
+    for (std::uint32_t x = 0; x < layout.width; ++x) {
+        const T alpha = layout.hasAlpha ? sample(x, layout.colourSamples) : fullScale<T>();
+        for (int c = 0; c < layout.colourSamples; ++c) {
+            T value = sample(x, c);
+            if (invert) value = static_cast<T>(fullScale<T>() - value);
+            if (layout.associatedAlpha) value = unpremultiply(value, alpha);
+            *target++ = value;
+        }
+        if (layout.hasAlpha) *target++ = alpha;
+    }
+}
+
+// Reads 1, 2, 4 or 8-bit values packed most significant bit first.
+unsigned packedValue(const std::uint8_t* row, std::uint32_t x, int bits) {
+    const std::size_t bit = std::size_t(x) * bits;
+    const int shift = 8 - bits - int(bit % 8);
+    return (row[bit / 8] >> shift) & ((1u << bits) - 1);
+}
+
+void convertPackedGreyRow(const TiffLayout& layout, const std::uint8_t* row, std::uint8_t* out) {
+    const unsigned max = (1u << layout.bitsPerSample) - 1;
+    const bool invert = layout.photometric == PHOTOMETRIC_MINISWHITE;
+    for (std::uint32_t x = 0; x < layout.width; ++x) {
+        unsigned value = packedValue(row, x, layout.bitsPerSample);
+        if (invert) value = max - value;
+        out[x] = static_cast<std::uint8_t>(value * 255 / max);
+    }
+}
+
+struct Palette {
+    std::uint16_t* red = nullptr;
+    std::uint16_t* green = nullptr;
+    std::uint16_t* blue = nullptr;
+    std::size_t size = 0;
+    bool eightBitEntries = false;  // old files store 8-bit values in the 16-bit table
+};
+
+void convertPaletteRow(const TiffLayout& layout, const Palette& palette, const std::uint8_t* row,
+                       std::uint8_t* out) {
+    // 16-bit entries to the nearest 8-bit value.
+    auto narrow = [&](std::uint16_t value) {
+        return static_cast<std::uint8_t>(palette.eightBitEntries ? value : (value * 255u + 32767u) / 65535u);
+    };
+    for (std::uint32_t x = 0; x < layout.width; ++x, out += 3) {
+        const unsigned index = packedValue(row, x, layout.bitsPerSample);
+        out[0] = narrow(palette.red[index]);
+        out[1] = narrow(palette.green[index]);
+        out[2] = narrow(palette.blue[index]);
+    }
+}
+
+bool readPalette(TIFF* tif, const TiffLayout& layout, Palette& palette) {
+    if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &palette.red, &palette.green, &palette.blue)) return false;
+    palette.size = std::size_t(1) << layout.bitsPerSample;
+    palette.eightBitEntries = true;
+    for (std::size_t i = 0; i < palette.size; ++i) {
+        palette.eightBitEntries = palette.eightBitEntries && palette.red[i] < 256 && palette.green[i] < 256 &&
+                                  palette.blue[i] < 256;
+    }
+    return true;
+}
+
+class DirectReader {
+public:
+    DirectReader(TIFF* tif, const TiffLayout& layout, DecodedImage& image)
+        : _tif(tif), _layout(layout), _image(image) {}
+
+    // Decodes every row into the image; false with the reason in `why`.
+    bool run(std::string& why) {
+        if (_layout.indexed && !readPalette(_tif, _layout, _palette)) {
+            why = "paletted image without a colour map";
+            return false;
+        }
+        const tmsize_t rowBytes = TIFFScanlineSize(_tif);
+        if (rowBytes <= 0) {
+            why = "invalid row size";
+            return false;
+        }
+        _band.rowBytes = static_cast<std::size_t>(rowBytes);
+        return TIFFIsTiled(_tif) ? readTiles(why) : readStrips(why);
+    }
+
+private:
+    int planeCount() const { return _layout.planarSeparate ? _layout.samplesPerPixel : 1; }
+
+    bool allocateBand(std::uint32_t rows, std::string& why) {
+        _band.capacity = rows;
+        const auto planeBytes = checkedMultiply(_band.rowBytes, rows);
+        const auto bytes = planeBytes ? checkedMultiply(*planeBytes, planeCount()) : std::nullopt;
+        if (!bytes) {
+            why = "strip or tile size overflows";
+            return false;
+        }
+        _band.bytes.resize(*bytes);
+        return true;
+    }
+
+    bool readStrips(std::string& why) {
+        std::uint32_t rowsPerStrip = _layout.height;
+        TIFFGetFieldDefaulted(_tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+        rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, _layout.height);
+        if (!allocateBand(rowsPerStrip, why)) return false;
+        const std::uint32_t stripsPerPlane = (_layout.height - 1) / rowsPerStrip + 1;
+        if (std::uint64_t(stripsPerPlane) * planeCount() > TIFFNumberOfStrips(_tif)) {
+            why = "fewer strips than the image needs";
+            return false;
+        }
+        for (std::uint32_t strip = 0; strip < stripsPerPlane; ++strip) {
+            const std::uint32_t top = strip * rowsPerStrip;
+            const std::uint32_t rows = std::min(rowsPerStrip, _layout.height - top);
+            const auto expected = static_cast<tmsize_t>(rows * _band.rowBytes);
+            for (int plane = 0; plane < planeCount(); ++plane) {
+                const tmsize_t got =
+                    TIFFReadEncodedStrip(_tif, plane * stripsPerPlane + strip, _band.row(plane, 0), expected);
+                if (got < expected) {
+                    why = "cannot read strip " + std::to_string(strip);
+                    return false;
+                }
+            }
+            convertBand(top, rows);
+        }
+        return true;
+    }
+
+    bool readTiles(std::string& why) {
+        std::uint32_t tileWidth = 0;
+        std::uint32_t tileHeight = 0;
+        TIFFGetField(_tif, TIFFTAG_TILEWIDTH, &tileWidth);
+        TIFFGetField(_tif, TIFFTAG_TILELENGTH, &tileHeight);
+        const tmsize_t tileRowBytes = TIFFTileRowSize(_tif);
+        if (tileWidth == 0 || tileHeight == 0 || tileWidth > kMaxTileSide || tileHeight > kMaxTileSide ||
+            tileRowBytes <= 0) {
+            why = "invalid tile size";
+            return false;
+        }
+        const std::uint32_t bandRows = std::min(tileHeight, _layout.height);
+        if (!allocateBand(bandRows, why)) return false;
+        std::vector<std::uint8_t> tile(static_cast<std::size_t>(tileRowBytes) * bandRows);
+        const int bitsPerPixel = _layout.bitsPerSample * (_layout.planarSeparate ? 1 : _layout.samplesPerPixel);
+        for (std::uint32_t top = 0; top < _layout.height; top += tileHeight) {
+            const std::uint32_t rows = std::min(tileHeight, _layout.height - top);
+            for (std::uint32_t left = 0; left < _layout.width; left += tileWidth) {
+                const std::uint32_t columns = std::min(tileWidth, _layout.width - left);
+                // Tile widths are multiples of 16, so every tile starts on a byte.
+                const std::size_t offset = std::size_t(left) * bitsPerPixel / 8;
+                const std::size_t bytes = (std::size_t(columns) * bitsPerPixel + 7) / 8;
+                for (int plane = 0; plane < planeCount(); ++plane) {
+                    const auto wanted = static_cast<tmsize_t>(rows * tileRowBytes);
+                    const tmsize_t got = TIFFReadEncodedTile(
+                        _tif, TIFFComputeTile(_tif, left, top, 0, static_cast<std::uint16_t>(plane)),
+                        tile.data(), wanted);
+                    if (got < wanted) {
+                        why = "cannot read the tile at " + std::to_string(left) + ", " + std::to_string(top);
+                        return false;
+                    }
+                    for (std::uint32_t r = 0; r < rows; ++r) {
+                        std::memcpy(_band.row(plane, r) + offset, tile.data() + r * tileRowBytes, bytes);
+                    }
+                }
+            }
+            convertBand(top, rows);
+        }
+        return true;
+    }
+
+    void convertBand(std::uint32_t top, std::uint32_t rows) {
+        std::vector<const std::uint8_t*> planes(static_cast<std::size_t>(planeCount()));
+        for (std::uint32_t r = 0; r < rows; ++r) {
+            for (int plane = 0; plane < planeCount(); ++plane) planes[plane] = _band.row(plane, r);
+            std::uint8_t* out = _image.pixels.data() + (top + r) * _image.rowBytes;
+            if (_layout.indexed) {
+                convertPaletteRow(_layout, _palette, planes[0], out);
+            } else if (_layout.bitsPerSample < 8) {
+                convertPackedGreyRow(_layout, planes[0], out);
+            } else if (_layout.bitsPerSample == 8) {
+                convertRow<std::uint8_t>(_layout, planes.data(), out);
+            } else if (_layout.bitsPerSample == 16) {
+                convertRow<std::uint16_t>(_layout, planes.data(), out);
+            } else {
+                convertRow<float>(_layout, planes.data(), out);
+            }
+        }
+    }
+
+    TIFF* _tif;
+    const TiffLayout& _layout;
+    DecodedImage& _image;
+    Palette _palette;
+    Band _band;
+};
+
+// YCbCr, JPEG-compressed and other models through libtiff's RGBA interface,
+// which hands back 8-bit premultiplied RGBA.
+bool readThroughRgba(TIFF* tif, const TiffLayout& layout, DecodedImage& image, std::string& why) {
+    char message[1024] = {};
+    TIFFRGBAImage rgba;
+    if (!TIFFRGBAImageBegin(&rgba, tif, /*stoponerr=*/1, message)) {
+        why = message;
+        return false;
+    }
+    struct End {
+        TIFFRGBAImage* rgba;
+        ~End() { TIFFRGBAImageEnd(rgba); }
+    } end{&rgba};
+    // Rows in stored order: the orientation tag is the caller's business.
+    rgba.req_orientation = rgba.orientation;
+    std::vector<std::uint32_t> raster(std::size_t(layout.width) * layout.height);
+    if (!TIFFRGBAImageGet(&rgba, raster.data(), layout.width, layout.height)) {
+        why = "cannot read the pixels";
+        return false;
+    }
+    const bool premultiplied = rgba.alpha != 0;
+    const std::uint32_t* in = raster.data();
+    for (std::uint32_t y = 0; y < layout.height; ++y) {
+        std::uint8_t* out = image.pixels.data() + y * image.rowBytes;
+        for (std::uint32_t x = 0; x < layout.width; ++x, ++in) {
+            const auto alpha = static_cast<std::uint8_t>(TIFFGetA(*in));
+            const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(TIFFGetR(*in)),
+                                         static_cast<std::uint8_t>(TIFFGetG(*in)),
+                                         static_cast<std::uint8_t>(TIFFGetB(*in))};
+            for (std::uint8_t value : rgb) *out++ = premultiplied ? unpremultiply(value, alpha) : value;
+            if (layout.hasAlpha) *out++ = alpha;
+        }
+    }
+    return true;
+}
+
+void readResolution(TIFF* tif, ImageHeader& header) {
+    float x = 0;
+    float y = 0;
+    std::uint16_t unit = RESUNIT_INCH;
+    if (!TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x)) return;
+    if (!TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y)) y = x;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+    if (unit == RESUNIT_NONE || !std::isfinite(x) || !std::isfinite(y) || x <= 0 || y <= 0) return;
+    const double perInch = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
+    header.hasResolution = true;
+    header.dpiWidth = x * perInch;
+    header.dpiHeight = y * perInch;
+}
+
+std::vector<std::uint8_t> readIccProfile(TIFF* tif) {
+    std::uint32_t size = 0;
+    const std::uint8_t* profile = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_ICCPROFILE, &size, &profile) || profile == nullptr) return {};
+    return {profile, profile + size};
+}
+
+} // namespace
+
+bool TiffCodec::sniff(std::span<const std::uint8_t> head) const {
+    if (head.size() < 4) return false;
+    // Classic TIFF (42) and BigTIFF (43), in either byte order.
+    const bool little = head[0] == 'I' && head[1] == 'I' && (head[2] == 42 || head[2] == 43) && head[3] == 0;
+    const bool big = head[0] == 'M' && head[1] == 'M' && head[2] == 0 && (head[3] == 42 || head[3] == 43);
+    return little || big;
+}
+
+std::optional<ImageHeader> TiffCodec::readHeader(std::span<const std::uint8_t> data) const {
+    TiffMessages messages;
+    MemoryInput input{data};
+    TiffPtr tif = openTiffForReading(input, messages);
+    if (!tif) {
+        fail(messages.errorOr("not a readable TIFF file"));
+        return std::nullopt;
+    }
+    std::string why;
+    const auto layout = readTiffLayout(tif.get(), why);
+    if (!layout) {
+        fail(why);
+        return std::nullopt;
+    }
+    ImageHeader header;
+    header.width = layout->width;
+    header.height = layout->height;
+    header.bitsPerComponent = layout->bitsPerSample;
+    header.colorModel = layout->colorModel;
+    header.hasAlpha = layout->hasAlpha;
+    header.isIndexed = layout->indexed;
+    header.isFloat = layout->sampleFormat == SAMPLEFORMAT_IEEEFP;
+    readResolution(tif.get(), header);
+    header.iccProfile = readIccProfile(tif.get());
+    return header;
+}
+
+DecodedImagePtr TiffCodec::decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const {
+    TiffMessages messages;
+    MemoryInput input{data};
+    TiffPtr tif = openTiffForReading(input, messages);
+    if (!tif) {
+        fail(messages.errorOr("not a readable TIFF file"));
+        return nullptr;
+    }
+    std::string why;
+    const auto layout = readTiffLayout(tif.get(), why);
+    if (!layout) {
+        fail(why);
+        return nullptr;
+    }
+    if (!fitsDecodeLimits(kName, layout->width, layout->height, options.limits)) return nullptr;
+    auto image = allocateDecodedImage(kName, layout->width, layout->height, layout->colorModel,
+                                      layout->outputFormat(), layout->hasAlpha);
+    if (!image) return nullptr;
+    try {
+        const bool read = layout->throughRgba ? readThroughRgba(tif.get(), *layout, *image, why)
+                                              : DirectReader(tif.get(), *layout, *image).run(why);
+        if (!read) {
+            fail(messages.errorOr(why));
+            return nullptr;
+        }
+    } catch (const std::bad_alloc&) {
+        fail("not enough memory to decode");
+        return nullptr;
+    }
+    image->iccProfile = readIccProfile(tif.get());
+    messages.logWarnings(kName);
+    return image;
+}
+
+// Writes 8-bit RGB, or RGBA with unassociated alpha (ExtraSamples = 2): the
+// straight colours most readers expect, as PNG stores them, and the same
+// values the decoders hand back. LZW with horizontal differencing.
+bool TiffCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
+                       const std::string& path) const {
+    if (!isEncodableBitmap(kName, bitmap)) return false;
+    TiffMessages messages;
+    MemoryOutput output;
+    TiffPtr tif = openTiffForWriting(output, messages);
+    if (!tif) {
+        fail(messages.errorOr("cannot start the file"));
+        return false;
+    }
+    const std::uint16_t channels = options.hasAlpha ? 4 : 3;
+    const auto dpi = static_cast<float>(resolutionToWrite(options.dpi));
+    TIFF* t = tif.get();
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, bitmap.width);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, bitmap.height);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, channels);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    TIFFSetField(t, TIFFTAG_XRESOLUTION, dpi);
+    TIFFSetField(t, TIFFTAG_YRESOLUTION, dpi);
+    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    if (options.hasAlpha) {
+        const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, extra);
+    }
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
+
+    try {
+        std::vector<std::uint8_t> row(std::size_t(bitmap.width) * channels);
+        for (std::uint32_t y = 0; y < bitmap.height; ++y) {
+            straightRow(bitmap, y, options.hasAlpha, row.data());
+            if (TIFFWriteScanline(t, row.data(), y, 0) < 0) {
+                fail(messages.errorOr("cannot write row " + std::to_string(y)));
+                return false;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        fail("not enough memory to encode");
+        return false;
+    }
+    if (!TIFFWriteDirectory(t)) {
+        fail(messages.errorOr("cannot finish the file"));
+        return false;
+    }
+    tif.reset();
+    return writeEncodedFile(kName, path, output.bytes);
+}
+
+std::unique_ptr<Codec> makeTiffCodec() {
+    return std::make_unique<TiffCodec>();
+}
+
+} // namespace pellora

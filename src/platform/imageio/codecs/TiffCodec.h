@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/imageio/Codec.h"
+
+namespace pellora {
+
+// TIFF over libtiff: the first page in 1 to 16 bits or 32-bit float, grey,
+// RGB, CMYK or paletted, with alpha; other photometric models (YCbCr,
+// JPEG-compressed, CIELab...) through libtiff's RGBA interface. Writes 8-bit
+// RGB or RGBA with LZW compression.
+class TiffCodec final : public Codec {
+public:
+    std::string_view name() const override { return "TIFF"; }
+    std::vector<std::string> extensions() const override { return {"tif", "tiff"}; }
+    bool sniff(std::span<const std::uint8_t> head) const override;
+    std::optional<ImageHeader> readHeader(std::span<const std::uint8_t> data) const override;
+    DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
+
+    std::string_view typeIdentifier() const override { return "public.tiff"; }
+    bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
+                const std::string& path) const override;
+};
+
+} // namespace pellora

@@ -1,0 +1,192 @@
+#include "CodecTestSupport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <lcms2.h>
+
+#include "platform/imageio/CodecRegistry.h"
+#include "support/TestSupport.h"
+
+namespace pellora::test {
+
+const Codec& registeredCodec(std::string_view name) {
+    for (const auto& codec : CodecRegistry::shared().codecs()) {
+        if (codec->name() == name) return *codec;
+    }
+    ADD_FAILURE() << "no codec named " << name;
+    std::abort();
+}
+
+Bytes readBytes(const std::string& path) {
+    const std::string text = readFile(path);
+    return {text.begin(), text.end()};
+}
+
+void writeBytes(const std::string& path, const Bytes& bytes) {
+    writeFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+bool magick(const std::string& arguments) {
+    return runCommand("convert " + arguments + " 2>/dev/null") == 0;
+}
+
+std::string quoted(const std::string& path) {
+    std::string text("'");
+    text.append(path).append("'");
+    return text;
+}
+
+bool magickConvert(const std::string& input, const std::string& options, const std::string& output) {
+    std::string arguments = quoted(input);
+    arguments.append(" ").append(options).append(" ").append(quoted(output));
+    return magick(arguments);
+}
+
+std::vector<std::uint16_t> magickSamples(const std::string& path, const std::string& format) {
+    std::string raw;
+    std::string command("convert ");
+    command.append(quoted(path)).append(" -depth 16 -endian LSB ").append(format).append(":- 2>/dev/null");
+    if (runCommand(command, &raw) != 0) {
+        ADD_FAILURE() << "ImageMagick cannot read " << path;
+        return {};
+    }
+    std::vector<std::uint16_t> samples(raw.size() / 2);
+    std::memcpy(samples.data(), raw.data(), samples.size() * 2);
+    return samples;
+}
+
+std::string makeSourcePng(const std::string& folder, bool withAlpha) {
+    const std::string path = folder + (withAlpha ? "/source-alpha.png" : "/source.png");
+    const std::string alpha = withAlpha ? " -alpha set -channel A -fx 'i/w' +channel" : "";
+    std::string arguments("-seed 7 -size 48x32 plasma:fractal -depth 8");
+    arguments.append(alpha).append(" ").append(quoted(path));
+    EXPECT_TRUE(magick(arguments));
+    return path;
+}
+
+Bytes makeIccProfile() {
+    cmsHPROFILE profile = cmsCreate_sRGBProfile();
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    Bytes bytes(size);
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    return bytes;
+}
+
+std::vector<std::uint16_t> samples16(const DecodedImage& image, bool keepChannels) {
+    std::vector<std::uint16_t> out;
+    const int channels = image.channels();
+    const int colour = channels - (image.hasAlpha ? 1 : 0);
+    auto sample = [&](std::uint32_t x, std::uint32_t y, int c) -> std::uint16_t {
+        const std::uint8_t* p = image.pixels.data() + y * image.rowBytes + (std::size_t(x) * channels + c) * image.bytesPerSample();
+        switch (image.sampleFormat) {
+        case SampleFormat::UInt8: return std::uint16_t(*p * 257);
+        case SampleFormat::UInt16: { std::uint16_t v; std::memcpy(&v, p, 2); return v; }
+        case SampleFormat::Float32: { float v; std::memcpy(&v, p, 4); return std::uint16_t(std::lround(std::clamp(v, 0.0f, 1.0f) * 65535)); }
+        }
+        return 0;
+    };
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        for (std::uint32_t x = 0; x < image.width; ++x) {
+            if (keepChannels) {
+                for (int c = 0; c < channels; ++c) out.push_back(sample(x, y, c));
+                continue;
+            }
+            for (int c = 0; c < 3; ++c) out.push_back(sample(x, y, colour == 1 ? 0 : c));
+            out.push_back(image.hasAlpha ? sample(x, y, colour) : 65535);
+        }
+    }
+    return out;
+}
+
+int maxDifference(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b) {
+    if (a.size() != b.size()) return 65535;
+    int worst = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::abs(int(a[i]) - int(b[i])));
+    return worst;
+}
+
+int maxVisibleDifference(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b) {
+    if (a.size() != b.size() || a.size() % 4 != 0) return 65535;
+    int worst = 0;
+    for (std::size_t i = 0; i < a.size(); i += 4) {
+        const bool hidden = a[i + 3] == 0 && b[i + 3] == 0;
+        for (std::size_t c = hidden ? 3 : 0; c < 4; ++c) worst = std::max(worst, std::abs(int(a[i + c]) - int(b[i + c])));
+    }
+    return worst;
+}
+
+TestBitmap makeTranslucentBitmap(std::uint32_t width, std::uint32_t height) {
+    const std::size_t size = std::size_t(width) * height * 4;
+    TestBitmap bitmap{width, height, Bytes(size), Bytes(size)};
+    for (std::uint32_t y = 0; y < height; ++y) {
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const std::size_t at = (std::size_t(y) * width + x) * 4;
+            const unsigned alpha = width > 1 ? 255 - x * 255 / (width - 1) : 255;
+            const unsigned straight[3] = {x * 255 / std::max(width - 1, 1u), y * 255 / std::max(height - 1, 1u),
+                                          (x * 7 + y * 13) % 256};
+            for (int c = 0; c < 3; ++c) {
+                bitmap.straight[at + c] = std::uint8_t(straight[c]);
+                bitmap.pixels[at + c] = std::uint8_t((straight[c] * alpha + 127) / 255);
+            }
+            bitmap.straight[at + 3] = bitmap.pixels[at + 3] = std::uint8_t(alpha);
+        }
+    }
+    return bitmap;
+}
+
+::testing::AssertionResult showsStraightColours(const std::vector<std::uint16_t>& rgba, const TestBitmap& bitmap) {
+    if (rgba.size() != bitmap.straight.size()) return ::testing::AssertionFailure() << "wrong sample count";
+    for (std::size_t i = 0; i < rgba.size(); i += 4) {
+        const int alpha = bitmap.straight[i + 3];
+        if (rgba[i + 3] != alpha * 257) return ::testing::AssertionFailure() << "alpha differs at sample " << i;
+        if (alpha == 0) continue;
+        const int tolerance = (255 + alpha - 1) / alpha;
+        for (std::size_t c = 0; c < 3; ++c) {
+            const int got = (rgba[i + c] + 128) / 257;
+            if (std::abs(got - bitmap.straight[i + c]) > tolerance) {
+                return ::testing::AssertionFailure() << "colour " << got << " instead of " << int(bitmap.straight[i + c])
+                                                     << " at sample " << i + c << " (alpha " << alpha << ")";
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult showsOverWhite(const std::vector<std::uint16_t>& rgba, const TestBitmap& bitmap,
+                                          int tolerance8) {
+    if (rgba.size() != bitmap.straight.size()) return ::testing::AssertionFailure() << "wrong sample count";
+    for (std::size_t i = 0; i < rgba.size(); i += 4) {
+        const double alpha = bitmap.straight[i + 3] / 255.0;
+        if (rgba[i + 3] != 65535) return ::testing::AssertionFailure() << "not opaque at sample " << i;
+        for (std::size_t c = 0; c < 3; ++c) {
+            const double expected = bitmap.straight[i + c] * alpha + 255.0 * (1 - alpha);
+            const double got = rgba[i + c] / 257.0;
+            if (std::abs(got - expected) > tolerance8 + 0.5) {
+                return ::testing::AssertionFailure() << "colour " << got << " instead of " << expected << " at sample " << i + c;
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult refusedWithOneLine(const Codec& codec, const Bytes& bytes, const DecodeOptions& options) {
+    LogCapture log;
+    if (codec.decode(bytes, options) != nullptr) return ::testing::AssertionFailure() << "decoded";
+    const auto lines = log.lines();
+    if (lines.size() != 1) return ::testing::AssertionFailure() << lines.size() << " log lines";
+    if (lines[0].rfind(std::string(codec.name()) + ": ", 0) != 0) {
+        return ::testing::AssertionFailure() << "log line without the codec's name: " << lines[0];
+    }
+    return ::testing::AssertionSuccess() << lines[0];
+}
+
+Bytes truncated(const Bytes& bytes, std::size_t keep) {
+    return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(keep, bytes.size())));
+}
+
+} // namespace pellora::test
