@@ -1,9 +1,14 @@
 #include "platform/imageio/CodecRegistry.h"
 
+#include "platform/imageio/codecs/BuiltinCodecs.h"
+
 namespace pellora {
 
 CodecRegistry::CodecRegistry() {
-    // One line per codec, most common first: _codecs.push_back(makeXxxCodec());
+    // One line per codec, most common first.
+    _codecs.push_back(makeJpegCodec());
+    _codecs.push_back(makePngCodec());
+    _codecs.push_back(makeBmpCodec());
 }
 
 const CodecRegistry& CodecRegistry::shared() {
