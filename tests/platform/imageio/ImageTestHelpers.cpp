@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <lcms2.h>
 
 #include "support/TestSupport.h"
 
@@ -102,6 +103,16 @@ TestBitmap makeTestBitmap(std::uint32_t width, std::uint32_t height, bool transl
         }
     }
     return bitmap;
+}
+
+std::string srgbIccProfile() {
+    cmsHPROFILE profile = cmsCreate_sRGBProfile();
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    std::string bytes(size, '\0');
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    return bytes;
 }
 
 std::vector<std::uint8_t> imageMagickSamples(const std::string& path, const std::string& map) {

@@ -33,6 +33,9 @@ struct TestBitmap {
 // runs from 0 to 255 across the width (colours premultiplied).
 TestBitmap makeTestBitmap(std::uint32_t width, std::uint32_t height, bool translucent);
 
+// The bytes of an sRGB ICC profile made by Little CMS.
+std::string srgbIccProfile();
+
 // Raw 8-bit samples of a file as ImageMagick decodes it ("rgb", "rgba", "gray",
 // "cmyk"); empty when ImageMagick fails.
 std::vector<std::uint8_t> imageMagickSamples(const std::string& path, const std::string& map);
