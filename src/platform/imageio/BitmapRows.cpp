@@ -16,8 +16,8 @@ void unpremultiplyRow(const std::uint8_t* rgba, std::uint32_t width, std::uint8_
         const unsigned alpha = rgba[3];
         straight[3] = static_cast<std::uint8_t>(alpha);
         for (int c = 0; c < 3; ++c) {
-            straight[c] = alpha == 0 ? 0
-                                     : static_cast<std::uint8_t>(std::min(255u, (rgba[c] * 255u + alpha / 2) / alpha));
+            straight[c] =
+                alpha == 0 ? 0 : static_cast<std::uint8_t>(std::min(255u, (rgba[c] * 255u + alpha / 2) / alpha));
         }
     }
 }

@@ -14,8 +14,7 @@ namespace pellora {
 namespace {
 
 bool isValidBitmap(const RgbaBitmapView& bitmap) {
-    return bitmap.pixels != nullptr && bitmap.width > 0 && bitmap.height > 0 &&
-           bitmap.rowBytes / 4 >= bitmap.width;
+    return bitmap.pixels != nullptr && bitmap.width > 0 && bitmap.height > 0 && bitmap.rowBytes / 4 >= bitmap.width;
 }
 
 EncodeOptions encodeOptionsFrom(const PlistDictionary& properties) {

@@ -51,14 +51,17 @@ ImageSource::ImageSource(std::vector<std::uint8_t> bytes, const Codec& codec)
     : _bytes(std::move(bytes)), _codec(&codec) {}
 
 std::unique_ptr<ImageSource> ImageSource::createWithPath(const std::string& path) {
-    const FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    // Non-blocking, so that a FIFO named like an image cannot hang the open;
+    // only regular files are read.
+    const FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (file.fd < 0) {
         Log::line(fmt::format("ImageSource: cannot open {}: {}", path, std::strerror(errno)));
         return nullptr;
     }
     struct stat info {};
     if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        Log::line(fmt::format("ImageSource: {} is not a regular file", path));
+        Log::line(
+            fmt::format("ImageSource: {} is {}", path, S_ISDIR(info.st_mode) ? "a folder" : "not a regular file"));
         return nullptr;
     }
     if (info.st_size == 0) {

@@ -11,6 +11,12 @@ std::span<const std::uint8_t> bytesOf(const std::string& text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
+// The bytes of a string literal, embedded zeros included.
+template <std::size_t size>
+std::string bytes(const char (&literal)[size]) {
+    return {literal, size - 1};
+}
+
 void put(std::string& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
 }
@@ -45,8 +51,8 @@ std::vector<std::uint8_t> decodeRgba(const std::string& file) {
     return image ? test::toRgba8(*image) : std::vector<std::uint8_t>{};
 }
 
-constexpr std::uint8_t K[] = {0, 0, 0, 255}, R[] = {255, 0, 0, 255}, G[] = {0, 255, 0, 255},
-                       B[] = {0, 0, 255, 255}, W[] = {255, 255, 255, 255};
+constexpr std::uint8_t K[] = {0, 0, 0, 255}, R[] = {255, 0, 0, 255}, G[] = {0, 255, 0, 255}, B[] = {0, 0, 255, 255},
+                       W[] = {255, 255, 255, 255};
 
 std::vector<std::uint8_t> pixels(std::initializer_list<const std::uint8_t*> list) {
     std::vector<std::uint8_t> out;
@@ -65,42 +71,45 @@ TEST(BmpCodec, decodesImageMagicksVariantsAsImageMagickDoes) {
         const char* format;
     };
     const Variant variants[] = {
-        {"-alpha off -colors 2 -type Palette", "bmp3"},                 // 1-bit
-        {"-alpha off -colors 16 -type Palette", "bmp3"},                // 4-bit
+        {"-alpha off -colors 2 -type Palette", "bmp3"},                  // 1-bit
+        {"-alpha off -colors 16 -type Palette", "bmp3"},                 // 4-bit
         {"-alpha off -colors 200 -type Palette -compress RLE", "bmp3"},  // RLE8
-        {"-alpha off", "bmp2"},                                         // OS/2 core header, 24-bit
-        {"-alpha off -define bmp:subtype=RGB565", "bmp"},               // 16-bit bit fields
-        {"", "bmp"},                                                    // V5, 32-bit with alpha
+        {"-alpha off", "bmp2"},                                          // OS/2 core header, 24-bit
+        {"-alpha off -define bmp:subtype=RGB565", "bmp"},                // 16-bit bit fields
+        {"", "bmp"},                                                     // V5, 32-bit with alpha
     };
     int index = 0;
     for (const auto& variant : variants) {
         SCOPED_TRACE(variant.options);
         const std::string path = dir.file(std::to_string(index++) + "-variant.bmp");
-        ASSERT_EQ(test::runCommand("convert '" + source + "' " + variant.options + " " + variant.format + ":'" + path + "'"), 0);
+        const std::string command =
+            "convert '" + source + "' " + variant.options + " " + variant.format + ":'" + path + "'";
+        ASSERT_EQ(test::runCommand(command), 0);
         EXPECT_LE(test::maxRgbaDifference(decodeRgba(test::readFile(path)), test::imageMagickSamples(path, "rgba")), 1);
     }
 }
 
+// Byte strings laid out as they are read.
+// clang-format off
 TEST(BmpCodec, runLengthFourBitDataWithLiteralsDeltasAndEarlyLineEnds) {
-    const std::string palette("\0\0\0\0" "\0\0\xff\0" "\0\xff\0\0", 12);  // black, red, green
-    const std::string data("\x06\x12" "\0\0"             // bottom row: 1 2 1 2 1 2
-                           "\0\x04\x21\x12" "\0\0"       // literal 2 1 1 2, the rest skipped
-                           "\0\x02\x03\x00" "\x02\x22"   // move right by 3, then 2 2
-                           "\0\x01",                     // end of bitmap
-                           20);
+    const std::string palette = bytes("\0\0\0\0" "\0\0\xff\0" "\0\xff\0\0");  // black, red, green
+    const std::string data = bytes("\x06\x12" "\0\0"            // bottom row: 1 2 1 2 1 2
+                                   "\0\x04\x21\x12" "\0\0"      // literal 2 1 1 2, the rest skipped
+                                   "\0\x02\x03\x00" "\x02\x22"  // move right by 3, then 2 2
+                                   "\0\x01");                   // end of bitmap
     EXPECT_EQ(decodeRgba(bmpFile(6, 3, 4, 2, palette, data)),
               pixels({K, K, K, G, G, K, G, R, R, G, K, K, R, G, R, G, R, G}));
 }
 
 TEST(BmpCodec, topDownRowsAndIndicesPastThePalette) {
-    const std::string rows("\0\0\xff" "\xff\0\0" "\0\0"     // red, blue, padding
-                           "\0\xff\0" "\xff\xff\xff" "\0\0",  // green, white
-                           16);
+    const std::string rows = bytes("\0\0\xff" "\xff\0\0" "\0\0"         // red, blue, padding
+                                   "\0\xff\0" "\xff\xff\xff" "\0\0");  // green, white
     EXPECT_EQ(decodeRgba(bmpFile(2, -2, 24, 0, "", rows)), pixels({R, B, G, W}));
     // Index 3 lies past a two-colour palette: drawn black, not read out of bounds.
-    const std::string palette("\xff\xff\xff\0" "\0\0\xff\0", 8);
-    EXPECT_EQ(decodeRgba(bmpFile(2, 1, 8, 0, palette, std::string("\x01\x03\0\0", 4))), pixels({R, K}));
+    const std::string palette = bytes("\xff\xff\xff\0" "\0\0\xff\0");
+    EXPECT_EQ(decodeRgba(bmpFile(2, 1, 8, 0, palette, bytes("\x01\x03\0\0"))), pixels({R, K}));
 }
+// clang-format on
 
 TEST(BmpCodec, malformedHeadersAreRefusedWithOneLine) {
     const std::string rgb(8, '\0');

@@ -98,7 +98,8 @@ TEST_P(EncoderRoundTrip, hasAlphaTrueKeepsTransparencyWhereTheFormatHoldsIt) {
     // Premultiplied again, the straight colours read back give the input.
     auto decoded = test::toRgba8(*image);
     for (std::size_t i = 0; i < decoded.size(); i += 4) {
-        for (int c = 0; c < 3; ++c) decoded[i + c] = static_cast<std::uint8_t>((decoded[i + c] * decoded[i + 3] + 127) / 255);
+        for (int c = 0; c < 3; ++c)
+            decoded[i + c] = static_cast<std::uint8_t>((decoded[i + c] * decoded[i + 3] + 127) / 255);
     }
     EXPECT_LE(test::maxDifference(decoded, bitmap.pixels), tolerance());
 }

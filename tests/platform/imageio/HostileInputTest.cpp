@@ -30,8 +30,8 @@ std::string pngChunk(const std::string& type, const std::string& data) {
     putBigEndian(chunk, static_cast<std::uint32_t>(data.size()));
     chunk += type + data;
     const std::string crcInput = type + data;
-    putBigEndian(chunk, static_cast<std::uint32_t>(
-                            crc32(0, reinterpret_cast<const Bytef*>(crcInput.data()), static_cast<uInt>(crcInput.size()))));
+    putBigEndian(chunk, static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(crcInput.data()),
+                                                         static_cast<uInt>(crcInput.size()))));
     return chunk;
 }
 
@@ -87,7 +87,8 @@ TEST(HostileInput, pathsThatAreNotReadableImagesGiveNoSource) {
     test::writeFile(dir.file("empty.jpg"), "");
     ASSERT_EQ(::mkdir(dir.file("folder.jpg").c_str(), 0755), 0);
     test::writeFile(dir.file("notes.png"), "These are notes, not pixels.\n");
-    for (const auto* name : {"empty.jpg", "folder.jpg", "notes.png", "missing.png"}) {
+    ASSERT_EQ(::mkfifo(dir.file("pipe.png").c_str(), 0600), 0);  // opening must not wait for a writer
+    for (const auto* name : {"empty.jpg", "folder.jpg", "notes.png", "missing.png", "pipe.png"}) {
         SCOPED_TRACE(name);
         test::LogCapture log;
         EXPECT_EQ(ImageSource::createWithPath(dir.file(name)), nullptr);

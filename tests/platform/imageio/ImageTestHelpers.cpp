@@ -78,7 +78,8 @@ int maxRgbaDifference(const std::vector<std::uint8_t>& a, const std::vector<std:
     int largest = 0;
     for (std::size_t i = 0; i < a.size(); i += 4) {
         const bool bothTransparent = a[i + 3] == 0 && b[i + 3] == 0;
-        for (std::size_t c = bothTransparent ? 3 : 0; c < 4; ++c) largest = std::max(largest, std::abs(a[i + c] - b[i + c]));
+        for (std::size_t c = bothTransparent ? 3 : 0; c < 4; ++c)
+            largest = std::max(largest, std::abs(a[i + c] - b[i + c]));
     }
     return largest;
 }

@@ -66,8 +66,8 @@ TEST_F(JpegFiles, reducedScaleDecodingNeverGoesBelowTheSizeAsked) {
         std::uint32_t minWidth, minHeight, width, height;
     };
     const Case cases[] = {
-        {0, 0, 1001, 751},   {100, 90, 126, 94},  {126, 94, 126, 94},  {127, 0, 251, 188},
-        {0, 188, 251, 188},  {251, 189, 501, 376}, {600, 0, 1001, 751}, {2000, 2000, 1001, 751},
+        {0, 0, 1001, 751},  {100, 90, 126, 94},   {126, 94, 126, 94},  {127, 0, 251, 188},
+        {0, 188, 251, 188}, {251, 189, 501, 376}, {600, 0, 1001, 751}, {2000, 2000, 1001, 751},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "minimum " << c.minWidth << " x " << c.minHeight);
@@ -88,8 +88,10 @@ TEST_F(JpegFiles, headerCarriesTheJfifDensityAndTheIccProfile) {
     const std::string bytes = test::srgbIccProfile();
     test::writeFile(_dir.file("srgb.icc"), bytes);
 
-    const auto inches = ImageSource::createWithPath(
-        convert("-units PixelsPerInch -density 300 -profile '" + _dir.file("srgb.icc") + "'", "inches.jpg"))->header();
+    const auto inches =
+        ImageSource::createWithPath(
+            convert("-units PixelsPerInch -density 300 -profile '" + _dir.file("srgb.icc") + "'", "inches.jpg"))
+            ->header();
     ASSERT_TRUE(inches.has_value());
     EXPECT_TRUE(inches->hasResolution);
     EXPECT_EQ(inches->dpiWidth, 300.0);

@@ -32,9 +32,11 @@ bool isSixteenBit(const std::string& name) { return name.ends_with("16"); }
 std::vector<std::uint8_t> referencePixels(const std::string& name) {
     const std::string eightBit = suite + "/json/" + name + "_to8.json";
     const bool scale = isSixteenBit(name) && !test::fileExists(eightBit);
-    const auto values = test::readJsonIntegers(isSixteenBit(name) && !scale ? eightBit : suite + "/json/" + name + ".json");
+    const auto values =
+        test::readJsonIntegers(isSixteenBit(name) && !scale ? eightBit : suite + "/json/" + name + ".json");
     std::vector<std::uint8_t> pixels;
-    for (const int value : values) pixels.push_back(static_cast<std::uint8_t>(scale ? (value * 255 + 32767) / 65535 : value));
+    for (const int value : values)
+        pixels.push_back(static_cast<std::uint8_t>(scale ? (value * 255 + 32767) / 65535 : value));
     return pixels;
 }
 

@@ -41,7 +41,9 @@ std::uint32_t u32(std::span<const std::uint8_t> data, std::size_t at) {
     return static_cast<std::uint32_t>(data[at]) | static_cast<std::uint32_t>(data[at + 1]) << 8 |
            static_cast<std::uint32_t>(data[at + 2]) << 16 | static_cast<std::uint32_t>(data[at + 3]) << 24;
 }
-std::int32_t i32(std::span<const std::uint8_t> data, std::size_t at) { return static_cast<std::int32_t>(u32(data, at)); }
+std::int32_t i32(std::span<const std::uint8_t> data, std::size_t at) {
+    return static_cast<std::int32_t>(u32(data, at));
+}
 
 // One colour channel held in a bit field of a 16 or 32-bit pixel.
 struct Channel {
@@ -75,7 +77,7 @@ struct Layout {
     bool topDown = false;
     int bitsPerPixel = 0;
     std::uint32_t compression = BI_RGB;
-    std::array<Channel, 4> channels{};  // red, green, blue, alpha (16 and 32-bit)
+    std::array<Channel, 4> channels{};                 // red, green, blue, alpha (16 and 32-bit)
     std::vector<std::array<std::uint8_t, 3>> palette;  // RGB
     std::size_t pixelOffset = 0;
     std::int32_t pixelsPerMetreX = 0;
@@ -115,16 +117,19 @@ std::optional<std::string> parseLayout(std::span<const std::uint8_t> data, Layou
         colorsUsed = u32(data, 46);
     }
     if (layout.width == 0) return std::string("invalid width 0");
-    if (height == 0 || height == std::numeric_limits<std::int32_t>::min()) return fmt::format("invalid height {}", height);
+    if (height == 0 || height == std::numeric_limits<std::int32_t>::min()) {
+        return fmt::format("invalid height {}", height);
+    }
     layout.topDown = height < 0;
     layout.height = static_cast<std::uint32_t>(height < 0 ? -height : height);
 
     const int bpp = layout.bitsPerPixel;
     const std::uint32_t compression = layout.compression;
     const bool bitFields = compression == BI_BITFIELDS || compression == BI_ALPHABITFIELDS;
-    const bool valid = (compression == BI_RGB && (bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32)) ||
-                       (compression == BI_RLE8 && bpp == 8) || (compression == BI_RLE4 && bpp == 4) ||
-                       (bitFields && (bpp == 16 || bpp == 32));
+    const bool valid =
+        (compression == BI_RGB && (bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32)) ||
+        (compression == BI_RLE8 && bpp == 8) || (compression == BI_RLE4 && bpp == 4) ||
+        (bitFields && (bpp == 16 || bpp == 32));
     if (!valid) return fmt::format("unsupported {}-bit pixels with compression {}", bpp, compression);
     if (layout.topDown && (compression == BI_RLE8 || compression == BI_RLE4)) {
         return std::string("run-length data cannot be top-down");
@@ -248,7 +253,9 @@ void unpackRow(const std::uint8_t* row, const Layout& layout, std::uint8_t* out)
         } else {
             const std::uint8_t* pixel = row + std::size_t{x} * (bpp / 8);
             std::uint32_t value = pixel[0] | pixel[1] << 8;
-            if (bpp == 32) value |= static_cast<std::uint32_t>(pixel[2]) << 16 | static_cast<std::uint32_t>(pixel[3]) << 24;
+            if (bpp == 32) {
+                value |= static_cast<std::uint32_t>(pixel[2]) << 16 | static_cast<std::uint32_t>(pixel[3]) << 24;
+            }
             for (int c = 0; c < channels; ++c) out[c] = layout.channels[c].value(value);
         }
     }
@@ -265,7 +272,8 @@ std::optional<ImageHeader> headerOf(const Layout& layout) {
     } else if (layout.bitsPerPixel == 24) {
         header.bitsPerComponent = 8;
     } else {
-        header.bitsPerComponent = std::max({layout.channels[0].bits(), layout.channels[1].bits(), layout.channels[2].bits()});
+        header.bitsPerComponent =
+            std::max({layout.channels[0].bits(), layout.channels[1].bits(), layout.channels[2].bits()});
     }
     if (layout.pixelsPerMetreX > 0 && layout.pixelsPerMetreY > 0) {
         header.hasResolution = true;
@@ -370,8 +378,10 @@ DecodedImagePtr BmpCodec::decode(std::span<const std::uint8_t> data, const Decod
 // BMP is lossless: the quality fraction does not apply and is ignored.
 bool BmpCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options, const std::string& path) const {
     const bool withAlpha = options.hasAlpha;
-    const std::uint64_t stride = withAlpha ? std::uint64_t{bitmap.width} * 4 : (std::uint64_t{bitmap.width} * 3 + 3) & ~3ull;
-    const std::uint64_t fileSize = fileHeaderSize + (withAlpha ? v5HeaderSize : infoHeaderSize) + stride * bitmap.height;
+    const std::uint64_t stride =
+        withAlpha ? std::uint64_t{bitmap.width} * 4 : (std::uint64_t{bitmap.width} * 3 + 3) & ~3ull;
+    const std::uint64_t fileSize =
+        fileHeaderSize + (withAlpha ? v5HeaderSize : infoHeaderSize) + stride * bitmap.height;
     constexpr auto maxSide = static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max());
     if (bitmap.width > maxSide || bitmap.height > maxSide || fileSize > std::numeric_limits<std::uint32_t>::max()) {
         Log::line(fmt::format("BMP: cannot write {}: {} x {} is too large for a BMP file", path, bitmap.width,

@@ -64,8 +64,7 @@ void checkScanCount(j_common_ptr info) {
     const auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
     if (decompress->input_scan_number > maxProgressiveScans) {
         auto* errors = reinterpret_cast<ErrorManager*>(info->err);
-        std::snprintf(errors->message, sizeof errors->message, "more than %d progressive scans",
-                      maxProgressiveScans);
+        std::snprintf(errors->message, sizeof errors->message, "more than %d progressive scans", maxProgressiveScans);
         std::longjmp(errors->jump, 1);
     }
 }
@@ -237,8 +236,7 @@ DecodedImagePtr JpegCodec::decode(std::span<const std::uint8_t> data, const Deco
         info.scale_num = 1;
         info.scale_denom = scaleDenominator(info.image_width, info.image_height, options);
         jpeg_calc_output_dimensions(&info);
-        image = allocateDecodedImage(name(), info.output_width, info.output_height, model, SampleFormat::UInt8,
-                                     false);
+        image = allocateDecodedImage(name(), info.output_width, info.output_height, model, SampleFormat::UInt8, false);
         if (!image) return false;
         // Photoshop writes CMYK JPEGs with an Adobe marker and inverted ink values.
         image->cmykInverted = model == ColorModel::CMYK && info.saw_Adobe_marker;
