@@ -54,7 +54,8 @@ public:
 
     // Encoders: the type identifier they write, or empty when the codec only decodes.
     virtual std::string_view typeIdentifier() const { return {}; }
-    // Writes the bitmap to path (created or truncated). false (after one log line) on failure.
+    // Writes the bitmap to path (created or truncated). false (after one log line) on failure;
+    // ImageDestination hands in a temporary path and removes what a failed write left there.
     virtual bool encode(const RgbaBitmapView& /*bitmap*/, const EncodeOptions& /*options*/,
                         const std::string& /*path*/) const {
         return false;

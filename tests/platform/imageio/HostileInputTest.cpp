@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sys/stat.h>
 #include <zlib.h>
 
@@ -33,6 +34,13 @@ std::string pngChunk(const std::string& type, const std::string& data) {
     putBigEndian(chunk, static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(crcInput.data()),
                                                          static_cast<uInt>(crcInput.size()))));
     return chunk;
+}
+
+std::size_t linesSayingLimits(const test::LogCapture& log) {
+    const auto lines = log.lines();
+    return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.find("exceeds the limits") != std::string::npos;
+    }));
 }
 
 // A well-formed PNG whose header claims width × height RGB pixels.
@@ -115,7 +123,7 @@ TEST(HostileInput, headerBombsAreRefusedBeforeAnyPixelIsAllocated) {
         // The codec holds the limits on its own too, without the source's check.
         EXPECT_EQ(source->codec().decode(bytesOf(bomb), {}), nullptr);
         EXPECT_EQ(log.lines().size(), 2u);
-        EXPECT_TRUE(log.contains("exceeds the limits"));
+        EXPECT_EQ(linesSayingLimits(log), 2u);
     }
 }
 
@@ -130,6 +138,7 @@ TEST(HostileInput, theLimitsAreTheCallersToChoose) {
     options.limits = {.maxPixels = 59'999, .maxSide = 65'535};
     EXPECT_EQ(source->decodeFirstImage(options), nullptr);
     EXPECT_EQ(log.lines().size(), 2u);
+    EXPECT_EQ(linesSayingLimits(log), 2u);
 }
 
 TEST(HostileInput, truncatedFilesAreRefusedWithOneLine) {
