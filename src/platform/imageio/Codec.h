@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -48,10 +49,13 @@ public:
     virtual std::optional<ImageHeader> readHeader(std::span<const std::uint8_t> data) const = 0;
     // The first image; nullptr (after one log line) on any failure.
     virtual DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const = 0;
+    // How many images the data holds (pages, frames); formats with one image keep the default.
+    virtual std::size_t imageCount(std::span<const std::uint8_t> /*data*/) const { return 1; }
 
     // Encoders: the type identifier they write, or empty when the codec only decodes.
     virtual std::string_view typeIdentifier() const { return {}; }
-    // Writes the bitmap to path (created or truncated). false (after one log line) on failure.
+    // Writes the bitmap to path (created or truncated). false (after one log line) on failure;
+    // ImageDestination hands in a temporary path and removes what a failed write left there.
     virtual bool encode(const RgbaBitmapView& /*bitmap*/, const EncodeOptions& /*options*/,
                         const std::string& /*path*/) const {
         return false;

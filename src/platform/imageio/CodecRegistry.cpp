@@ -5,7 +5,10 @@
 namespace pellora {
 
 CodecRegistry::CodecRegistry() {
-    // One line per codec, most common first: _codecs.push_back(makeXxxCodec());
+    // One line per codec, most common first.
+    _codecs.push_back(makeJpegCodec());
+    _codecs.push_back(makePngCodec());
+    _codecs.push_back(makeBmpCodec());
     _codecs.push_back(makeTiffCodec());
     _codecs.push_back(makeJpeg2000Codec());
     _codecs.push_back(makeGifCodec());

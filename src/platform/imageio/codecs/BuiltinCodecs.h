@@ -6,7 +6,10 @@
 
 namespace pellora {
 
-// The built-in codecs, registered by CodecRegistry.
+// Factories of the codecs the registry lists.
+std::unique_ptr<Codec> makeJpegCodec();
+std::unique_ptr<Codec> makePngCodec();
+std::unique_ptr<Codec> makeBmpCodec();
 std::unique_ptr<Codec> makeTiffCodec();
 std::unique_ptr<Codec> makeJpeg2000Codec();
 std::unique_ptr<Codec> makeGifCodec();

@@ -1,0 +1,93 @@
+// Decoding a 24-megapixel JPEG at full scale and at 1/2, 1/4 and 1/8 (DCT
+// scaling). Usage: bench_decode_jpeg [photo.jpg]; without a file, a 6000 x 4000
+// picture (gradients and grain, quality 0.85, 4:2:0) is made in a temporary folder.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/imageio/ImageDestination.h"
+#include "platform/imageio/ImageProperties.h"
+#include "platform/imageio/ImageSource.h"
+#include "platform/imageio/TypeIdentifiers.h"
+
+namespace {
+
+using namespace pellora;
+
+bool makePhotoLikeJpeg(const std::string& path, std::uint32_t width, std::uint32_t height) {
+    std::vector<std::uint8_t> pixels(std::size_t{width} * height * 4);
+    std::uint32_t noise = 12345;
+    for (std::uint32_t y = 0; y < height; ++y) {
+        for (std::uint32_t x = 0; x < width; ++x) {
+            std::uint8_t* pixel = pixels.data() + (std::size_t{y} * width + x) * 4;
+            const int base[3] = {static_cast<int>(x * 200 / width), static_cast<int>(y * 180 / height),
+                                 static_cast<int>((x + y) * 150 / (width + height))};
+            for (int c = 0; c < 3; ++c) {
+                noise = noise * 1664525u + 1013904223u;
+                pixel[c] = static_cast<std::uint8_t>(std::clamp(base[c] + 30 + static_cast<int>(noise >> 27), 0, 255));
+            }
+            pixel[3] = 255;
+        }
+    }
+    const auto destination = ImageDestination::createWithPath(path, kUTTypeJPEG);
+    destination->addImage({pixels.data(), width, height, std::size_t{width} * 4},
+                          {{kCGImageDestinationLossyCompressionQuality, 0.85}});
+    return destination->finalize();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string path;
+    std::string folder;
+    if (argc > 1) {
+        path = argv[1];
+    } else {
+        char pattern[] = "/tmp/bench_decode_jpeg.XXXXXX";
+        if (!::mkdtemp(pattern)) return 1;
+        folder = pattern;
+        path = folder + "/photo.jpg";
+        if (!makePhotoLikeJpeg(path, 6000, 4000)) return 1;
+    }
+    const auto source = ImageSource::createWithPath(path);
+    const auto header = source ? source->header() : std::nullopt;
+    if (!header) return 1;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return 1;
+    std::fseek(file, 0, SEEK_END);
+    const long bytes = std::ftell(file);
+    std::fclose(file);
+    std::printf("%s: %u x %u, %.1f MB\n", path.c_str(), header->width, header->height, bytes / 1e6);
+
+    constexpr int runs = 5;
+    for (const std::uint32_t denominator : {1u, 2u, 4u, 8u}) {
+        DecodeOptions options;
+        if (denominator > 1) {
+            options.minWidth = header->width / denominator;
+            options.minHeight = header->height / denominator;
+        }
+        std::vector<double> milliseconds;
+        std::uint32_t decodedWidth = 0, decodedHeight = 0;
+        for (int run = 0; run < runs; ++run) {
+            const auto start = std::chrono::steady_clock::now();
+            const auto image = source->decodeFirstImage(options);
+            const auto elapsed = std::chrono::steady_clock::now() - start;
+            if (!image) return 1;
+            decodedWidth = image->width;
+            decodedHeight = image->height;
+            milliseconds.push_back(std::chrono::duration<double, std::milli>(elapsed).count());
+        }
+        std::sort(milliseconds.begin(), milliseconds.end());
+        std::printf("scale 1/%u -> %5u x %4u: median %7.1f ms, best %7.1f ms (%d runs)\n", denominator, decodedWidth,
+                    decodedHeight, milliseconds[runs / 2], milliseconds.front(), runs);
+    }
+    if (!folder.empty()) {
+        std::remove(path.c_str());
+        ::rmdir(folder.c_str());
+    }
+    return 0;
+}

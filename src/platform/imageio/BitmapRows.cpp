@@ -1,0 +1,25 @@
+#include "platform/imageio/BitmapRows.h"
+
+#include <algorithm>
+
+namespace pellora {
+
+void compositeRowOverWhite(const std::uint8_t* rgba, std::uint32_t width, std::uint8_t* rgb) {
+    for (std::uint32_t x = 0; x < width; ++x, rgba += 4, rgb += 3) {
+        const unsigned transparency = 255u - rgba[3];
+        for (int c = 0; c < 3; ++c) rgb[c] = static_cast<std::uint8_t>(std::min(255u, rgba[c] + transparency));
+    }
+}
+
+void unpremultiplyRow(const std::uint8_t* rgba, std::uint32_t width, std::uint8_t* straight) {
+    for (std::uint32_t x = 0; x < width; ++x, rgba += 4, straight += 4) {
+        const unsigned alpha = rgba[3];
+        straight[3] = static_cast<std::uint8_t>(alpha);
+        for (int c = 0; c < 3; ++c) {
+            straight[c] =
+                alpha == 0 ? 0 : static_cast<std::uint8_t>(std::min(255u, (rgba[c] * 255u + alpha / 2) / alpha));
+        }
+    }
+}
+
+} // namespace pellora

@@ -1,0 +1,81 @@
+#include "platform/imageio/ImageDestination.h"
+
+#include <cmath>
+#include <fmt/format.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/foundation/FileUtil.h"
+#include "platform/foundation/Log.h"
+#include "platform/imageio/CodecRegistry.h"
+#include "platform/imageio/ImageProperties.h"
+
+namespace pellora {
+namespace {
+
+bool isValidBitmap(const RgbaBitmapView& bitmap) {
+    return bitmap.pixels != nullptr && bitmap.width > 0 && bitmap.height > 0 && bitmap.rowBytes / 4 >= bitmap.width;
+}
+
+EncodeOptions encodeOptionsFrom(const PlistDictionary& properties) {
+    EncodeOptions options;
+    if (const PlistValue* quality = properties.find(kCGImageDestinationLossyCompressionQuality);
+        quality && quality->isNumber() && std::isfinite(quality->doubleValue())) {
+        options.quality = quality->floatValue();
+    }
+    if (const PlistValue* hasAlpha = properties.find(kCGImagePropertyHasAlpha)) {
+        options.hasAlpha = hasAlpha->boolValue();
+    }
+    return options;
+}
+
+} // namespace
+
+std::unique_ptr<ImageDestination> ImageDestination::createWithPath(const std::string& path, std::string_view type) {
+    const Codec* codec = CodecRegistry::shared().codecForTypeIdentifier(type);
+    if (!codec) {
+        Log::line(fmt::format("ImageDestination: no encoder for type \"{}\" ({})", type, path));
+        return nullptr;
+    }
+    return std::unique_ptr<ImageDestination>(new ImageDestination(path, *codec));
+}
+
+void ImageDestination::addImage(const RgbaBitmapView& bitmap, const PlistDictionary& properties) {
+    if (_state != State::Empty) {
+        Log::line(fmt::format("ImageDestination: {} takes one image; another one was ignored", _path));
+        return;
+    }
+    if (!isValidBitmap(bitmap)) {
+        Log::line(fmt::format("ImageDestination: invalid bitmap for {} ({} x {}, {} bytes per row)", _path,
+                              bitmap.width, bitmap.height, bitmap.rowBytes));
+        _state = State::ImageRefused;
+        return;
+    }
+    _bitmap = bitmap;
+    _options = encodeOptionsFrom(properties);
+    _state = State::ImageAdded;
+}
+
+bool ImageDestination::finalize() {
+    const State state = _state;
+    _state = State::Finalized;
+    if (state == State::ImageRefused) return false;  // already logged
+    if (state != State::ImageAdded) {
+        Log::line(fmt::format("ImageDestination: nothing to write to {}", _path));
+        return false;
+    }
+    int fd = -1;
+    const std::string temporary = createTemporarySibling(_path, fd);
+    if (temporary.empty()) return false;
+    // The temporary file is made private; the output gets the usual mode.
+    const bool prepared = ::fchmod(fd, 0644) == 0;
+    ::close(fd);
+    if (!prepared || !_codec->encode(_bitmap, _options, temporary)) {
+        if (!prepared) Log::line(fmt::format("ImageDestination: cannot prepare {}", temporary));
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return commitTemporaryFile(temporary, _path);
+}
+
+} // namespace pellora

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "platform/imageio/Codec.h"
+#include "platform/imageio/Image.h"
+
+namespace pellora {
+
+// True when a width × height image may be decoded under limits. Otherwise logs
+// one line naming the codec and the size, and returns false. Zero sizes are refused too.
+bool fitsDecodeLimits(std::string_view codec, std::uint64_t width, std::uint64_t height, const DecodeLimits& limits);
+
+// A zero-filled pixel buffer for a decoded image of the given shape, its size
+// computed with overflow checks. nullptr (after one log line) when the size
+// does not fit in memory or cannot be allocated.
+std::shared_ptr<DecodedImage> allocateDecodedImage(std::string_view codec, std::uint32_t width, std::uint32_t height,
+                                                   ColorModel colorModel, SampleFormat sampleFormat, bool hasAlpha);
+
+} // namespace pellora

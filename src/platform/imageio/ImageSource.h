@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/imageio/Codec.h"
+#include "platform/imageio/Image.h"
+
+namespace pellora {
+
+// An image file's bytes and the codec that reads them: the stand-in for the
+// platform's image source. The codec is chosen by the data's signature, never
+// by the file's name. Immutable once made, so any thread may use it.
+class ImageSource {
+public:
+    // Reads the file whole. nullptr (after one log line) when it cannot be read
+    // (missing, unreadable, a folder, empty) or no codec recognises its bytes.
+    static std::unique_ptr<ImageSource> createWithPath(const std::string& path);
+    // The same over bytes already in memory (copied).
+    static std::unique_ptr<ImageSource> createWithData(std::span<const std::uint8_t> bytes);
+
+    // The first image's size, depth, colour model, resolution and profile from
+    // the header alone; no pixels are decoded. nullopt after one log line.
+    std::optional<ImageHeader> header() const;
+    // Decodes the first image. The size is checked against options.limits from
+    // the header before anything is allocated. With options.minWidth/minHeight
+    // the codec may decode at a reduced scale, never below that size.
+    // nullptr after one log line.
+    DecodedImagePtr decodeFirstImage(const DecodeOptions& options = {}) const;
+
+    // The number of images (pages, frames) in the file.
+    std::size_t count() const;
+    // The type identifier of the format ("public.jpeg", ...); empty for formats
+    // Pellora reads but does not write.
+    std::string_view type() const;
+    const Codec& codec() const { return *_codec; }
+
+private:
+    ImageSource(std::vector<std::uint8_t> bytes, const Codec& codec);
+
+    std::vector<std::uint8_t> _bytes;
+    const Codec* _codec;
+};
+
+} // namespace pellora

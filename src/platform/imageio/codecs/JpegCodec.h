@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/imageio/Codec.h"
+
+namespace pellora {
+
+// JPEG over libjpeg(-turbo): baseline and progressive, grey, YCbCr/RGB, CMYK
+// and YCCK (Adobe-inverted CMYK flagged), ICC profiles from APP2, JFIF density,
+// and DCT scaling by 1/2, 1/4 and 1/8 for reduced-scale decodes.
+class JpegCodec final : public Codec {
+public:
+    std::string_view name() const override { return "JPEG"; }
+    std::vector<std::string> extensions() const override;
+    bool sniff(std::span<const std::uint8_t> head) const override;
+    std::optional<ImageHeader> readHeader(std::span<const std::uint8_t> data) const override;
+    DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
+    std::string_view typeIdentifier() const override;
+    bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options, const std::string& path) const override;
+};
+
+} // namespace pellora

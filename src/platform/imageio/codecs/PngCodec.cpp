@@ -1,0 +1,262 @@
+#include "platform/imageio/codecs/PngCodec.h"
+
+#include <png.h>
+
+#include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fmt/format.h>
+#include <limits>
+#include <memory>
+
+#include "platform/foundation/Log.h"
+#include "platform/imageio/BitmapRows.h"
+#include "platform/imageio/ImageLimits.h"
+#include "platform/imageio/Resolution.h"
+#include "platform/imageio/TypeIdentifiers.h"
+#include "platform/imageio/codecs/BuiltinCodecs.h"
+#include "platform/imageio/codecs/LongJump.h"
+
+namespace pellora {
+namespace {
+
+constexpr std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+// What libpng's error and warning callbacks reach: the jump target and the message.
+struct ErrorState {
+    std::jmp_buf jump{};
+    char message[256] = {};
+};
+
+[[noreturn]] void exitOnError(png_structp png, png_const_charp message) {
+    auto* errors = static_cast<ErrorState*>(png_get_error_ptr(png));
+    std::snprintf(errors->message, sizeof errors->message, "%s", message);
+    std::longjmp(errors->jump, 1);
+}
+
+// Warnings (an ancillary chunk with a bad CRC, a known-incorrect sRGB profile)
+// leave the image readable; libpng drops the chunk and goes on.
+void ignoreWarning(png_structp, png_const_charp) {}
+
+// Owns libpng's structures and the row table, so that a jump leaks nothing.
+struct Reader {
+    ErrorState errors;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::span<const std::uint8_t> data;
+    std::size_t offset = 0;
+    std::vector<png_bytep> rows;
+
+    explicit Reader(std::span<const std::uint8_t> bytes) : data(bytes) {
+        png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, exitOnError, ignoreWarning);
+        if (png) info = png_create_info_struct(png);
+    }
+    ~Reader() {
+        if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+
+    bool created() const {
+        if (!info) Log::line("PNG: cannot create a reader: out of memory");
+        return info != nullptr;
+    }
+
+    static void readBytes(png_structp png, png_bytep out, std::size_t length) {
+        auto* reader = static_cast<Reader*>(png_get_io_ptr(png));
+        if (length > reader->data.size() - reader->offset) png_error(png, "file is truncated");
+        std::memcpy(out, reader->data.data() + reader->offset, length);
+        reader->offset += length;
+    }
+
+    // Reads every chunk up to the first IDAT; only called inside runGuarded.
+    void readInfo() {
+        png_set_read_fn(png, this, readBytes);
+        // Sizes are judged against our own limits once the header is read.
+        png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+        png_read_info(png, info);
+    }
+
+    void failed(std::string_view operation) const {
+        Log::line(fmt::format("PNG: cannot {}: {}", operation, errors.message));
+    }
+};
+
+struct Writer {
+    ErrorState errors;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::FILE* file = nullptr;
+    std::vector<std::uint8_t> row;
+
+    Writer() {
+        png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, exitOnError, ignoreWarning);
+        if (png) info = png_create_info_struct(png);
+    }
+    ~Writer() {
+        if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
+        if (file) std::fclose(file);
+    }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+};
+
+ImageHeader headerOf(png_structp png, png_infop info) {
+    ImageHeader header;
+    header.width = png_get_image_width(png, info);
+    header.height = png_get_image_height(png, info);
+    header.bitsPerComponent = png_get_bit_depth(png, info);
+    const int colorType = png_get_color_type(png, info);
+    header.isIndexed = colorType == PNG_COLOR_TYPE_PALETTE;
+    header.colorModel = (colorType & PNG_COLOR_MASK_COLOR) ? ColorModel::RGB : ColorModel::Gray;
+    header.hasAlpha = (colorType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
+
+    png_uint_32 xPixelsPerUnit = 0, yPixelsPerUnit = 0;
+    int unit = PNG_RESOLUTION_UNKNOWN;
+    if (png_get_pHYs(png, info, &xPixelsPerUnit, &yPixelsPerUnit, &unit) && unit == PNG_RESOLUTION_METER &&
+        xPixelsPerUnit > 0 && yPixelsPerUnit > 0) {
+        header.hasResolution = true;
+        header.dpiWidth = dpiFromPixelsPerMetre(xPixelsPerUnit);
+        header.dpiHeight = dpiFromPixelsPerMetre(yPixelsPerUnit);
+    }
+
+    png_charp profileName = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 profileLength = 0;
+    if (png_get_iCCP(png, info, &profileName, &compression, &profile, &profileLength) && profile) {
+        header.iccProfile.assign(profile, profile + profileLength);
+    }
+    return header;
+}
+
+// Transformations to the decoded layout: 8 or 16 bits per sample in native
+// byte order, grey or RGB, with alpha when the file has any transparency.
+void requestDecodedLayout(png_structp png, png_infop info) {
+    const int colorType = png_get_color_type(png, info);
+    if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+    if (colorType == PNG_COLOR_TYPE_GRAY && png_get_bit_depth(png, info) < 8) png_set_expand_gray_1_2_4_to_8(png);
+    if constexpr (std::endian::native == std::endian::little) {
+        if (png_get_bit_depth(png, info) == 16) png_set_swap(png);
+    }
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+}
+
+} // namespace
+
+bool PngCodec::sniff(std::span<const std::uint8_t> head) const {
+    return head.size() >= sizeof signature && std::memcmp(head.data(), signature, sizeof signature) == 0;
+}
+
+std::string_view PngCodec::typeIdentifier() const { return kUTTypePNG; }
+
+std::optional<ImageHeader> PngCodec::readHeader(std::span<const std::uint8_t> data) const {
+    auto reader = std::make_unique<Reader>(data);
+    if (!reader->created()) return std::nullopt;
+    std::optional<ImageHeader> header;
+    const bool read = runGuarded(reader->errors.jump, [&] {
+        reader->readInfo();
+        header = headerOf(reader->png, reader->info);
+        return true;
+    });
+    if (!read) {
+        reader->failed("read the header");
+        return std::nullopt;
+    }
+    return header;
+}
+
+DecodedImagePtr PngCodec::decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const {
+    auto reader = std::make_unique<Reader>(data);
+    if (!reader->created()) return nullptr;
+    std::shared_ptr<DecodedImage> image;
+    const bool decoded = runGuarded(reader->errors.jump, [&] {
+        png_structp png = reader->png;
+        png_infop info = reader->info;
+        reader->readInfo();
+        const png_uint_32 width = png_get_image_width(png, info);
+        const png_uint_32 height = png_get_image_height(png, info);
+        if (!fitsDecodeLimits(name(), width, height, options.limits)) return false;
+
+        requestDecodedLayout(png, info);
+        const int colorType = png_get_color_type(png, info);
+        image = allocateDecodedImage(name(), width, height,
+                                     (colorType & PNG_COLOR_MASK_COLOR) ? ColorModel::RGB : ColorModel::Gray,
+                                     png_get_bit_depth(png, info) == 16 ? SampleFormat::UInt16 : SampleFormat::UInt8,
+                                     (colorType & PNG_COLOR_MASK_ALPHA) != 0);
+        if (!image) return false;
+        if (png_get_rowbytes(png, info) != image->rowBytes) png_error(png, "unexpected row layout");
+        image->iccProfile = headerOf(png, info).iccProfile;
+
+        reader->rows.resize(height);
+        for (png_uint_32 y = 0; y < height; ++y) reader->rows[y] = image->pixels.data() + y * image->rowBytes;
+        png_read_image(png, reader->rows.data());
+        // The chunks after the image data (text, time, IEND) cannot change the
+        // pixels, so they are not read: a file cut after its last IDAT still decodes.
+        return true;
+    });
+    if (!decoded) {
+        if (reader->errors.message[0] != '\0') reader->failed("decode");
+        return nullptr;
+    }
+    return image;
+}
+
+// PNG is lossless: the quality fraction does not apply and is ignored. zlib
+// runs at its default level with libpng's adaptive filters.
+bool PngCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options, const std::string& path) const {
+    auto writer = std::make_unique<Writer>();
+    if (!writer->info) {
+        Log::line("PNG: cannot create a writer: out of memory");
+        return false;
+    }
+    const bool written = runGuarded(writer->errors.jump, [&] {
+        png_structp png = writer->png;
+        png_infop info = writer->info;
+        writer->file = std::fopen(path.c_str(), "wb");
+        if (!writer->file) {
+            Log::line(fmt::format("PNG: cannot create {}: {}", path, std::strerror(errno)));
+            return false;
+        }
+        png_init_io(png, writer->file);
+        const int channels = options.hasAlpha ? 4 : 3;
+        png_set_IHDR(png, info, bitmap.width, bitmap.height, 8,
+                     options.hasAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        // The pixels are sRGB; gAMA and cHRM go with it for readers that predate sRGB.
+        png_set_sRGB_gAMA_and_cHRM(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+        if (const std::uint32_t pixelsPerMetre = pixelsPerMetreFromDpi(options.dpi)) {
+            png_set_pHYs(png, info, pixelsPerMetre, pixelsPerMetre, PNG_RESOLUTION_METER);
+        }
+        png_write_info(png, info);
+        writer->row.resize(std::size_t{bitmap.width} * channels);
+        for (std::uint32_t y = 0; y < bitmap.height; ++y) {
+            const std::uint8_t* source = bitmap.pixels + y * bitmap.rowBytes;
+            if (options.hasAlpha) {
+                unpremultiplyRow(source, bitmap.width, writer->row.data());
+            } else {
+                compositeRowOverWhite(source, bitmap.width, writer->row.data());
+            }
+            png_write_row(png, writer->row.data());
+        }
+        png_write_end(png, info);
+        const bool closed = std::fclose(writer->file) == 0;
+        writer->file = nullptr;
+        if (!closed) {
+            Log::line(fmt::format("PNG: cannot write {}: {}", path, std::strerror(errno)));
+            return false;
+        }
+        return true;
+    });
+    if (!written && writer->errors.message[0] != '\0') {
+        Log::line(fmt::format("PNG: cannot write {}: {}", path, writer->errors.message));
+    }
+    return written;
+}
+
+std::unique_ptr<Codec> makePngCodec() { return std::make_unique<PngCodec>(); }
+
+} // namespace pellora

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/imageio/Codec.h"
+
+namespace pellora {
+
+// PNG over libpng: every colour type and bit depth (1, 2 and 4-bit grey widened
+// to 8, palettes expanded with their tRNS transparency, 16-bit kept as 16-bit),
+// interlaced or not; iCCP kept as the ICC profile, pHYs as the resolution;
+// gAMA and cHRM ignored, as most image tools do.
+class PngCodec final : public Codec {
+public:
+    std::string_view name() const override { return "PNG"; }
+    std::vector<std::string> extensions() const override { return {"png"}; }
+    bool sniff(std::span<const std::uint8_t> head) const override;
+    std::optional<ImageHeader> readHeader(std::span<const std::uint8_t> data) const override;
+    DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
+    std::string_view typeIdentifier() const override;
+    bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options, const std::string& path) const override;
+};
+
+} // namespace pellora

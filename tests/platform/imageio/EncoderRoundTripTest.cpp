@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "platform/imageio/CodecRegistry.h"
+#include "platform/imageio/ImageDestination.h"
+#include "platform/imageio/ImageProperties.h"
+#include "platform/imageio/ImageSource.h"
+#include "platform/imageio/ImageTestHelpers.h"
+#include "platform/imageio/TypeIdentifiers.h"
+#include "support/TestSupport.h"
+
+// Every registered encoder, written through ImageDestination and read back
+// through ImageSource. An encoder joins this test by being registered.
+namespace pellora {
+namespace {
+
+// Lossy formats and the largest sample difference allowed at quality 1.0 on
+// the smooth test picture. Every other encoder must give the pixels back exactly.
+const std::map<std::string, int> lossyTolerance = {{kUTTypeJPEG, 3}};
+// Formats that cannot hold an alpha channel.
+const std::set<std::string> formatsWithoutAlpha = {kUTTypeJPEG};
+
+std::vector<std::string> registeredEncoderTypes() {
+    std::vector<std::string> types;
+    for (const auto& codec : CodecRegistry::shared().codecs()) {
+        if (!codec->typeIdentifier().empty()) types.emplace_back(codec->typeIdentifier());
+    }
+    return types;
+}
+
+std::string testNameOf(const ::testing::TestParamInfo<std::string>& info) {
+    std::string name(CodecRegistry::shared().codecForTypeIdentifier(info.param)->name());
+    for (char& ch : name) {
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    }
+    return name;
+}
+
+std::size_t entriesIn(const std::string& folder) {
+    const std::filesystem::directory_iterator entries(folder);
+    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
+}
+
+class EncoderRoundTrip : public ::testing::TestWithParam<std::string> {
+protected:
+    int tolerance() const {
+        const auto lossy = lossyTolerance.find(GetParam());
+        return lossy == lossyTolerance.end() ? 0 : lossy->second;
+    }
+    bool holdsAlpha() const { return !formatsWithoutAlpha.contains(GetParam()); }
+
+    bool write(const std::string& path, const test::TestBitmap& bitmap, const PlistDictionary& properties) const {
+        const auto destination = ImageDestination::createWithPath(path, GetParam());
+        if (!destination) return false;
+        destination->addImage(bitmap.view(), properties);
+        return destination->finalize();
+    }
+
+    // Writes the bitmap at the best quality and reads it back.
+    DecodedImagePtr roundTrip(const test::TestBitmap& bitmap, bool hasAlpha) const {
+        const std::string path = _dir.file("out");
+        const PlistDictionary properties{{kCGImageDestinationLossyCompressionQuality, 1.0},
+                                         {kCGImagePropertyHasAlpha, hasAlpha}};
+        if (!write(path, bitmap, properties)) return nullptr;
+        const auto source = ImageSource::createWithPath(path);
+        if (!source || source->type() != GetParam()) return nullptr;
+        return source->decodeFirstImage();
+    }
+
+    test::TempDir _dir;
+};
+
+// Odd sizes, so that row padding and partial JPEG blocks are exercised.
+constexpr std::uint32_t width = 67, height = 45;
+
+TEST_P(EncoderRoundTrip, opaquePixelsComeBackWithinTheFormatsTolerance) {
+    const auto bitmap = test::makeTestBitmap(width, height, false);
+    const auto image = roundTrip(bitmap, true);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width, width);
+    EXPECT_EQ(image->height, height);
+    const int difference = test::maxRgbaDifference(test::toRgba8(*image), bitmap.pixels);
+    EXPECT_GE(difference, 0);
+    EXPECT_LE(difference, tolerance());
+}
+
+TEST_P(EncoderRoundTrip, hasAlphaTrueKeepsTransparencyWhereTheFormatHoldsIt) {
+    const auto bitmap = test::makeTestBitmap(width, height, true);
+    const auto image = roundTrip(bitmap, true);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->hasAlpha, holdsAlpha());
+    if (!holdsAlpha()) return;  // the composite over white is checked below
+    // Premultiplied again, the straight colours read back give the input.
+    auto decoded = test::toRgba8(*image);
+    for (std::size_t i = 0; i < decoded.size(); i += 4) {
+        for (int c = 0; c < 3; ++c)
+            decoded[i + c] = static_cast<std::uint8_t>((decoded[i + c] * decoded[i + 3] + 127) / 255);
+    }
+    EXPECT_LE(test::maxDifference(decoded, bitmap.pixels), tolerance());
+}
+
+TEST_P(EncoderRoundTrip, withoutAnAlphaChannelTransparentAreasAreCompositedOverWhite) {
+    const auto bitmap = test::makeTestBitmap(width, height, true);
+    std::vector<std::uint8_t> overWhite(bitmap.pixels.size());
+    for (std::size_t i = 0; i < overWhite.size(); i += 4) {
+        const double alpha = bitmap.pixels[i + 3] / 255.0;
+        for (int c = 0; c < 3; ++c) {
+            const double straight = alpha > 0 ? bitmap.pixels[i + c] / alpha : 0.0;
+            overWhite[i + c] = static_cast<std::uint8_t>(std::lround(straight * alpha + 255.0 * (1.0 - alpha)));
+        }
+        overWhite[i + 3] = 255;
+    }
+    for (const bool hasAlpha : {false, true}) {
+        if (hasAlpha && holdsAlpha()) continue;
+        SCOPED_TRACE(hasAlpha ? "HasAlpha true" : "HasAlpha false");
+        const auto image = roundTrip(bitmap, hasAlpha);
+        ASSERT_NE(image, nullptr);
+        EXPECT_FALSE(image->hasAlpha);
+        const auto decoded = test::toRgba8(*image);
+        EXPECT_EQ(decoded[0], 255) << "a fully transparent pixel becomes white";
+        EXPECT_LE(test::maxDifference(decoded, overWhite), std::max(1, tolerance()));
+    }
+}
+
+TEST_P(EncoderRoundTrip, theResolutionReadsBackAs72Dpi) {
+    const std::string path = _dir.file("dpi");
+    ASSERT_TRUE(write(path, test::makeTestBitmap(8, 8, false), {}));
+    const auto header = ImageSource::createWithPath(path)->header();
+    ASSERT_TRUE(header.has_value());
+    EXPECT_TRUE(header->hasResolution);
+    EXPECT_EQ(header->dpiWidth, 72.0);
+    EXPECT_EQ(header->dpiHeight, 72.0);
+}
+
+TEST_P(EncoderRoundTrip, writingIntoAMissingFolderFailsCleanly) {
+    test::LogCapture log;
+    EXPECT_FALSE(write(_dir.file("missing/out"), test::makeTestBitmap(8, 8, false), {}));
+    EXPECT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(entriesIn(_dir.path()), 0u);
+}
+
+TEST_P(EncoderRoundTrip, anExistingFileIsReplacedWithNoTemporaryFileLeft) {
+    const std::string path = _dir.file("existing");
+    test::writeFile(path, "old contents");
+    ASSERT_TRUE(write(path, test::makeTestBitmap(8, 8, false), {}));
+    EXPECT_EQ(entriesIn(_dir.path()), 1u);
+    EXPECT_NE(ImageSource::createWithPath(path), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(RegisteredEncoders, EncoderRoundTrip, ::testing::ValuesIn(registeredEncoderTypes()),
+                         testNameOf);
+
+} // namespace
+} // namespace pellora
