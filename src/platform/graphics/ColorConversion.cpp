@@ -49,6 +49,23 @@ std::uint8_t cmykToChannel(std::uint32_t ink, std::uint32_t black) {
     return std::uint8_t(((255 - ink) * (255 - black) + 127) / 255);
 }
 
+// Writes each pixel's colour with `colourOf`, then its alpha (last sample, or
+// opaque), premultiplied.
+template <typename ColourOf>
+void convertPixels(const std::uint8_t* samples, std::uint8_t* rgba, std::uint32_t width, int channels, bool alpha,
+                   ColourOf colourOf) {
+    for (std::uint32_t x = 0; x < width; ++x, samples += channels, rgba += 4) {
+        colourOf(samples, rgba);
+        const std::uint8_t a = alpha ? samples[channels - 1] : 255;
+        if (a != 255) {
+            rgba[0] = premultiply(rgba[0], a);
+            rgba[1] = premultiply(rgba[1], a);
+            rgba[2] = premultiply(rgba[2], a);
+        }
+        rgba[3] = a;
+    }
+}
+
 } // namespace
 
 bool hasConsistentLayout(const DecodedImage& image) {
@@ -112,33 +129,31 @@ void SrgbRowConverter::convertRow(std::uint32_t row, std::uint8_t* rgba) {
 
 void SrgbRowConverter::convertUntagged(const std::uint8_t* samples, std::uint8_t* rgba) const {
     const std::uint32_t width = _image.width;
-    const bool alpha = _image.hasAlpha;
     const int channels = _image.channels();
-    for (std::uint32_t x = 0; x < width; ++x, samples += channels, rgba += 4) {
-        std::uint8_t r = 0, g = 0, b = 0;
-        switch (_image.colorModel) {
-        case ColorModel::Gray:
-            r = g = b = samples[0];
-            break;
-        case ColorModel::RGB:
-            r = samples[0];
-            g = samples[1];
-            b = samples[2];
-            break;
-        case ColorModel::CMYK: {
-            const std::uint32_t flip = _image.cmykInverted ? 255 : 0;
-            const std::uint32_t black = samples[3] ^ flip;
-            r = cmykToChannel(samples[0] ^ flip, black);
-            g = cmykToChannel(samples[1] ^ flip, black);
-            b = cmykToChannel(samples[2] ^ flip, black);
-            break;
-        }
-        }
-        const std::uint8_t a = alpha ? samples[channels - 1] : 255;
-        rgba[0] = premultiply(r, a);
-        rgba[1] = premultiply(g, a);
-        rgba[2] = premultiply(b, a);
-        rgba[3] = a;
+    const bool alpha = _image.hasAlpha;
+    switch (_image.colorModel) {
+    case ColorModel::Gray:
+        convertPixels(samples, rgba, width, channels, alpha, [](const std::uint8_t* s, std::uint8_t* rgb) {
+            rgb[0] = rgb[1] = rgb[2] = s[0];
+        });
+        return;
+    case ColorModel::RGB:
+        convertPixels(samples, rgba, width, channels, alpha, [](const std::uint8_t* s, std::uint8_t* rgb) {
+            rgb[0] = s[0];
+            rgb[1] = s[1];
+            rgb[2] = s[2];
+        });
+        return;
+    case ColorModel::CMYK: {
+        const std::uint32_t flip = _image.cmykInverted ? 255 : 0;
+        convertPixels(samples, rgba, width, channels, alpha, [flip](const std::uint8_t* s, std::uint8_t* rgb) {
+            const std::uint32_t black = s[3] ^ flip;
+            rgb[0] = cmykToChannel(s[0] ^ flip, black);
+            rgb[1] = cmykToChannel(s[1] ^ flip, black);
+            rgb[2] = cmykToChannel(s[2] ^ flip, black);
+        });
+        return;
+    }
     }
 }
 
