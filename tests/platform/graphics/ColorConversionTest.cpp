@@ -2,8 +2,10 @@
 
 #include <lcms2.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include "platform/graphics/GraphicsTestImages.h"
 #include "support/TestSupport.h"
@@ -45,16 +47,10 @@ std::vector<std::uint8_t> srgbProfile() {
     return saveProfile(cmsCreate_sRGBProfile());
 }
 
-// Adobe RGB (1998) primaries, D65 white, a pure 2.2 gamma.
-const double kWidePrimaries[3][2] = {{0.64, 0.33}, {0.21, 0.71}, {0.15, 0.06}};
-const double kSrgbPrimaries[3][2] = {{0.64, 0.33}, {0.30, 0.60}, {0.15, 0.06}};
-const double kD65[2] = {0.3127, 0.3290};
-
+// Adobe RGB (1998): its primaries, D65 white and a pure 2.2 gamma.
 std::vector<std::uint8_t> wideGamutProfile() {
-    const cmsCIExyY white{kD65[0], kD65[1], 1.0};
-    const cmsCIExyYTRIPLE primaries{{kWidePrimaries[0][0], kWidePrimaries[0][1], 1.0},
-                                    {kWidePrimaries[1][0], kWidePrimaries[1][1], 1.0},
-                                    {kWidePrimaries[2][0], kWidePrimaries[2][1], 1.0}};
+    const cmsCIExyY white{0.3127, 0.3290, 1.0};
+    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
     cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
     cmsToneCurve* curves[3] = {gamma, gamma, gamma};
     cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
@@ -62,80 +58,27 @@ std::vector<std::uint8_t> wideGamutProfile() {
     return saveProfile(profile);
 }
 
-// Linear RGB -> XYZ for the given primaries and white (the usual derivation).
-using Matrix = std::array<std::array<double, 3>, 3>;
-Matrix rgbToXyz(const double primaries[3][2]) {
-    Matrix m{};
-    for (int i = 0; i < 3; ++i) {
-        const double x = primaries[i][0], y = primaries[i][1];
-        m[0][i] = x / y;
-        m[1][i] = 1.0;
-        m[2][i] = (1 - x - y) / y;
-    }
-    const double white[3] = {kD65[0] / kD65[1], 1.0, (1 - kD65[0] - kD65[1]) / kD65[1]};
-    // Solve m * s = white by Cramer's rule, then scale the columns by s.
-    const auto det = [](const Matrix& a) {
-        return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) - a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
-               a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
-    };
-    const double d = det(m);
-    Matrix scaled = m;
-    for (int col = 0; col < 3; ++col) {
-        Matrix replaced = m;
-        for (int row = 0; row < 3; ++row) {
-            replaced[row][col] = white[row];
-        }
-        const double s = det(replaced) / d;
-        for (int row = 0; row < 3; ++row) {
-            scaled[row][col] = m[row][col] * s;
-        }
-    }
-    return scaled;
-}
-
-std::array<double, 3> solve(const Matrix& m, const std::array<double, 3>& v) {
-    // Gaussian elimination on a 3x3 system.
-    Matrix a = m;
-    std::array<double, 3> b = v;
-    for (int p = 0; p < 3; ++p) {
-        for (int r = p + 1; r < 3; ++r) {
-            const double f = a[r][p] / a[p][p];
-            for (int c = p; c < 3; ++c) {
-                a[r][c] -= f * a[p][c];
-            }
-            b[r] -= f * b[p];
-        }
-    }
-    std::array<double, 3> x{};
-    for (int r = 2; r >= 0; --r) {
-        double s = b[r];
-        for (int c = r + 1; c < 3; ++c) {
-            s -= a[r][c] * x[c];
-        }
-        x[r] = s / a[r][r];
-    }
-    return x;
-}
-
-double srgbEncode(double linear) {
-    return linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
-}
-
-// What a wide-gamut RGB value is in sRGB, computed through XYZ.
+// What an Adobe RGB value is in sRGB, through XYZ with the published
+// matrices of both spaces (same white, so no adaptation).
 std::vector<int> wideToSrgb(int r, int g, int b) {
-    const Matrix wide = rgbToXyz(kWidePrimaries), srgb = rgbToXyz(kSrgbPrimaries);
-    std::array<double, 3> linear{std::pow(r / 255.0, 2.2), std::pow(g / 255.0, 2.2), std::pow(b / 255.0, 2.2)};
-    std::array<double, 3> xyz{};
+    const double adobeToXyz[3][3] = {{0.5767, 0.1856, 0.1882}, {0.2974, 0.6273, 0.0753}, {0.0270, 0.0707, 0.9911}};
+    const double xyzToSrgb[3][3] = {{3.2406, -1.5372, -0.4986}, {-0.9689, 1.8758, 0.0415}, {0.0557, -0.2040, 1.0570}};
+    const double linear[3] = {std::pow(r / 255.0, 2.2), std::pow(g / 255.0, 2.2), std::pow(b / 255.0, 2.2)};
+    double xyz[3] = {0, 0, 0};
     for (int row = 0; row < 3; ++row) {
-        xyz[row] = wide[row][0] * linear[0] + wide[row][1] * linear[1] + wide[row][2] * linear[2];
+        for (int col = 0; col < 3; ++col) {
+            xyz[row] += adobeToXyz[row][col] * linear[col];
+        }
     }
-    const auto out = solve(srgb, xyz);
-    std::vector<int> result;
-    for (double v : out) {
-        result.push_back(int(std::lround(255 * srgbEncode(std::clamp(v, 0.0, 1.0)))));
+    std::vector<int> rgba;
+    for (int row = 0; row < 3; ++row) {
+        const double v = std::clamp(xyzToSrgb[row][0] * xyz[0] + xyzToSrgb[row][1] * xyz[1] + xyzToSrgb[row][2] * xyz[2],
+                                    0.0, 1.0);
+        const double encoded = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
+        rgba.push_back(int(std::lround(255 * encoded)));
     }
-    result.push_back(255);
-    return result;
+    rgba.push_back(255);
+    return rgba;
 }
 
 // A model press for a CMYK profile, in sRGB in [0, 1]: each ink filters the
@@ -271,6 +214,27 @@ TEST(ColorConversion, aWideGamutProfileIsConvertedIntoSrgb) {
     // The wider green primary makes greens more saturated in sRGB.
     EXPECT_GT(drawn[2][1] - drawn[2][0], 160 - 90 + 10);
     EXPECT_EQ(drawn[1][0], drawn[1][2]);
+}
+
+TEST(ColorConversion, threadsShareProfileTransformsSafely) {
+    DecodedImage image = test::imageFromBytes(3, 1, ColorModel::RGB, false, {150, 120, 100, 128, 128, 128, 90, 160, 110});
+    image.iccProfile = wideGamutProfile();
+    const Pixels expected = drawnRow(image);
+    std::vector<Pixels> results(4);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < results.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int run = 0; run < 20; ++run) {
+                results[t] = drawnRow(image);
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (const Pixels& result : results) {
+        EXPECT_EQ(result, expected);
+    }
 }
 
 TEST(ColorConversion, anUnusableProfileIsLoggedAndTheImageTreatedAsUntagged) {
