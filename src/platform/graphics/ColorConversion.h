@@ -17,8 +17,10 @@ bool hasConsistentLayout(const DecodedImage& image);
 // Converts the rows of a decoded image, one at a time, to 8-bit sRGB RGBA with
 // premultiplied alpha. A source with an embedded profile goes through Little
 // CMS. Without one, the colour values are taken as sRGB already: grey is
-// replicated, and CMYK is converted naively (red = (1 - cyan)(1 - black), ...),
-// since Debian ships no CMYK profile we could use as a default. 16-bit samples
+// replicated, and CMYK is converted naively (red = (1 - cyan)(1 - black), ...):
+// the only CMYK profile Debian 12 ships is Ghostscript's, under the AGPL and
+// inside Ghostscript's own data package, so there is no default to lean on.
+// 16-bit samples
 // round as (v * 255 + 32767) / 65535; float samples are clamped to [0, 1].
 class SrgbRowConverter {
 public:
