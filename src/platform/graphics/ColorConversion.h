@@ -20,8 +20,8 @@ bool hasConsistentLayout(const DecodedImage& image);
 // replicated, and CMYK is converted naively (red = (1 - cyan)(1 - black), ...):
 // the only CMYK profile Debian 12 ships is Ghostscript's, under the AGPL and
 // inside Ghostscript's own data package, so there is no default to lean on.
-// 16-bit samples
-// round as (v * 255 + 32767) / 65535; float samples are clamped to [0, 1].
+// 16-bit samples round as (v * 255 + 32767) / 65535; float samples are
+// clamped to [0, 1].
 class SrgbRowConverter {
 public:
     // The image must have a consistent layout and outlive the converter.
