@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace pellora {
+
+// Fixed-point weights carry this many fraction bits. With 8-bit samples and
+// the Lanczos kernel's negative lobes, sums stay well inside an int32.
+inline constexpr int kWeightFractionBits = 22;
+
+// The Lanczos-3 kernel, sinc(x) * sinc(x / 3) on (-3, 3).
+double lanczos3(double x);
+
+// For one axis resized from inSize to outSize samples, the source span and
+// normalised weights of each output sample in [outBegin, outEnd). The kernel's
+// support is widened by the shrink factor so that shrinking low-passes the
+// signal first. Each output sample's weights sum to exactly 1 << kWeightFractionBits.
+struct LanczosTaps {
+    std::uint32_t outBegin = 0;
+    int stride = 0;                     // weight slots per output sample
+    std::vector<std::int32_t> first;    // first source index, per output sample
+    std::vector<std::int32_t> count;    // number of source samples, per output sample
+    std::vector<std::int32_t> weights;  // stride slots per output sample
+
+    static LanczosTaps compute(std::uint32_t inSize, std::uint32_t outSize, std::uint32_t outBegin,
+                               std::uint32_t outEnd);
+
+    std::size_t size() const { return first.size(); }
+    const std::int32_t* weightsOf(std::size_t index) const { return weights.data() + index * stride; }
+};
+
+} // namespace pellora

@@ -1,0 +1,98 @@
+#include "platform/graphics/Resampler.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/graphics/LanczosTaps.h"
+
+namespace pellora {
+
+namespace {
+
+constexpr std::int32_t kRoundingHalf = 1 << (kWeightFractionBits - 1);
+
+std::uint8_t clampToByte(std::int32_t fixedPoint) {
+    return std::uint8_t(std::clamp(fixedPoint >> kWeightFractionBits, 0, 255));
+}
+
+// One row of output from one source row; pixels are 4 bytes apart.
+void horizontalPass(const LanczosTaps& taps, const std::uint8_t* in, std::uint8_t* out) {
+    for (std::size_t index = 0; index < taps.size(); ++index) {
+        const std::int32_t* weight = taps.weightsOf(index);
+        const std::uint8_t* pixel = in + std::size_t(taps.first[index]) * 4;
+        const int count = taps.count[index];
+        std::int32_t r = kRoundingHalf, g = kRoundingHalf, b = kRoundingHalf, a = kRoundingHalf;
+        for (int k = 0; k < count; ++k, pixel += 4) {
+            r += pixel[0] * weight[k];
+            g += pixel[1] * weight[k];
+            b += pixel[2] * weight[k];
+            a += pixel[3] * weight[k];
+        }
+        out[0] = clampToByte(r);
+        out[1] = clampToByte(g);
+        out[2] = clampToByte(b);
+        out[3] = clampToByte(a);
+        out += 4;
+    }
+}
+
+// One row of output from `count` rows of the intermediate image starting at
+// `in`, `stride` bytes apart. Ringing may push a colour above its alpha: it is
+// clamped so the result stays valid premultiplied RGBA.
+void verticalPass(const std::int32_t* weight, int count, const std::uint8_t* in, std::size_t stride,
+                  std::size_t pixels, std::uint8_t* out) {
+    for (std::size_t x = 0; x < pixels; ++x) {
+        const std::uint8_t* pixel = in + x * 4;
+        std::int32_t r = kRoundingHalf, g = kRoundingHalf, b = kRoundingHalf, a = kRoundingHalf;
+        for (int k = 0; k < count; ++k, pixel += stride) {
+            r += pixel[0] * weight[k];
+            g += pixel[1] * weight[k];
+            b += pixel[2] * weight[k];
+            a += pixel[3] * weight[k];
+        }
+        const std::uint8_t alpha = clampToByte(a);
+        out[0] = std::min(clampToByte(r), alpha);
+        out[1] = std::min(clampToByte(g), alpha);
+        out[2] = std::min(clampToByte(b), alpha);
+        out[3] = alpha;
+        out += 4;
+    }
+}
+
+} // namespace
+
+void Resampler::resample(const Request& request, const RowSource& source, const RowSink& sink) {
+    if (request.columnBegin >= request.columnEnd || request.rowBegin >= request.rowEnd) {
+        return;
+    }
+    const LanczosTaps columns =
+        LanczosTaps::compute(request.inWidth, request.outWidth, request.columnBegin, request.columnEnd);
+    const LanczosTaps rows =
+        LanczosTaps::compute(request.inHeight, request.outHeight, request.rowBegin, request.rowEnd);
+
+    // The source rows the output window reads.
+    std::int32_t firstRow = rows.first.front();
+    std::int32_t endRow = firstRow;
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        firstRow = std::min(firstRow, rows.first[index]);
+        endRow = std::max(endRow, rows.first[index] + rows.count[index]);
+    }
+
+    const std::size_t windowWidth = columns.size();
+    const std::size_t stride = windowWidth * 4;
+    std::vector<std::uint8_t> sourceRow(std::size_t(request.inWidth) * 4);
+    std::vector<std::uint8_t> intermediate(std::size_t(endRow - firstRow) * stride);
+    for (std::int32_t row = firstRow; row < endRow; ++row) {
+        source(std::uint32_t(row), sourceRow.data());
+        horizontalPass(columns, sourceRow.data(), intermediate.data() + std::size_t(row - firstRow) * stride);
+    }
+
+    std::vector<std::uint8_t> outputRow(stride);
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        const std::uint8_t* in = intermediate.data() + std::size_t(rows.first[index] - firstRow) * stride;
+        verticalPass(rows.weightsOf(index), rows.count[index], in, stride, windowWidth, outputRow.data());
+        sink(request.rowBegin + std::uint32_t(index), outputRow.data());
+    }
+}
+
+} // namespace pellora

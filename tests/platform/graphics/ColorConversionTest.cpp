@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <lcms2.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+#include "platform/graphics/GraphicsTestImages.h"
+#include "support/TestSupport.h"
+
+namespace pellora {
+namespace {
+
+using Pixels = std::vector<std::vector<int>>;
+
+// The premultiplied RGBA of each pixel of a one-row image drawn at 1:1.
+Pixels drawnRow(const DecodedImage& image) {
+    const Bitmap out = test::drawIntoBitmap(image, image.width, 1, makeRect(0, 0, float(image.width), 1));
+    Pixels pixels;
+    for (std::uint32_t x = 0; x < image.width; ++x) {
+        pixels.emplace_back(out.pixel(x, 0), out.pixel(x, 0) + 4);
+    }
+    return pixels;
+}
+
+void expectNear(const Pixels& actual, const Pixels& expected, int tolerance) {
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t i = 0; i < actual.size(); ++i) {
+        for (std::size_t c = 0; c < 4; ++c) {
+            EXPECT_NEAR(actual[i][c], expected[i][c], tolerance) << "pixel " << i << " channel " << c;
+        }
+    }
+}
+
+std::vector<std::uint8_t> saveProfile(cmsHPROFILE profile) {
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    std::vector<std::uint8_t> bytes(size);
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    return bytes;
+}
+
+std::vector<std::uint8_t> srgbProfile() {
+    return saveProfile(cmsCreate_sRGBProfile());
+}
+
+// Adobe RGB (1998): its primaries, D65 white and a pure 2.2 gamma.
+std::vector<std::uint8_t> wideGamutProfile() {
+    const cmsCIExyY white{0.3127, 0.3290, 1.0};
+    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
+    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
+    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsFreeToneCurve(gamma);
+    return saveProfile(profile);
+}
+
+// What an Adobe RGB value is in sRGB, through XYZ with the published
+// matrices of both spaces (same white, so no adaptation).
+std::vector<int> wideToSrgb(int r, int g, int b) {
+    const double adobeToXyz[3][3] = {{0.5767, 0.1856, 0.1882}, {0.2974, 0.6273, 0.0753}, {0.0270, 0.0707, 0.9911}};
+    const double xyzToSrgb[3][3] = {{3.2406, -1.5372, -0.4986}, {-0.9689, 1.8758, 0.0415}, {0.0557, -0.2040, 1.0570}};
+    const double linear[3] = {std::pow(r / 255.0, 2.2), std::pow(g / 255.0, 2.2), std::pow(b / 255.0, 2.2)};
+    double xyz[3] = {0, 0, 0};
+    for (int row = 0; row < 3; ++row) {
+        for (int col = 0; col < 3; ++col) {
+            xyz[row] += adobeToXyz[row][col] * linear[col];
+        }
+    }
+    std::vector<int> rgba;
+    for (int row = 0; row < 3; ++row) {
+        const double v = std::clamp(xyzToSrgb[row][0] * xyz[0] + xyzToSrgb[row][1] * xyz[1] + xyzToSrgb[row][2] * xyz[2],
+                                    0.0, 1.0);
+        const double encoded = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
+        rgba.push_back(int(std::lround(255 * encoded)));
+    }
+    rgba.push_back(255);
+    return rgba;
+}
+
+// A model press for a CMYK profile, in sRGB in [0, 1]: each ink filters the
+// light by its own colour at full strength (not the ideal complement that the
+// naive conversion assumes), and black is not quite black.
+std::array<double, 3> press(double c, double m, double y, double k) {
+    const double inks[3][3] = {{0, 160 / 255.0, 225 / 255.0}, {230 / 255.0, 0, 140 / 255.0}, {1, 240 / 255.0, 0}};
+    const double amounts[3] = {c, m, y};
+    std::array<double, 3> rgb{};
+    for (int channel = 0; channel < 3; ++channel) {
+        double light = 1 - 0.9 * k;
+        for (int ink = 0; ink < 3; ++ink) {
+            light *= 1 - amounts[ink] * (1 - inks[ink][channel]);
+        }
+        rgb[std::size_t(channel)] = light;
+    }
+    return rgb;
+}
+
+std::vector<int> pressRgba(double c, double m, double y, double k) {
+    const auto rgb = press(c, m, y, k);
+    return {int(std::lround(rgb[0] * 255)), int(std::lround(rgb[1] * 255)), int(std::lround(rgb[2] * 255)), 255};
+}
+
+int sampleAsLab(const cmsUInt16Number in[], cmsUInt16Number out[], void* cargo) {
+    const auto rgb = press(in[0] / 65535.0, in[1] / 65535.0, in[2] / 65535.0, in[3] / 65535.0);
+    cmsCIELab lab;
+    cmsDoTransform(static_cast<cmsHTRANSFORM>(cargo), rgb.data(), &lab, 1);
+    cmsFloat2LabEncodedV2(out, &lab);
+    return 1;
+}
+
+// A CMYK profile whose device-to-Lab table samples the model press.
+std::vector<std::uint8_t> cmykProfile() {
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHPROFILE lab = cmsCreateLab2Profile(nullptr);
+    cmsHTRANSFORM toLab = cmsCreateTransform(srgb, TYPE_RGB_DBL, lab, TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0);
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(lab);
+
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(profile, 2.1);
+    cmsSetDeviceClass(profile, cmsSigOutputClass);
+    cmsSetColorSpace(profile, cmsSigCmykData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsPipeline* table = cmsPipelineAlloc(nullptr, 4, 3);
+    cmsStage* grid = cmsStageAllocCLut16bit(nullptr, 5, 4, 3, nullptr);
+    cmsStageSampleCLut16bit(grid, sampleAsLab, toLab, 0);
+    cmsPipelineInsertStage(table, cmsAT_BEGIN, grid);
+    cmsWriteTag(profile, cmsSigAToB0Tag, table);
+    cmsPipelineFree(table);
+    cmsDeleteTransform(toLab);
+    return saveProfile(profile);
+}
+
+TEST(ColorConversion, greyIsReplicatedAndItsAlphaPremultiplied) {
+    expectNear(drawnRow(test::imageFromBytes(3, 1, ColorModel::Gray, false, {0, 77, 255})),
+               {{0, 0, 0, 255}, {77, 77, 77, 255}, {255, 255, 255, 255}}, 0);
+    expectNear(drawnRow(test::imageFromBytes(2, 1, ColorModel::Gray, true, {200, 51, 90, 0})),
+               {{40, 40, 40, 51}, {0, 0, 0, 0}}, 0);
+}
+
+TEST(ColorConversion, sixteenBitSamplesRoundToTheNearestByte) {
+    // 25828 is just below 100.5 / 255 of full scale, 25829 just above.
+    const DecodedImage image = test::imageFromWords(
+        2, 1, ColorModel::RGB, true, {0, 25828, 25829, 65535, 65535, 32768, 257, 65535});
+    expectNear(drawnRow(image), {{0, 100, 101, 255}, {255, 128, 1, 255}}, 0);
+}
+
+TEST(ColorConversion, floatSamplesAreClampedAndRounded) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const DecodedImage image = test::imageFromFloats(2, 1, ColorModel::RGB, false, {0.5f, -0.2f, 1.7f, 0.2f, nan, 1.0f});
+    expectNear(drawnRow(image), {{128, 0, 255, 255}, {51, 0, 255, 255}}, 0);
+}
+
+TEST(ColorConversion, untaggedCmykIsConvertedNaivelyAlsoWhenStoredInverted) {
+    const std::vector<std::uint8_t> inks = {0, 0, 0, 0, 255, 0, 0, 0, 100, 0, 0, 50, 0, 0, 0, 255};
+    const Pixels expected = {{255, 255, 255, 255}, {0, 255, 255, 255}, {125, 205, 205, 255}, {0, 0, 0, 255}};
+    expectNear(drawnRow(test::imageFromBytes(4, 1, ColorModel::CMYK, false, inks)), expected, 0);
+
+    std::vector<std::uint8_t> stored = inks;
+    for (auto& v : stored) {
+        v = std::uint8_t(255 - v);
+    }
+    DecodedImage inverted = test::imageFromBytes(4, 1, ColorModel::CMYK, false, stored);
+    inverted.cmykInverted = true;
+    expectNear(drawnRow(inverted), expected, 0);
+}
+
+TEST(ColorConversion, cmykWithAProfileFollowsTheProfile) {
+    const std::vector<std::uint8_t> profile = cmykProfile();
+    const std::vector<std::uint8_t> inks = {0, 0, 0, 0, 255, 0, 0, 0, 0, 255, 255, 0, 0, 0, 0, 255};
+    const Pixels expected = {pressRgba(0, 0, 0, 0), pressRgba(1, 0, 0, 0), pressRgba(0, 1, 1, 0),
+                             pressRgba(0, 0, 0, 1)};
+    DecodedImage image = test::imageFromBytes(4, 1, ColorModel::CMYK, false, inks);
+    image.iccProfile = profile;
+    expectNear(drawnRow(image), expected, 2);
+
+    std::vector<std::uint8_t> stored = inks;
+    for (auto& v : stored) {
+        v = std::uint8_t(255 - v);
+    }
+    DecodedImage inverted = test::imageFromBytes(4, 1, ColorModel::CMYK, false, stored);
+    inverted.iccProfile = profile;
+    inverted.cmykInverted = true;
+    expectNear(drawnRow(inverted), expected, 2);
+}
+
+TEST(ColorConversion, anSrgbProfileKeepsTheValuesInEverySampleFormat) {
+    const std::vector<std::uint8_t> profile = srgbProfile();
+    DecodedImage bytes = test::imageFromBytes(2, 1, ColorModel::RGB, true, {10, 128, 250, 255, 200, 100, 50, 128});
+    bytes.iccProfile = profile;
+    const Pixels expected = {{10, 128, 250, 255}, {100, 50, 25, 128}};
+    expectNear(drawnRow(bytes), expected, 1);
+
+    DecodedImage words = test::imageFromWords(2, 1, ColorModel::RGB, true,
+                                              {2570, 32896, 64250, 65535, 51400, 25700, 12850, 32896});
+    words.iccProfile = profile;
+    expectNear(drawnRow(words), expected, 1);
+
+    DecodedImage floats = test::imageFromFloats(
+        2, 1, ColorModel::RGB, true, {10 / 255.f, 128 / 255.f, 250 / 255.f, 1.f, 200 / 255.f, 100 / 255.f, 50 / 255.f, 128 / 255.f});
+    floats.iccProfile = profile;
+    expectNear(drawnRow(floats), expected, 1);
+}
+
+TEST(ColorConversion, aWideGamutProfileIsConvertedIntoSrgb) {
+    DecodedImage image = test::imageFromBytes(3, 1, ColorModel::RGB, false, {150, 120, 100, 128, 128, 128, 90, 160, 110});
+    image.iccProfile = wideGamutProfile();
+    const Pixels drawn = drawnRow(image);
+    expectNear(drawn, {wideToSrgb(150, 120, 100), wideToSrgb(128, 128, 128), wideToSrgb(90, 160, 110)}, 2);
+    // The wider green primary makes greens more saturated in sRGB.
+    EXPECT_GT(drawn[2][1] - drawn[2][0], 160 - 90 + 10);
+    EXPECT_EQ(drawn[1][0], drawn[1][2]);
+}
+
+TEST(ColorConversion, threadsShareProfileTransformsSafely) {
+    DecodedImage image = test::imageFromBytes(3, 1, ColorModel::RGB, false, {150, 120, 100, 128, 128, 128, 90, 160, 110});
+    image.iccProfile = wideGamutProfile();
+    const Pixels expected = drawnRow(image);
+    std::vector<Pixels> results(4);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < results.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int run = 0; run < 20; ++run) {
+                results[t] = drawnRow(image);
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (const Pixels& result : results) {
+        EXPECT_EQ(result, expected);
+    }
+}
+
+TEST(ColorConversion, anUnusableProfileIsLoggedAndTheImageTreatedAsUntagged) {
+    DecodedImage junk = test::imageFromBytes(1, 1, ColorModel::RGB, false, {10, 128, 250});
+    junk.iccProfile = {'n', 'o', 't', ' ', 'a', 'n', ' ', 'I', 'C', 'C'};
+    DecodedImage mismatched = test::imageFromBytes(1, 1, ColorModel::Gray, false, {77});
+    mismatched.iccProfile = srgbProfile();
+
+    test::LogCapture log;
+    expectNear(drawnRow(junk), {{10, 128, 250, 255}}, 0);
+    expectNear(drawnRow(mismatched), {{77, 77, 77, 255}}, 0);
+    ASSERT_EQ(log.lines().size(), 2u);
+    EXPECT_TRUE(log.contains("cannot be read"));
+    EXPECT_TRUE(log.contains("does not match"));
+}
+
+} // namespace
+} // namespace pellora

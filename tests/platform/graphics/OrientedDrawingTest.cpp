@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <bit>
+#include <numbers>
+
+#include "platform/graphics/GraphicsTestImages.h"
+#include "support/TestSupport.h"
+
+namespace pellora {
+namespace {
+
+using test::drawIntoBitmap;
+
+const float kQuarterTurn = std::bit_cast<float>(0x3FC90FDBu);
+const float kMinusQuarterTurn = std::bit_cast<float>(0xBFC90FDBu);
+
+// The transform steps that turn a stored image upright for each TIFF
+// orientation tag, for an upright output of w x h; returns the rectangle to
+// draw the stored image into.
+Rect orient(BitmapContext& context, int tag, float w, float h) {
+    switch (tag) {
+    case 2: context.scale(-1, 1); context.translate(-w, 0); break;
+    case 3: context.scale(-1, -1); context.translate(-w, -h); break;
+    case 4: context.scale(1, -1); context.translate(0, -h); break;
+    case 5:
+        context.translate(0, h); context.scale(1, -1); context.rotate(kQuarterTurn); context.translate(0, -w);
+        break;
+    case 6:
+        context.translate(0, h); context.scale(1, -1); context.rotate(kQuarterTurn); context.translate(0, -w);
+        context.scale(1, -1); context.translate(0, -w);
+        break;
+    case 7:
+        context.translate(0, h); context.scale(1, -1); context.rotate(kMinusQuarterTurn); context.translate(-h, 0);
+        break;
+    case 8:
+        context.translate(0, h); context.scale(1, -1); context.rotate(kMinusQuarterTurn); context.translate(-h, 0);
+        context.scale(1, -1); context.translate(0, -w);
+        break;
+    default: break;
+    }
+    return tag >= 5 ? makeRect(0, 0, h, w) : makeRect(0, 0, w, h);
+}
+
+// Where the displayed pixel (x, y) of an upright image comes from in the
+// stored w x h image, as the TIFF orientation tags define it.
+std::array<std::uint32_t, 2> storedPixelShownAt(int tag, std::uint32_t x, std::uint32_t y, std::uint32_t w,
+                                                std::uint32_t h) {
+    switch (tag) {
+    case 2: return {w - 1 - x, y};
+    case 3: return {w - 1 - x, h - 1 - y};
+    case 4: return {x, h - 1 - y};
+    case 5: return {y, x};
+    case 6: return {y, h - 1 - x};
+    case 7: return {w - 1 - y, h - 1 - x};
+    case 8: return {w - 1 - y, x};
+    default: return {x, y};
+    }
+}
+
+// Every pixel distinct: red from x, green from y, blue from both.
+DecodedImage distinctPixels(std::uint32_t w, std::uint32_t h) {
+    return test::rgbImage(w, h, [](std::uint32_t x, std::uint32_t y, std::uint8_t* rgb) {
+        rgb[0] = std::uint8_t(x * 40 + 10);
+        rgb[1] = std::uint8_t(y * 50 + 20);
+        rgb[2] = std::uint8_t(x * 7 + y * 13);
+    });
+}
+
+// Smooth, detailed content for resampled comparisons.
+DecodedImage texturedPixels(std::uint32_t w, std::uint32_t h) {
+    return test::rgbImage(w, h, [w](std::uint32_t x, std::uint32_t y, std::uint8_t* rgb) {
+        rgb[0] = std::uint8_t((x * 37 + y * 11) % 256);
+        rgb[1] = std::uint8_t((x * x + 3 * y * y) % 251);
+        rgb[2] = std::uint8_t(x < w / 3 ? 30 : 220);
+    });
+}
+
+TEST(AffineTransform, theLatestStepAppliesFirstToUserPoints) {
+    const auto t = AffineTransform::identity().translated(10, 0).scaled(2, 3);
+    const Point p = t.apply({1, 1});
+    EXPECT_FLOAT_EQ(p.x, 12);  // scaled to (2, 3) first, then moved by 10
+    EXPECT_FLOAT_EQ(p.y, 3);
+
+    const auto r = AffineTransform::identity().rotated(std::numbers::pi_v<float> / 2);
+    const Point q = r.apply({1, 0});
+    EXPECT_NEAR(q.x, 0, 1e-6);
+    EXPECT_NEAR(q.y, 1, 1e-6);  // counter-clockwise with y up
+}
+
+TEST(OrientedDrawing, storedFourByThreeWithTagSixStandsUpright) {
+    const DecodedImage stored = distinctPixels(4, 3);
+    Rect rect{};
+    const Bitmap drawn = drawIntoBitmap(stored, 3, 4, {}, [&](BitmapContext& c) {
+        rect = orient(c, 6, 3, 4);
+        c.drawImage(rect, stored);
+    });
+    EXPECT_FLOAT_EQ(rect.size.width, 4);
+    EXPECT_FLOAT_EQ(rect.size.height, 3);
+
+    const auto stores = [&](std::uint32_t x, std::uint32_t y) {
+        const std::uint8_t* p = &stored.pixels[(y * 4 + x) * 3];
+        return std::vector<int>{p[0], p[1], p[2], 255};
+    };
+    const auto shows = [&](std::uint32_t x, std::uint32_t y) {
+        return std::vector<int>(drawn.pixel(x, y), drawn.pixel(x, y) + 4);
+    };
+    EXPECT_EQ(shows(2, 0), stores(0, 0));  // stored top-left at the top right
+    EXPECT_EQ(shows(0, 0), stores(0, 2));  // stored bottom-left at the top left
+    EXPECT_EQ(shows(0, 3), stores(3, 2));
+    EXPECT_EQ(shows(2, 3), stores(3, 0));
+}
+
+TEST(OrientedDrawing, everyTagAtFullSizeGivesTheTiffDisplayOrientation) {
+    const std::uint32_t w = 5, h = 3;
+    const DecodedImage stored = distinctPixels(w, h);
+    for (int tag = 1; tag <= 8; ++tag) {
+        SCOPED_TRACE(tag);
+        const bool turned = tag >= 5;
+        const std::uint32_t outW = turned ? h : w, outH = turned ? w : h;
+        Rect rect{};
+        const Bitmap drawn = drawIntoBitmap(stored, outW, outH, {}, [&](BitmapContext& c) {
+            rect = orient(c, tag, float(outW), float(outH));
+            c.drawImage(rect, stored);
+        });
+        for (std::uint32_t y = 0; y < outH; ++y) {
+            for (std::uint32_t x = 0; x < outW; ++x) {
+                const auto [sx, sy] = storedPixelShownAt(tag, x, y, w, h);
+                const std::uint8_t* expected = &stored.pixels[(sy * w + sx) * 3];
+                const std::uint8_t* actual = drawn.pixel(x, y);
+                ASSERT_EQ(std::vector<int>(actual, actual + 4),
+                          (std::vector<int>{expected[0], expected[1], expected[2], 255}))
+                    << "at " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(OrientedDrawing, aTurnedShrinkIsTheUprightShrinkTurnedExactly) {
+    const std::uint32_t w = 40, h = 30, scaledW = 17, scaledH = 11;  // unequal factors on the two axes
+    const DecodedImage stored = texturedPixels(w, h);
+    const Bitmap plain = drawIntoBitmap(stored, scaledW, scaledH, makeRect(0, 0, scaledW, scaledH));
+    for (int tag = 2; tag <= 8; ++tag) {
+        SCOPED_TRACE(tag);
+        const bool turned = tag >= 5;
+        const std::uint32_t outW = turned ? scaledH : scaledW, outH = turned ? scaledW : scaledH;
+        const Bitmap drawn = drawIntoBitmap(stored, outW, outH, {}, [&](BitmapContext& c) {
+            c.drawImage(orient(c, tag, float(outW), float(outH)), stored);
+        });
+        for (std::uint32_t y = 0; y < outH; ++y) {
+            for (std::uint32_t x = 0; x < outW; ++x) {
+                const auto [sx, sy] = storedPixelShownAt(tag, x, y, scaledW, scaledH);
+                ASSERT_EQ(0, std::memcmp(drawn.pixel(x, y), plain.pixel(sx, sy), 4)) << "at " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(OrientedDrawing, savedStateComesBackAndAnUnmatchedRestoreIsIgnored) {
+    std::vector<std::uint8_t> buffer(16 * 4);
+    auto context = BitmapContext::create(buffer.data(), 4, 4, 16);
+    context->saveGState();
+    context->translate(0, 4);
+    context->scale(1, -1);
+    EXPECT_NE(context->ctm(), AffineTransform::identity());
+    context->restoreGState();
+    EXPECT_EQ(context->ctm(), AffineTransform::identity());
+
+    test::LogCapture log;
+    context->restoreGState();
+    EXPECT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(context->ctm(), AffineTransform::identity());
+}
+
+TEST(OrientedDrawing, aRectangleReachingPastTheBitmapIsClipped) {
+    const DecodedImage stored = distinctPixels(5, 3);
+    // Shifted one pixel left and one down: stored column 0 and the bottom row fall outside.
+    const Bitmap drawn = drawIntoBitmap(stored, 5, 3, makeRect(-1, -1, 5, 3));
+    for (std::uint32_t y = 0; y < 3; ++y) {
+        for (std::uint32_t x = 0; x < 5; ++x) {
+            const std::uint8_t* p = drawn.pixel(x, y);
+            if (x == 4 || y == 0) {
+                EXPECT_EQ(p[3], 0) << x << "," << y;  // not covered
+            } else {
+                EXPECT_EQ(0, std::memcmp(p, &stored.pixels[((y - 1) * 5 + x + 1) * 3], 3)) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(OrientedDrawing, transformsOffTheQuarterTurnsOrThePixelGridAreRefused) {
+    const DecodedImage stored = distinctPixels(5, 3);
+    std::vector<std::uint8_t> buffer(5 * 3 * 4, 0);
+    auto context = BitmapContext::create(buffer.data(), 5, 3, 20);
+    test::LogCapture log;
+
+    context->saveGState();
+    context->rotate(0.5f);
+    EXPECT_FALSE(context->drawImage(makeRect(0, 0, 5, 3), stored));
+    context->restoreGState();
+    context->saveGState();
+    context->scale(1.0f, 0.0f);
+    EXPECT_FALSE(context->drawImage(makeRect(0, 0, 5, 3), stored));
+    context->restoreGState();
+    EXPECT_FALSE(context->drawImage(makeRect(0.5f, 0, 5, 3), stored));
+
+    EXPECT_EQ(log.lines().size(), 3u);
+    EXPECT_EQ(buffer, std::vector<std::uint8_t>(5 * 3 * 4, 0));
+}
+
+TEST(OrientedDrawing, badArgumentsMakeNoContextAndDrawNothing) {
+    std::vector<std::uint8_t> buffer(64);
+    EXPECT_EQ(BitmapContext::create(nullptr, 4, 4, 16), nullptr);
+    EXPECT_EQ(BitmapContext::create(buffer.data(), 0, 4, 16), nullptr);
+    EXPECT_EQ(BitmapContext::create(buffer.data(), 5, 4, 16), nullptr);
+
+    auto context = BitmapContext::create(buffer.data(), 4, 4, 16);
+    DecodedImage lying = distinctPixels(5, 3);
+    lying.height = 4;  // one row more than the pixel data holds
+    test::LogCapture log;
+    EXPECT_FALSE(context->drawImage(makeRect(0, 0, 4, 4), lying));
+    EXPECT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(buffer, std::vector<std::uint8_t>(64, 0));
+}
+
+} // namespace
+} // namespace pellora
