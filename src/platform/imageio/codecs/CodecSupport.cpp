@@ -10,27 +10,9 @@
 #include <unistd.h>
 
 #include "platform/foundation/Log.h"
+#include "platform/imageio/BitmapRows.h"
 
 namespace pellora {
-
-bool fitsDecodeLimits(std::string_view codec, std::uint64_t width, std::uint64_t height,
-                      const DecodeLimits& limits) {
-    if (width == 0 || height == 0) {
-        Log::line(std::string(codec) + ": the image has no pixels (" + std::to_string(width) + " x " +
-                  std::to_string(height) + ")");
-        return false;
-    }
-    // Both sides are at most 2^32 here, so the product cannot overflow 64 bits
-    // once each side has passed the side limit.
-    if (width > limits.maxSide || height > limits.maxSide || width * height > limits.maxPixels) {
-        Log::line(std::string(codec) + ": image of " + std::to_string(width) + " x " +
-                  std::to_string(height) + " pixels exceeds the decoding limits (" +
-                  std::to_string(limits.maxSide) + " a side, " + std::to_string(limits.maxPixels) +
-                  " pixels)");
-        return false;
-    }
-    return true;
-}
 
 std::optional<std::size_t> checkedMultiply(std::uint64_t a, std::uint64_t b) {
     std::uint64_t product = 0;
@@ -38,32 +20,6 @@ std::optional<std::size_t> checkedMultiply(std::uint64_t a, std::uint64_t b) {
         return std::nullopt;
     }
     return static_cast<std::size_t>(product);
-}
-
-std::shared_ptr<DecodedImage> allocateDecodedImage(std::string_view codec, std::uint32_t width,
-                                                   std::uint32_t height, ColorModel colorModel,
-                                                   SampleFormat sampleFormat, bool hasAlpha) {
-    auto image = std::make_shared<DecodedImage>();
-    image->width = width;
-    image->height = height;
-    image->colorModel = colorModel;
-    image->sampleFormat = sampleFormat;
-    image->hasAlpha = hasAlpha;
-    const auto pixelBytes = static_cast<std::uint64_t>(image->channels() * image->bytesPerSample());
-    const auto rowBytes = checkedMultiply(width, pixelBytes);
-    const auto total = rowBytes ? checkedMultiply(*rowBytes, height) : std::nullopt;
-    if (!total) {
-        Log::line(std::string(codec) + ": image size overflows");
-        return nullptr;
-    }
-    try {
-        image->pixels.resize(*total);
-    } catch (const std::bad_alloc&) {
-        Log::line(std::string(codec) + ": not enough memory for " + std::to_string(*total) + " bytes of pixels");
-        return nullptr;
-    }
-    image->rowBytes = *rowBytes;
-    return image;
 }
 
 bool isEncodableBitmap(std::string_view codec, const RgbaBitmapView& bitmap) {
@@ -81,23 +37,10 @@ double resolutionToWrite(double dpi) {
 
 void straightRow(const RgbaBitmapView& bitmap, std::uint32_t y, bool withAlpha, std::uint8_t* out) {
     const std::uint8_t* in = bitmap.pixels + static_cast<std::size_t>(y) * bitmap.rowBytes;
-    for (std::uint32_t x = 0; x < bitmap.width; ++x, in += 4) {
-        const unsigned alpha = in[3];
-        if (withAlpha) {
-            for (int c = 0; c < 3; ++c) {
-                // Rounded division; a colour above its alpha (not validly
-                // premultiplied) saturates.
-                *out++ = alpha == 0 ? 0
-                                    : static_cast<std::uint8_t>(
-                                          std::min(255u, (in[c] * 255u + alpha / 2) / alpha));
-            }
-            *out++ = static_cast<std::uint8_t>(alpha);
-        } else {
-            // Over white: c·a + 255·(1 − a), where the input already holds c·a.
-            for (int c = 0; c < 3; ++c) {
-                *out++ = static_cast<std::uint8_t>(std::min(255u, in[c] + 255u - alpha));
-            }
-        }
+    if (withAlpha) {
+        unpremultiplyRow(in, bitmap.width, out);
+    } else {
+        compositeRowOverWhite(in, bitmap.width, out);
     }
 }
 

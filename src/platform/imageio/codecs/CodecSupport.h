@@ -11,25 +11,15 @@
 
 #include "platform/imageio/Codec.h"
 #include "platform/imageio/Image.h"
+#include "platform/imageio/ImageLimits.h"
 
 // Helpers the codecs share: limit and size checks before allocating, the
 // encoder's view of the premultiplied input, and in-memory streams for
 // libraries that read and write through callbacks.
 namespace pellora {
 
-// True when a width × height image is within the limits; otherwise logs one
-// line starting with the codec's name.
-bool fitsDecodeLimits(std::string_view codec, std::uint64_t width, std::uint64_t height,
-                      const DecodeLimits& limits);
-
 // a × b without overflow of size_t, or nullopt.
 std::optional<std::size_t> checkedMultiply(std::uint64_t a, std::uint64_t b);
-
-// A zero-filled image of the given layout, or nullptr (after one log line)
-// when its size overflows or the memory cannot be had.
-std::shared_ptr<DecodedImage> allocateDecodedImage(std::string_view codec, std::uint32_t width,
-                                                   std::uint32_t height, ColorModel colorModel,
-                                                   SampleFormat sampleFormat, bool hasAlpha);
 
 // True when the bitmap can be encoded (pixels, non-empty, rows long enough);
 // otherwise logs one line starting with the codec's name.
