@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/foundation/PlistValue.h"
 #include "platform/imageio/Codec.h"
 #include "platform/imageio/Image.h"
 
@@ -33,6 +34,13 @@ public:
     // the codec may decode at a reduced scale, never below that size.
     // nullptr after one log line.
     DecodedImagePtr decodeFirstImage(const DecodeOptions& options = {}) const;
+
+    // The properties of image index (only the first, 0, is known): pixel size,
+    // resolution, depth, colour model, alpha, profile name, orientation, the
+    // metadata families, and the source's metadata blocks for a later write.
+    // Never decodes pixels. Null (after one log line) when the header cannot be
+    // read; unreadable metadata gives the header's entries alone and one log line.
+    PlistValue copyPropertiesAtIndex(std::size_t index) const;
 
     // The number of images (pages, frames) in the file.
     std::size_t count() const;

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "platform/foundation/Log.h"
-#include "platform/imageio/PropertyKeys.h"
+#include "platform/imageio/ImageProperties.h"
 
 namespace pellora::exiv2 {
 namespace {

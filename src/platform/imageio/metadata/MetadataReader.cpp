@@ -4,7 +4,7 @@
 #include <fmt/format.h>
 
 #include "platform/foundation/Log.h"
-#include "platform/imageio/PropertyKeys.h"
+#include "platform/imageio/ImageProperties.h"
 #include "platform/imageio/metadata/Exiv2Support.h"
 
 namespace pellora {

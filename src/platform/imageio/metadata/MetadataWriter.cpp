@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "platform/foundation/Log.h"
-#include "platform/imageio/PropertyKeys.h"
+#include "platform/imageio/ImageProperties.h"
 #include "platform/imageio/metadata/Exiv2Support.h"
 
 namespace pellora {

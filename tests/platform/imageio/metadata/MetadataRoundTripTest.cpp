@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/imageio/PropertyKeys.h"
+#include "platform/imageio/ImageProperties.h"
 #include "platform/imageio/metadata/MetadataReader.h"
 #include "platform/imageio/metadata/MetadataWriter.h"
 #include "support/ExifTool.h"

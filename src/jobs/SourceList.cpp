@@ -1,0 +1,71 @@
+#include "jobs/SourceList.h"
+
+#include "model/PelloraImage.h"
+
+namespace pellora {
+
+std::size_t SourceList::count() const {
+    std::lock_guard lock(_mutex);
+    return _records.size();
+}
+
+PelloraImagePtr SourceList::objectAtIndex(std::size_t index) const {
+    std::lock_guard lock(_mutex);
+    return index < _records.size() ? _records[index] : nullptr;
+}
+
+std::vector<PelloraImagePtr> SourceList::snapshot() const {
+    std::lock_guard lock(_mutex);
+    return _records;
+}
+
+bool SourceList::containsPath(const std::string& path) const {
+    std::lock_guard lock(_mutex);
+    return _pathCounts.count(path) != 0;
+}
+
+bool SourceList::addRecordForPathIfMissing(const std::string& path) {
+    std::lock_guard lock(_mutex);
+    if (_pathCounts.count(path) != 0) return false;
+    _records.push_back(PelloraImage::pelloraImageWithPath(path));
+    indexAdd(path);
+    return true;
+}
+
+void SourceList::addObject(PelloraImagePtr record) {
+    std::lock_guard lock(_mutex);
+    indexAdd(record->inputPath());
+    _records.push_back(std::move(record));
+}
+
+void SourceList::removeFirstObjectIfSame(const PelloraImagePtr& record) {
+    std::lock_guard lock(_mutex);
+    if (_records.empty() || _records.front() != record) return;
+    indexRemove(record->inputPath());
+    _records.erase(_records.begin());
+}
+
+void SourceList::removeObjectsAtIndexes(const IndexSet& indexes) {
+    std::lock_guard lock(_mutex);
+    for (auto it = indexes.end(); it != indexes.begin();) {
+        const std::size_t index = *--it;
+        if (index >= _records.size()) continue;
+        indexRemove(_records[index]->inputPath());
+        _records.erase(_records.begin() + static_cast<std::ptrdiff_t>(index));
+    }
+}
+
+void SourceList::removeAllObjects() {
+    std::lock_guard lock(_mutex);
+    _records.clear();
+    _pathCounts.clear();
+}
+
+void SourceList::indexAdd(const std::string& path) { ++_pathCounts[path]; }
+
+void SourceList::indexRemove(const std::string& path) {
+    const auto it = _pathCounts.find(path);
+    if (it != _pathCounts.end() && --it->second == 0) _pathCounts.erase(it);
+}
+
+} // namespace pellora

@@ -1,0 +1,102 @@
+#include "model/PelloraImage.h"
+
+#include <cmath>
+
+#include "model/SettingsKeys.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/imageio/ImageSource.h"
+#include "platform/imageio/ImageProperties.h"
+
+namespace pellora {
+
+std::shared_ptr<PelloraImage> PelloraImage::pelloraImageWithPath(const std::string& path) {
+    return std::make_shared<PelloraImage>(path);
+}
+
+PelloraImage::PelloraImage(std::string path) : _inputPath(std::move(path)), _inputNSImage(_inputPath) {}
+
+std::string PelloraImage::inputName() const { return path::lastPathComponent(_inputPath); }
+
+ReferencedImage& PelloraImage::inputNSImage() {
+    _inputNSImage.scaleImageIgnoringDPI();
+    return _inputNSImage;
+}
+
+Size PelloraImage::inputSize() { return inputNSImage().size(); }
+
+PlistValue PelloraImage::inputMetadata() const {
+    const auto source = ImageSource::createWithPath(_inputPath);
+    if (!source) {
+        Log::line("*** Error: inputMetadata: Image source is NULL.");
+        return {};
+    }
+    PlistValue properties = source->copyPropertiesAtIndex(0);
+    if (properties.isNull()) Log::line("*** Error: inputMetadata: Image properties is NULL.");
+    return properties;
+}
+
+int orientationTagOf(const PlistValue& properties) {
+    const PlistValue* tiff = properties.dictionaryValue().find(kCGImagePropertyTIFFDictionary);
+    if (tiff == nullptr) return 1;
+    return tiff->dictionaryValue().get(kCGImagePropertyTIFFOrientation).intValue();
+}
+
+bool isTurnedOrientation(int tag) { return tag >= 5 && tag <= 8; }
+
+Size PelloraImage::outputSize() {
+    const bool hardRotate = UserDefaults::standard().boolForKey(QVXDefaultsKey_hardRotate);
+    const bool turned = isTurnedOrientation(orientationTagOf(inputMetadata()));
+    const Size input = inputSize();
+    float a = input.width;
+    float b = input.height;
+    const int maxW = _maxWidth;
+    const int maxH = _maxHeight;
+    if (maxW >= 1 && maxH >= 1) {
+        const float limitW = static_cast<float>(maxW);
+        const float limitH = static_cast<float>(maxH);
+        // Turned images are limited crosswise: on display the stored height is the width.
+        float& first = turned ? b : a;
+        float& second = turned ? a : b;
+        if (first > limitW) {
+            const float f = limitW / first;
+            a = a * f;
+            b = b * f;
+        }
+        if (second > limitH) {
+            const float f = limitH / second;
+            a = a * f;
+            b = b * f;
+        }
+    }
+    if (turned && hardRotate) return Size{std::floor(b), std::floor(a)};
+    return Size{std::floor(a), std::floor(b)};
+}
+
+PlistValue PelloraImage::modifiedImageMetadata() {
+    PlistValue metadata = inputMetadata();
+    if (metadata.isNull()) return metadata;
+    const Size output = outputSize();
+    PlistDictionary& properties = metadata.mutableDictionary();
+    properties.set(kCGImagePropertyPixelWidth, static_cast<double>(output.width));
+    properties.set(kCGImagePropertyPixelHeight, static_cast<double>(output.height));
+    properties.set(kCGImagePropertyDPIWidth, 72);
+    properties.set(kCGImagePropertyDPIHeight, 72);
+    if (const PlistValue* exif = properties.find(kCGImagePropertyExifDictionary)) {
+        PlistValue copy = *exif;
+        copy.mutableDictionary().set(kCGImagePropertyExifPixelXDimension, static_cast<double>(output.width));
+        copy.mutableDictionary().set(kCGImagePropertyExifPixelYDimension, static_cast<double>(output.height));
+        properties.set(kCGImagePropertyExifDictionary, copy);
+    }
+    if (UserDefaults::standard().boolForKey(QVXDefaultsKey_hardRotate)) {
+        if (const PlistValue* tiff = properties.find(kCGImagePropertyTIFFDictionary)) {
+            PlistValue copy = *tiff;
+            copy.mutableDictionary().set(kCGImagePropertyTIFFOrientation, 1);
+            properties.set(kCGImagePropertyTIFFDictionary, copy);
+        }
+    }
+    return metadata;
+}
+
+} // namespace pellora
