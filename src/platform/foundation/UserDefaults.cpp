@@ -87,8 +87,14 @@ void UserDefaults::registerDefaults(const PlistDictionary& defaults) {
     for (const auto& [key, value] : defaults) _registered.set(key, value);
 }
 
+void UserDefaults::setArgumentDomain(const PlistDictionary& values) {
+    std::unique_lock lock(_valuesMutex);
+    _arguments = values;
+}
+
 PlistValue UserDefaults::objectForKey(std::string_view key) const {
     std::shared_lock lock(_valuesMutex);
+    if (const PlistValue* value = _arguments.find(key)) return *value;
     if (const PlistValue* value = _user.find(key)) return *value;
     if (const PlistValue* value = _registered.find(key)) return *value;
     return {};
@@ -103,7 +109,11 @@ void UserDefaults::setObject(const PlistValue& value, const std::string& key) {
         } else {
             _user.set(key, value);
         }
-        effective = value.isNull() ? _registered.get(key) : value;
+        if (const PlistValue* argument = _arguments.find(key)) {
+            effective = *argument;
+        } else {
+            effective = value.isNull() ? _registered.get(key) : value;
+        }
     }
     {
         std::lock_guard lock(_writerMutex);

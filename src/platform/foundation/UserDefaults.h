@@ -42,7 +42,13 @@ public:
     // Adds entries to the registered layer, replacing entries with the same keys.
     void registerDefaults(const PlistDictionary& defaults);
 
-    // The user's value, else the registered one, else null.
+    // Values that answer before the user's for this process only: never
+    // written to the file, never seen by another process, no observer told.
+    // Replaces the previous argument values. The terminal front end puts the
+    // settings its options override here, so a run changes nothing stored.
+    void setArgumentDomain(const PlistDictionary& values);
+
+    // The argument value, else the user's, else the registered one, else null.
     PlistValue objectForKey(std::string_view key) const;
     bool boolForKey(std::string_view key) const { return objectForKey(key).boolValue(); }
     int integerForKey(std::string_view key) const { return objectForKey(key).intValue(); }
@@ -77,6 +83,7 @@ private:
     const std::chrono::milliseconds _writeDelay;
 
     mutable std::shared_mutex _valuesMutex;
+    PlistDictionary _arguments;
     PlistDictionary _registered;
     PlistDictionary _user;
 
