@@ -98,8 +98,10 @@ public:
     void waitUntilIdle();
 
 private:
-    void _importImageFilesAtPaths();
-    void importOneRequest(const std::vector<std::string>& paths);
+    // The import thread: handles queued requests until none is left.
+    void runImportQueue();
+    // One import request, on the import thread.
+    void _importImageFilesAtPaths(const std::vector<std::string>& paths);
     void _exportImagesToPath(const std::string& folder);
 
     MainThreadDispatcher& _mainThread;

@@ -16,7 +16,7 @@ PelloraImagePtr SourceList::objectAtIndex(std::size_t index) const {
 
 std::vector<PelloraImagePtr> SourceList::snapshot() const {
     std::lock_guard lock(_mutex);
-    return _records;
+    return {_records.begin(), _records.end()};
 }
 
 bool SourceList::containsPath(const std::string& path) const {
@@ -42,7 +42,7 @@ void SourceList::removeFirstObjectIfSame(const PelloraImagePtr& record) {
     std::lock_guard lock(_mutex);
     if (_records.empty() || _records.front() != record) return;
     indexRemove(record->inputPath());
-    _records.erase(_records.begin());
+    _records.pop_front();
 }
 
 void SourceList::removeObjectsAtIndexes(const IndexSet& indexes) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,7 +17,8 @@ using PelloraImagePtr = std::shared_ptr<PelloraImage>;
 
 // The ordered list of records, row n being element n, behind one lock that
 // every read and change takes. An index of the listed paths answers "is this
-// path already listed?" in constant time with exact, case-sensitive byte equality.
+// path already listed?" in constant time with exact, case-sensitive byte
+// equality. A deque, because the export takes every record from the front.
 class SourceList {
 public:
     std::size_t count() const;
@@ -43,7 +45,7 @@ private:
     void indexRemove(const std::string& path);
 
     mutable std::mutex _mutex;
-    std::vector<PelloraImagePtr> _records;
+    std::deque<PelloraImagePtr> _records;
     std::unordered_map<std::string, std::size_t> _pathCounts;
 };
 

@@ -3,13 +3,21 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <string>
 
 #include "model/ReferencedImage.h"
+#include "model/Thumbnail.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/imageio/Codec.h"
 #include "platform/foundation/PlistValue.h"
 #include "platform/graphics/Geometry.h"
 
 namespace pellora {
+
+class BitmapContext;
+class ImageSource;
 
 // One source image file in the list: its path, a lazily loading image of it,
 // the pixel limits the export sets before each write, and the operations that
@@ -40,11 +48,29 @@ public:
     // A copy of inputMetadata adjusted to the output; null when that is null.
     PlistValue modifiedImageMetadata();
 
+    // With hard rotation on, sets the context's transform so that the stored
+    // pixels drawn into the returned rectangle come out upright in a w x h bitmap.
+    Rect outputRectWithOrientedContext(BitmapContext& context, float w, float h);
+    // The file's first image (at a reduced scale when options ask for one); null after a log line.
+    DecodedImagePtr inputCGImage(const DecodeOptions& options = {});
+    // The output: scaled to outputSize, turned upright, 8-bit premultiplied
+    // RGBA; nullopt after the log lines of the failure.
+    std::optional<Bitmap> outputCGImage();
+    // Renders and writes the output file of the given type with the encoder
+    // properties, and the adjusted metadata when the settings keep it. The file
+    // appears whole or not at all. false when nothing was written.
+    bool writeToPath(const std::string& path, std::string_view type, const PlistDictionary& properties);
+
+    // The list picture, made on first request and kept; safe from any thread.
+    std::shared_ptr<const Thumbnail> tableViewNSImage();
+
 private:
     const std::string _inputPath;
     ReferencedImage _inputNSImage;
     std::atomic<int> _maxWidth{0};
     std::atomic<int> _maxHeight{0};
+    std::mutex _thumbnailMutex;
+    std::shared_ptr<const Thumbnail> _tableViewNSImage;
 };
 
 // The orientation tag of a properties dictionary: 1 without a {TIFF}

@@ -30,6 +30,16 @@ struct EncodeOptions {
     std::optional<float> quality;  // kCGImageDestinationLossyCompressionQuality, 0..1
     bool hasAlpha = true;          // kCGImagePropertyHasAlpha: false writes no alpha channel
     double dpi = 72.0;             // written into the format's own resolution field
+    // Metadata blocks, for encoders that write them themselves (MetadataWriting::ByEncoder).
+    std::vector<std::uint8_t> exif;  // TIFF-structured EXIF block
+    std::string xmp;                 // XMP packet
+};
+
+// How a format's files get their EXIF, IPTC and XMP.
+enum class MetadataWriting {
+    None,           // the format holds none
+    ByEncoder,      // the encoder writes EncodeOptions::exif and ::xmp
+    AfterEncoding,  // written into the encoded file afterwards (Exiv2)
 };
 
 // One image format over the library made for it. Codecs are stateless and
@@ -54,6 +64,12 @@ public:
 
     // Encoders: the type identifier they write, or empty when the codec only decodes.
     virtual std::string_view typeIdentifier() const { return {}; }
+    virtual MetadataWriting metadataWriting() const { return MetadataWriting::None; }
+    // Repairs what writing metadata into an encoded file undid; true when the file is sound.
+    virtual bool finishAfterMetadata(const std::string& /*path*/, const EncodeOptions& /*options*/) const {
+        return true;
+    }
+
     // Writes the bitmap to path (created or truncated). false (after one log line) on failure;
     // ImageDestination hands in a temporary path and removes what a failed write left there.
     virtual bool encode(const RgbaBitmapView& /*bitmap*/, const EncodeOptions& /*options*/,

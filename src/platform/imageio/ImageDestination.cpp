@@ -9,6 +9,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/imageio/CodecRegistry.h"
 #include "platform/imageio/ImageProperties.h"
+#include "platform/imageio/metadata/MetadataWriter.h"
 
 namespace pellora {
 namespace {
@@ -26,7 +27,21 @@ EncodeOptions encodeOptionsFrom(const PlistDictionary& properties) {
     if (const PlistValue* hasAlpha = properties.find(kCGImagePropertyHasAlpha)) {
         options.hasAlpha = hasAlpha->boolValue();
     }
+    if (const PlistValue* dpi = properties.find(kCGImagePropertyDPIWidth);
+        dpi && dpi->isNumber() && std::isfinite(dpi->doubleValue()) && dpi->doubleValue() > 0) {
+        options.dpi = dpi->doubleValue();
+    }
     return options;
+}
+
+// True when the properties carry metadata of a source (families or blocks).
+bool hasMetadata(const PlistDictionary& properties) {
+    for (const char* key : {kCGImagePropertyTIFFDictionary, kCGImagePropertyExifDictionary,
+                            kCGImagePropertyGPSDictionary, kCGImagePropertyIPTCDictionary,
+                            kPelloraPropertySourceMetadata}) {
+        if (properties.contains(key)) return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -53,6 +68,7 @@ void ImageDestination::addImage(const RgbaBitmapView& bitmap, const PlistDiction
     }
     _bitmap = bitmap;
     _options = encodeOptionsFrom(properties);
+    _properties = properties;
     _state = State::ImageAdded;
 }
 
@@ -64,6 +80,15 @@ bool ImageDestination::finalize() {
         Log::line(fmt::format("ImageDestination: nothing to write to {}", _path));
         return false;
     }
+    std::optional<EmbeddableMetadata> metadata;
+    if (_codec->metadataWriting() != MetadataWriting::None && hasMetadata(_properties)) {
+        metadata = prepareOutputMetadata(_properties);
+        if (!metadata) return false;  // already logged
+        if (_codec->metadataWriting() == MetadataWriting::ByEncoder) {
+            _options.exif = metadata->exif;
+            _options.xmp = metadata->xmp;
+        }
+    }
     int fd = -1;
     const std::string temporary = createTemporarySibling(_path, fd);
     if (temporary.empty()) return false;
@@ -72,6 +97,11 @@ bool ImageDestination::finalize() {
     ::close(fd);
     if (!prepared || !_codec->encode(_bitmap, _options, temporary)) {
         if (!prepared) Log::line(fmt::format("ImageDestination: cannot prepare {}", temporary));
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    if (metadata && !metadata->empty() && _codec->metadataWriting() == MetadataWriting::AfterEncoding &&
+        !(embedMetadata(temporary, *metadata) && _codec->finishAfterMetadata(temporary, _options))) {
         ::unlink(temporary.c_str());
         return false;
     }

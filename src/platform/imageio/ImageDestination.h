@@ -21,8 +21,10 @@ public:
     // The image to write: the renderer's 8-bit premultiplied sRGB RGBA bitmap.
     // Its pixels are read by finalize() and must stay alive until then.
     // Properties read: kCGImageDestinationLossyCompressionQuality (a fraction
-    // from 0 to 1) and kCGImagePropertyHasAlpha (false writes no alpha channel,
-    // transparent areas then composited over white); other keys are ignored.
+    // from 0 to 1), kCGImagePropertyHasAlpha (false writes no alpha channel,
+    // transparent areas then composited over white), kCGImagePropertyDPIWidth
+    // (the resolution to write, 72 without it) and the metadata families, which
+    // go into the file as far as its format holds them.
     void addImage(const RgbaBitmapView& bitmap, const PlistDictionary& properties);
 
     // Encodes into a temporary file beside the path and renames it into place,
@@ -37,6 +39,7 @@ private:
     const Codec* _codec;
     RgbaBitmapView _bitmap;
     EncodeOptions _options;
+    PlistDictionary _properties;
     enum class State { Empty, ImageAdded, ImageRefused, Finalized } _state = State::Empty;
 };
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
 #include "platform/imageio/codecs/BuiltinCodecs.h"
 #include "platform/imageio/codecs/CodecSupport.h"
@@ -393,6 +394,24 @@ bool Jpeg2000Codec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& op
         return false;
     }
     return writeEncodedFile(kName, path, encoded);
+}
+
+bool Jpeg2000Codec::finishAfterMetadata(const std::string& path, const EncodeOptions& options) const {
+    std::string contents;
+    if (!readWholeFile(path, contents, std::size_t{1} << 31)) return false;
+    std::vector<std::uint8_t> file(contents.begin(), contents.end());
+    std::string why;
+    const auto info = readJpeg2000Info(file, why);
+    if (!info) {
+        fail("the file written with metadata is broken: " + why);
+        return false;
+    }
+    if (info->hasResolution) return true;
+    if (!addDisplayResolution(file, resolutionToWrite(options.dpi))) {
+        fail("cannot add the resolution box");
+        return false;
+    }
+    return writeEncodedFile(kName, path, file);
 }
 
 std::unique_ptr<Codec> makeJpeg2000Codec() {

@@ -15,6 +15,9 @@ public:
     DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
 
     std::string_view typeIdentifier() const override { return "public.jpeg-2000"; }
+    // Exiv2 rebuilds the header box without the resolution box: it is added back.
+    bool finishAfterMetadata(const std::string& path, const EncodeOptions& options) const override;
+    MetadataWriting metadataWriting() const override { return MetadataWriting::AfterEncoding; }
     bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
                 const std::string& path) const override;
 };

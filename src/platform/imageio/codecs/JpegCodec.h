@@ -15,6 +15,7 @@ public:
     std::optional<ImageHeader> readHeader(std::span<const std::uint8_t> data) const override;
     DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
     std::string_view typeIdentifier() const override;
+    MetadataWriting metadataWriting() const override { return MetadataWriting::AfterEncoding; }
     bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options, const std::string& path) const override;
 };
 

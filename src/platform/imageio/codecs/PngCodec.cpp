@@ -206,7 +206,8 @@ DecodedImagePtr PngCodec::decode(std::span<const std::uint8_t> data, const Decod
 }
 
 // PNG is lossless: the quality fraction does not apply and is ignored. zlib
-// runs at its default level with libpng's adaptive filters.
+// runs at its default level with libpng's adaptive filters. EXIF goes into an
+// eXIf chunk and XMP into an iTXt chunk; PNG holds no IPTC.
 bool PngCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options, const std::string& path) const {
     auto writer = std::make_unique<Writer>();
     if (!writer->info) {
@@ -231,6 +232,20 @@ bool PngCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options
         if (const std::uint32_t pixelsPerMetre = pixelsPerMetreFromDpi(options.dpi)) {
             png_set_pHYs(png, info, pixelsPerMetre, pixelsPerMetre, PNG_RESOLUTION_METER);
         }
+        if (!options.exif.empty()) {
+            png_set_eXIf_1(png, info, static_cast<png_uint_32>(options.exif.size()),
+                           const_cast<png_bytep>(options.exif.data()));
+        }
+        png_text xmp{};
+        if (!options.xmp.empty()) {
+            xmp.compression = PNG_ITXT_COMPRESSION_NONE;
+            xmp.key = const_cast<png_charp>("XML:com.adobe.xmp");
+            xmp.text = const_cast<png_charp>(options.xmp.c_str());
+            xmp.itxt_length = options.xmp.size();
+            xmp.lang = const_cast<png_charp>("");
+            xmp.lang_key = const_cast<png_charp>("");
+            png_set_text(png, info, &xmp, 1);
+        }
         png_write_info(png, info);
         writer->row.resize(std::size_t{bitmap.width} * channels);
         for (std::uint32_t y = 0; y < bitmap.height; ++y) {
@@ -242,7 +257,8 @@ bool PngCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options
             }
             png_write_row(png, writer->row.data());
         }
-        png_write_end(png, info);
+        // Every chunk went before the image data: passing info again would write eXIf twice.
+        png_write_end(png, nullptr);
         const bool closed = std::fclose(writer->file) == 0;
         writer->file = nullptr;
         if (!closed) {

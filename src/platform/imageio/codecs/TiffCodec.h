@@ -17,6 +17,7 @@ public:
     DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
 
     std::string_view typeIdentifier() const override { return "public.tiff"; }
+    MetadataWriting metadataWriting() const override { return MetadataWriting::AfterEncoding; }
     bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
                 const std::string& path) const override;
 };

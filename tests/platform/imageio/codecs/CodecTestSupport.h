@@ -68,4 +68,13 @@ TestBitmap makeTranslucentBitmap(std::uint32_t width, std::uint32_t height);
 // The same bytes with the tail cut off at `keep`.
 Bytes truncated(const Bytes& bytes, std::size_t keep);
 
+// Encoder options without metadata blocks.
+inline EncodeOptions encodeOptions(std::optional<float> quality, bool hasAlpha, double dpi) {
+    EncodeOptions options;
+    options.quality = quality;
+    options.hasAlpha = hasAlpha;
+    options.dpi = dpi;
+    return options;
+}
+
 } // namespace pellora::test

@@ -102,7 +102,7 @@ TEST(TiffCodec, writesStraightAlphaThatImageMagickReadsBack) {
     TempDir dir;
     const TestBitmap bitmap = makeTranslucentBitmap(40, 24);
     const std::string path = dir.file("out.tiff");
-    ASSERT_TRUE(tiff().encode(bitmap.view(), {std::nullopt, true, 72.0}, path));
+    ASSERT_TRUE(tiff().encode(bitmap.view(), test::encodeOptions(std::nullopt, true, 72.0), path));
 
     EXPECT_TRUE(showsStraightColours(magickSamples(path, "rgba"), bitmap));
     std::string description;
@@ -118,7 +118,7 @@ TEST(TiffCodec, withoutAlphaWritesRgbOverWhite) {
     TempDir dir;
     const TestBitmap bitmap = makeTranslucentBitmap(40, 24);
     const std::string path = dir.file("out.tiff");
-    ASSERT_TRUE(tiff().encode(bitmap.view(), {std::nullopt, false, 72.0}, path));
+    ASSERT_TRUE(tiff().encode(bitmap.view(), test::encodeOptions(std::nullopt, false, 72.0), path));
     EXPECT_TRUE(showsOverWhite(magickSamples(path, "rgba"), bitmap, 0));
     const auto header = tiff().readHeader(readBytes(path));
     ASSERT_TRUE(header.has_value());

@@ -1,0 +1,239 @@
+#include "cli/BatchOptions.h"
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <fmt/format.h>
+
+#include "model/SettingsKeys.h"
+
+namespace pellora::cli {
+namespace {
+
+constexpr int kMethodFit = 0;
+constexpr int kMethodSide = 1;
+constexpr int kMethodPercent = 2;
+constexpr int kMethodFull = 3;  // any value other than 0, 1 and 2 exports at full size
+
+std::optional<int> parsePositiveInteger(const std::string& text) {
+    int value = 0;
+    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (status != std::errc() || end != text.data() + text.size() || value < 1) return std::nullopt;
+    return value;
+}
+
+std::optional<double> parseNumber(const std::string& text) {
+    double value = 0;
+    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (status != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::optional<int> methodNamed(const std::string& name) {
+    if (name == "fit") return kMethodFit;
+    if (name == "side") return kMethodSide;
+    if (name == "percent") return kMethodPercent;
+    if (name == "full") return kMethodFull;
+    return std::nullopt;
+}
+
+std::optional<int> formatNamed(const std::string& name) {
+    if (name == "jpeg" || name == "jpg") return 0;
+    if (name == "jp2") return 1;
+    if (name == "png") return 2;
+    if (name == "tiff" || name == "tif") return 3;
+    if (name == "bmp") return 4;
+    return std::nullopt;
+}
+
+const char* methodName(int method) {
+    switch (method) {
+    case kMethodFit: return "fit";
+    case kMethodSide: return "side";
+    case kMethodPercent: return "percent";
+    default: return "full";
+    }
+}
+
+// Records the method an option implies; false when another option implied
+// or named a different one.
+bool implyMethod(BatchOptions& options, int method, const std::string& option, std::string& error) {
+    if (options.scalingMethod && *options.scalingMethod != method) {
+        error = fmt::format("{} needs --method {}, but another option chose --method {}", option,
+                            methodName(method), methodName(*options.scalingMethod));
+        return false;
+    }
+    options.scalingMethod = method;
+    return true;
+}
+
+} // namespace
+
+PlistDictionary BatchOptions::settingsOverrides(int effectiveExportFormat) const {
+    PlistDictionary overrides;
+    if (output) {
+        overrides.set(QVXDefaultsKey_exportDestination, 1);
+        overrides.set(QVXDefaultsKey_exportStaticLocation, *output);
+    }
+    if (scalingMethod) overrides.set(QVXDefaultsKey_scalingMethod, *scalingMethod);
+    if (maxWidth) overrides.set(QVXDefaultsKey_scalingMaxWidth, *maxWidth);
+    if (maxHeight) overrides.set(QVXDefaultsKey_scalingMaxHeight, *maxHeight);
+    if (maxSide) overrides.set(QVXDefaultsKey_scalingMaxWidthOrHeight, *maxSide);
+    if (percentage) overrides.set(QVXDefaultsKey_scalingPercentage, *percentage);
+    if (exportFormat) overrides.set(QVXDefaultsKey_exportFormat, *exportFormat);
+    if (quality) {
+        overrides.set(effectiveExportFormat == 1 ? QVXDefaultsKey_JPEG2000ExportQuality : QVXDefaultsKey_JPEGExportQuality,
+                      *quality);
+    }
+    if (overwrite) overrides.set(QVXDefaultsKey_overriteExistingFilesOnExport, *overwrite);
+    if (metadata) overrides.set(QVXDefaultsKey_preserveMetadata, *metadata);
+    if (rotate) overrides.set(QVXDefaultsKey_hardRotate, *rotate);
+    return overrides;
+}
+
+std::optional<BatchOptions> parseBatchOptions(const std::vector<std::string>& arguments, std::string& error) {
+    BatchOptions options;
+    bool optionsEnded = false;
+    for (std::size_t n = 0; n < arguments.size(); ++n) {
+        std::string argument = arguments[n];
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            options.paths.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        // "--name=value" or "--name value".
+        std::optional<std::string> inlineValue;
+        if (const auto equals = argument.find('='); argument.rfind("--", 0) == 0 && equals != std::string::npos) {
+            inlineValue = argument.substr(equals + 1);
+            argument.resize(equals);
+        }
+        const auto value = [&]() -> std::optional<std::string> {
+            if (inlineValue) return inlineValue;
+            if (n + 1 < arguments.size()) return arguments[++n];
+            error = fmt::format("{} needs a value", argument);
+            return std::nullopt;
+        };
+        const auto flag = [&](std::optional<bool>& target, bool setting) {
+            if (inlineValue) {
+                error = fmt::format("{} takes no value", argument);
+                return false;
+            }
+            target = setting;
+            return true;
+        };
+
+        if (argument == "--help" || argument == "-h") {
+            options.help = true;
+        } else if (argument == "--version") {
+            options.version = true;
+        } else if (argument == "--output" || argument == "-o") {
+            const auto folder = value();
+            if (!folder) return std::nullopt;
+            if (folder->empty()) {
+                error = "--output needs a folder";
+                return std::nullopt;
+            }
+            options.output = *folder;
+        } else if (argument == "--method") {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            const auto method = methodNamed(*text);
+            if (!method) {
+                error = fmt::format("--method takes fit, side, percent or full, not \"{}\"", *text);
+                return std::nullopt;
+            }
+            if (!implyMethod(options, *method, "--method " + *text, error)) return std::nullopt;
+        } else if (argument == "--width" || argument == "--height" || argument == "--side") {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            const auto pixels = parsePositiveInteger(*text);
+            if (!pixels) {
+                error = fmt::format("{} takes a whole number of pixels from 1 up, not \"{}\"", argument, *text);
+                return std::nullopt;
+            }
+            const int method = argument == "--side" ? kMethodSide : kMethodFit;
+            if (!implyMethod(options, method, argument, error)) return std::nullopt;
+            (argument == "--width" ? options.maxWidth : argument == "--height" ? options.maxHeight : options.maxSide) =
+                *pixels;
+        } else if (argument == "--percent") {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            const auto percent = parseNumber(*text);
+            if (!percent || *percent <= 0 || *percent > 1e6) {
+                error = fmt::format("--percent takes a number above 0 (50 is half size), not \"{}\"", *text);
+                return std::nullopt;
+            }
+            if (!implyMethod(options, kMethodPercent, argument, error)) return std::nullopt;
+            options.percentage = static_cast<float>(*percent / 100.0);
+        } else if (argument == "--format") {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            options.exportFormat = formatNamed(*text);
+            if (!options.exportFormat) {
+                error = fmt::format("--format takes jpeg, jp2, png, tiff or bmp, not \"{}\"", *text);
+                return std::nullopt;
+            }
+        } else if (argument == "--quality") {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            const auto percent = parseNumber(*text);
+            if (!percent || *percent < 0 || *percent > 100) {
+                error = fmt::format("--quality takes a percentage from 0 to 100, not \"{}\"", *text);
+                return std::nullopt;
+            }
+            options.quality = static_cast<float>(*percent / 100.0);
+        } else if (argument == "--overwrite" || argument == "--no-overwrite") {
+            if (!flag(options.overwrite, argument == "--overwrite")) return std::nullopt;
+        } else if (argument == "--metadata" || argument == "--no-metadata") {
+            if (!flag(options.metadata, argument == "--metadata")) return std::nullopt;
+        } else if (argument == "--rotate" || argument == "--no-rotate") {
+            if (!flag(options.rotate, argument == "--rotate")) return std::nullopt;
+        } else {
+            error = fmt::format("unknown option {}", argument);
+            return std::nullopt;
+        }
+    }
+    if (!options.help && !options.version && options.paths.empty()) {
+        error = "no files or folders given";
+        return std::nullopt;
+    }
+    return options;
+}
+
+std::string usageText() {
+    return R"(Usage: pellora-batch [options] PATH...
+
+Resizes and converts image files in one go. Each PATH is an image file or a
+folder (the image files directly inside it are taken). Every image is written
+into one destination folder, named after its source with the format's
+extension. Source files are never changed. Options override the settings of
+the desktop application for this run only; nothing is stored.
+
+Destination:
+  -o, --output DIR        write into DIR, created with its missing parents
+                          (default: the fixed export folder of the settings)
+Size (one method):
+  --method fit|side|percent|full
+  --width N, --height N   fit within N pixels wide / high (method fit)
+  --side N                fit both sides within N pixels (method side)
+  --percent P             scale to P percent; 50 is half size (method percent)
+                          Images are never enlarged.
+Format:
+  --format jpeg|jp2|png|tiff|bmp
+  --quality PERCENT       quality of JPEG or JPEG 2000, 0 to 100
+Options:
+  --overwrite, --no-overwrite   replace existing output files, or skip them
+  --metadata, --no-metadata     carry the source's metadata into the output
+  --rotate, --no-rotate         turn the pixels upright by the orientation tag
+  -h, --help, --version
+
+Exit status: 0 when every image was written or skipped; 1 when any failed or
+no image file was found; 2 for a usage error; 130 when interrupted (Ctrl-C:
+the current file is finished, the rest are listed as not exported).
+)";
+}
+
+} // namespace pellora::cli

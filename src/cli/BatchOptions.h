@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/PlistValue.h"
+
+namespace pellora::cli {
+
+// The command line of pellora-batch.
+struct BatchOptions {
+    bool help = false;
+    bool version = false;
+    std::optional<std::string> output;   // --output DIR
+    std::optional<int> scalingMethod;    // from --method, --width/--height, --side, --percent
+    std::optional<int> maxWidth;
+    std::optional<int> maxHeight;
+    std::optional<int> maxSide;
+    std::optional<float> percentage;     // a fraction: --percent 50 gives 0.5
+    std::optional<int> exportFormat;     // selection index 0 to 4
+    std::optional<float> quality;        // a fraction from 0 to 1
+    std::optional<bool> overwrite;
+    std::optional<bool> metadata;
+    std::optional<bool> rotate;
+    std::vector<std::string> paths;
+
+    // The settings these options override, for the store's argument domain.
+    // quality goes to the key of the format given (JPEG or JPEG 2000).
+    PlistDictionary settingsOverrides(int effectiveExportFormat) const;
+};
+
+// Parses argv[1...]. On a usage error, returns nothing and sets error to a
+// one-line message.
+std::optional<BatchOptions> parseBatchOptions(const std::vector<std::string>& arguments, std::string& error);
+
+// The text of --help.
+std::string usageText();
+
+} // namespace pellora::cli

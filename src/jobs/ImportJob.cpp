@@ -1,0 +1,132 @@
+// The import operations of the batch controller: the image-file test, the
+// folder scan and the import thread.
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unordered_set>
+
+#include "jobs/BatchController.h"
+#include "jobs/ProgressThrottle.h"
+#include "jobs/RecentDocumentsNoter.h"
+#include "jobs/WindowStateSink.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/Paths.h"
+#include "platform/imageio/ImageFileTypes.h"
+
+namespace pellora {
+namespace {
+
+// About 30 progress updates a second at most.
+constexpr auto kImportProgressInterval = std::chrono::milliseconds(33);
+
+bool isFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The image type list as a set: the same exact, case-sensitive membership,
+// answered without walking every case form of every extension.
+const std::unordered_set<std::string>& imageFileTypeSet() {
+    static const std::unordered_set<std::string> types(imageFileTypes().begin(), imageFileTypes().end());
+    return types;
+}
+
+// Folders give the image files directly inside them; other paths are kept when
+// named like an image file. Order is kept; repeats are not removed here.
+std::vector<std::string> importCandidatesForPaths(const std::vector<std::string>& paths) {
+    std::vector<std::string> candidates;
+    for (const std::string& path : paths) {
+        if (isFolder(path)) {
+            std::vector<std::string> inside = BatchController::imageFilePathsInDirectory(path);
+            candidates.insert(candidates.end(), std::make_move_iterator(inside.begin()),
+                              std::make_move_iterator(inside.end()));
+        } else if (BatchController::pathPointsToImageFile(path)) {
+            candidates.push_back(path);
+        }
+    }
+    return candidates;
+}
+
+} // namespace
+
+bool BatchController::pathPointsToImageFile(const std::string& path) {
+    return imageFileTypeSet().count(path::pathExtension(path)) != 0;
+}
+
+std::vector<std::string> BatchController::imageFilePathsInDirectory(const std::string& path) {
+    std::vector<std::string> result;
+    if (!isFolder(path)) return result;
+    DIR* folder = ::opendir(path.c_str());
+    if (folder == nullptr) return result;
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        if (pathPointsToImageFile(name)) result.push_back(path::stringByAppendingPathComponent(path, name));
+    }
+    ::closedir(folder);
+    return result;
+}
+
+void BatchController::importImageFilesAtPaths(std::vector<std::string> paths) {
+    bool startThread = false;
+    {
+        std::lock_guard lock(_importQueueMutex);
+        _isImporting = true;
+        _importQueue.push_back(std::move(paths));
+        startThread = !_importThreadRunning;
+        _importThreadRunning = true;
+    }
+    _window.disableExportButton();
+    if (startThread) _threads.start([this] { runImportQueue(); });
+}
+
+void BatchController::runImportQueue() {
+    for (;;) {
+        std::vector<std::string> paths;
+        {
+            std::lock_guard lock(_importQueueMutex);
+            paths = std::move(_importQueue.front());
+            _importQueue.pop_front();
+        }
+        _importImageFilesAtPaths(paths);
+        std::lock_guard lock(_importQueueMutex);
+        if (_importQueue.empty()) {
+            _importThreadRunning = false;
+            return;
+        }
+    }
+}
+
+void BatchController::_importImageFilesAtPaths(const std::vector<std::string>& paths) {
+    const std::vector<std::string> candidates = importCandidatesForPaths(paths);
+    _mainThread.post([this] { _window.updateInterface(); });
+    const double max = static_cast<double>(candidates.size());
+    _mainThread.post([this, max] { _window.readyProgressBarWithMax(max); });
+
+    // Recent-document notes and the progress value travel together, in
+    // batches spaced by the throttle; the last batch carries the exact count.
+    ProgressThrottle throttle(kImportProgressInterval);
+    std::vector<std::string> notes;
+    std::size_t counter = 0;
+    for (const std::string& candidate : candidates) {
+        _pelloraImages.addRecordForPathIfMissing(candidate);
+        if (_recentDocuments != nullptr) notes.push_back(candidate);
+        ++counter;
+        if (counter == candidates.size() || throttle.due()) {
+            _mainThread.post([this, batch = std::move(notes), value = static_cast<double>(counter)] {
+                for (const std::string& note : batch) _recentDocuments->noteNewRecentDocumentURL(note);
+                _window.setProgressValue(value);
+            });
+            notes.clear();
+        }
+    }
+
+    {
+        // Importing stays set while another request waits for this thread.
+        std::lock_guard lock(_importQueueMutex);
+        if (_importQueue.empty()) _isImporting = false;
+    }
+    _mainThread.postAndWait([this] { _window.reloadData(); });
+    _mainThread.post([this] { _window.updateInterface(); });
+}
+
+} // namespace pellora

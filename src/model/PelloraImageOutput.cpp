@@ -1,0 +1,156 @@
+// Rendering and writing a record's output: orientation transform, decoding,
+// drawing into the output bitmap, and the file write.
+#include <cmath>
+#include <fmt/format.h>
+#include <new>
+
+#include "model/PelloraImage.h"
+#include "model/SettingsKeys.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/graphics/BitmapContext.h"
+#include "platform/imageio/ImageDestination.h"
+#include "platform/imageio/ImageSource.h"
+
+namespace pellora {
+namespace {
+
+// A quarter turn in single precision (0x3FC90FDB).
+constexpr float kQuarterTurn = static_cast<float>(M_PI_2);
+
+std::unique_ptr<ImageSource> openInputSource(const std::string& path) {
+    auto source = ImageSource::createWithPath(path);
+    if (!source) Log::line("*** Error: inputCGImage: Image source is NULL.");
+    return source;
+}
+
+// The size the stored image is drawn at: the output size, or its transpose
+// when the output is turned upright from a turned orientation.
+Size drawnSize(Size output, int tag, bool hardRotate) {
+    if (hardRotate && isTurnedOrientation(tag)) return Size{output.height, output.width};
+    return output;
+}
+
+// Decoding at a reduced scale keeps at least twice the drawn size in each
+// direction: the filter then still has the detail it needs not to alias.
+DecodeOptions decodeOptionsFor(Size drawn) {
+    DecodeOptions options;
+    options.minWidth = static_cast<std::uint32_t>(std::min(2.0f * drawn.width, 1e9f));
+    options.minHeight = static_cast<std::uint32_t>(std::min(2.0f * drawn.height, 1e9f));
+    return options;
+}
+
+} // namespace
+
+Rect PelloraImage::outputRectWithOrientedContext(BitmapContext& context, float w, float h) {
+    if (!UserDefaults::standard().boolForKey(QVXDefaultsKey_hardRotate)) return makeRect(0, 0, w, h);
+    const int tag = orientationTagOf(inputMetadata());
+    switch (tag) {
+    case 1: return makeRect(0, 0, w, h);
+    case 2:
+        context.scale(-1, 1);
+        context.translate(-w, 0);
+        return makeRect(0, 0, w, h);
+    case 3:
+        context.scale(-1, -1);
+        context.translate(-w, -h);
+        return makeRect(0, 0, w, h);
+    case 4:
+        context.scale(1, -1);
+        context.translate(0, -h);
+        return makeRect(0, 0, w, h);
+    case 5:
+        context.translate(0, h);
+        context.scale(1, -1);
+        context.rotate(kQuarterTurn);
+        context.translate(0, -w);
+        return makeRect(0, 0, h, w);
+    case 6:
+        context.translate(0, h);
+        context.scale(1, -1);
+        context.rotate(kQuarterTurn);
+        context.translate(0, -w);
+        context.scale(1, -1);
+        context.translate(0, -w);
+        return makeRect(0, 0, h, w);
+    case 7:
+        context.translate(0, h);
+        context.scale(1, -1);
+        context.rotate(-kQuarterTurn);
+        context.translate(-h, 0);
+        return makeRect(0, 0, h, w);
+    case 8:
+        context.translate(0, h);
+        context.scale(1, -1);
+        context.rotate(-kQuarterTurn);
+        context.translate(-h, 0);
+        context.scale(1, -1);
+        context.translate(0, -w);
+        return makeRect(0, 0, h, w);
+    default:
+        Log::line(fmt::format("*** Error: rotateContext: Invalid image orientation: {}", tag));
+        return makeRect(0, 0, w, h);
+    }
+}
+
+DecodedImagePtr PelloraImage::inputCGImage(const DecodeOptions& options) {
+    const auto source = openInputSource(_inputPath);
+    return source ? source->decodeFirstImage(options) : nullptr;
+}
+
+std::optional<Bitmap> PelloraImage::outputCGImage() {
+    const auto source = openInputSource(_inputPath);
+    if (!source) {
+        Log::line("*** Error: outputCGImage: Image not created from image source.");
+        return std::nullopt;
+    }
+    const Size size = outputSize();
+    const bool hardRotate = UserDefaults::standard().boolForKey(QVXDefaultsKey_hardRotate);
+    const Size drawn = drawnSize(size, orientationTagOf(inputMetadata()), hardRotate);
+    const DecodedImagePtr image = source->decodeFirstImage(decodeOptionsFor(drawn));
+    if (!image) {
+        Log::line("*** Error: outputCGImage: Image not created from image source.");
+        return std::nullopt;
+    }
+
+    Bitmap output;
+    output.width = static_cast<std::uint32_t>(size.width);
+    output.height = static_cast<std::uint32_t>(size.height);
+    const float bytesPerRow = std::trunc(size.width * 4.0f);
+    output.rowBytes = static_cast<std::size_t>(bytesPerRow);
+    try {
+        // Cleared to transparent: a source with alpha is composited onto it.
+        output.pixels.assign(static_cast<std::size_t>(bytesPerRow * size.height), 0);
+    } catch (const std::exception&) {
+        Log::line("*** Error: outputCGImage: Memory not allocated!");
+        return std::nullopt;
+    }
+    const auto context = BitmapContext::create(output.pixels.data(), output.width, output.height, output.rowBytes);
+    if (!context) {
+        Log::line("*** Error: outputCGImage: Context not created!");
+        return std::nullopt;
+    }
+    context->saveGState();
+    const Rect rect = outputRectWithOrientedContext(*context, size.width, size.height);
+    // A refused draw has logged why; a blank output would be a failure reported as success.
+    const bool painted = context->drawImage(rect, *image);
+    context->restoreGState();
+    if (!painted) return std::nullopt;
+    return output;
+}
+
+bool PelloraImage::writeToPath(const std::string& path, std::string_view type, const PlistDictionary& properties) {
+    const std::optional<Bitmap> image = outputCGImage();
+    if (!image) return false;
+    const auto destination = ImageDestination::createWithPath(path, type);
+    if (!destination) return false;
+    PlistDictionary merged = properties;
+    if (UserDefaults::standard().boolForKey(QVXDefaultsKey_preserveMetadata)) {
+        const PlistValue metadata = modifiedImageMetadata();
+        for (const auto& [key, value] : metadata.dictionaryValue()) merged.set(key, value);
+    }
+    destination->addImage(image->view(), merged);
+    return destination->finalize();
+}
+
+} // namespace pellora
