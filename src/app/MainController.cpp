@@ -1,6 +1,7 @@
 #include "app/MainController.h"
 
 #include <QAction>
+#include <QFileDialog>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>

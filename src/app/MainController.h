@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileDialog>
 #include <QObject>
 #include <QPointer>
 #include <memory>
@@ -17,7 +18,6 @@
 
 class QAction;
 class QComboBox;
-class QFileDialog;
 class QLabel;
 class QProgressBar;
 class QPushButton;

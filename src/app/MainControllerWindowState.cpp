@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <cstdio>
 
 #include "app/MainController.h"
 #include "app/MainWindow.h"
@@ -69,7 +70,10 @@ void MainController::disableExportButton() {
 
 void MainController::setSliderLabel(const QSlider* slider, QLabel* label) {
     const double value = static_cast<double>(slider->value()) / SettingsBinding::sliderFractionStep;
-    label->setText(QString::asprintf("%.f%%", value * 100.0));
+    // The C library rounds an exact half to the even neighbour (12.5 gives 12); Qt's formatter would not.
+    char text[32];
+    std::snprintf(text, sizeof text, "%.f%%", value * 100.0);
+    label->setText(QString::fromLatin1(text));
 }
 
 void MainController::scalePercentageSliderDidChange() {

@@ -107,8 +107,9 @@ public:
 
     QIconEngine* clone() const override { return new VectorIconEngine(_drawing); }
 
+    // Qt hands in the size in device pixels already.
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override {
-        QPixmap scaled = pixmap((QSizeF(size) * scale).toSize(), mode, state);
+        QPixmap scaled = pixmap(size, mode, state);
         scaled.setDevicePixelRatio(scale);
         return scaled;
     }

@@ -6,6 +6,7 @@
 #include <QMetaObject>
 #include <QScreen>
 #include <QWidget>
+#include <cstdio>
 
 #include "model/PelloraImage.h"
 #include "model/SettingsKeys.h"
@@ -79,8 +80,11 @@ void ViewerController::update() {
     }
     const Size bounds{static_cast<float>(imageView->width()), static_cast<float>(imageView->height())};
     const Size shown = shownSize(bounds, record->inputSize());
-    resolutionTextField->setText(QString::asprintf("Current Size: %.f x %.f", static_cast<double>(shown.width),
-                                                   static_cast<double>(shown.height)));
+    // The C library rounds an exact half to the even neighbour; Qt's formatter would not.
+    char label[64];
+    std::snprintf(label, sizeof label, "Current Size: %.f x %.f", static_cast<double>(shown.width),
+                  static_cast<double>(shown.height));
+    resolutionTextField->setText(QString::fromLatin1(label));
     if (imageView->record() != record) {
         imageView->setRecord(record);
         loadImage(record);
