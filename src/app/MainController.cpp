@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QItemSelectionModel>
+#include <QThread>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -42,11 +44,18 @@ MainController::MainController() {
 
 MainController::~MainController() {
     NotificationCenter::defaultCenter().removeObserver(_interfacePreferenceObserver);
-    saveWindowFrames();
     // A job at its very end may still wait for the main thread: serve it, then join.
     _mainThread.shutDown();
-    _batch.reset();
+    saveWindowFrames();
+    delete _frameAutosave;
     _viewerController.reset();
+    // From here on nothing the window does while it is torn down reaches this controller.
+    if (QItemSelectionModel* selection = imagesTableView->selectionModel()) {
+        disconnect(selection, nullptr, this, nullptr);
+    }
+    imagesTableView->setDropDelegate(nullptr);
+    _window->setBusyQuery(nullptr);
+    _batch.reset();
 }
 
 void MainController::connectOutlets() {
@@ -139,7 +148,13 @@ void MainController::applicationDidFinishLaunching() {
     setupTableView();
     _interfacePreferenceObserver = NotificationCenter::defaultCenter().addObserver(
         QVXPreferenceNotification_interfacePreferenceDidChange,
-        [this](const std::string&, const PlistValue&) { _mainThread.post([this] { updateInterface(); }); });
+        [this](const std::string&, const PlistValue&) {
+            if (QThread::currentThread() == thread()) {
+                updateInterface();
+            } else {
+                QMetaObject::invokeMethod(this, [this] { updateInterface(); }, Qt::QueuedConnection);
+            }
+        });
 }
 
 void MainController::saveWindowFrames() {

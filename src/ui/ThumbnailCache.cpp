@@ -67,8 +67,4 @@ void ThumbnailCache::removeUnusedEntries() {
     std::erase_if(_entries, [](const auto& entry) { return entry.second.record.expired(); });
 }
 
-void ThumbnailCache::waitForWorkers() {
-    _pool.waitForDone();
-}
-
 } // namespace pellora

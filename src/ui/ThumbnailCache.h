@@ -32,8 +32,8 @@ public:
     const Thumbnail* thumbnailForRecord(const PelloraImagePtr& record);
     // Forgets the thumbnails of records that are gone.
     void removeUnusedEntries();
-    // Blocks until every requested thumbnail has been made (tests, benchmarks).
-    void waitForWorkers();
+    // True while requested thumbnails are still being made.
+    bool isMakingThumbnails() const { return _pool.activeThreadCount() > 0; }
 
 signals:
     void thumbnailReady(const pellora::PelloraImage* record);

@@ -33,6 +33,7 @@ ViewerController::ViewerController(SelectedImageProvider& controller)
 
 ViewerController::~ViewerController() {
     NotificationCenter::defaultCenter().removeObserver(_selectionObserver);
+    imageView->removeEventFilter(this);
     _decoder.clear();
     _decoder.waitForDone();
 }

@@ -84,7 +84,10 @@ private slots:
         MainController& c = *_controller;
         QAbstractItemModelTester tester(&c.tableModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         addSixRecords(c);
-        c.thumbnails().waitForWorkers();
+        for (int row = 0; row < 6; ++row) {
+            c.tableModel().index(row, SourceListModel::IconColumn).data(Qt::DecorationRole);
+        }
+        QTRY_VERIFY(!c.thumbnails().isMakingThumbnails());
         QCoreApplication::processEvents();
         c.batch().pelloraImages().removeObjectsAtIndexes({0, 2});
         c.reloadData();
