@@ -6,6 +6,8 @@
 #include <QtTest>
 #include <string>
 
+#include "platform/foundation/UserDefaults.h"
+
 namespace pellora {
 class MainController;
 }
@@ -38,5 +40,8 @@ QByteArray fileUri(const QString& path);
         QApplication application(argc, argv);                              \
         QApplication::setQuitOnLastWindowClosed(false);                    \
         TestClass test;                                                    \
-        return QTest::qExec(&test, argc, argv);                            \
+        const int failures = QTest::qExec(&test, argc, argv);              \
+        /* Written now, before the settings folder goes. */                \
+        pellora::UserDefaults::standard().synchronize();                   \
+        return failures;                                                   \
     }
