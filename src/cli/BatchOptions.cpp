@@ -55,15 +55,17 @@ const char* methodName(int method) {
     }
 }
 
-// Records the method an option implies; false when another option implied
-// or named a different one.
-bool implyMethod(BatchOptions& options, int method, const std::string& option, std::string& error) {
+// Records the method an option names or implies; false when an earlier
+// option chose a different one. chosenBy keeps the option that chose it.
+bool implyMethod(BatchOptions& options, int method, const std::string& option, std::string& chosenBy,
+                 std::string& error) {
     if (options.scalingMethod && *options.scalingMethod != method) {
-        error = fmt::format("{} needs --method {}, but another option chose --method {}", option,
-                            methodName(method), methodName(*options.scalingMethod));
+        error = fmt::format("{} (method {}) contradicts {} (method {})", option, methodName(method), chosenBy,
+                            methodName(*options.scalingMethod));
         return false;
     }
     options.scalingMethod = method;
+    chosenBy = option;
     return true;
 }
 
@@ -93,6 +95,7 @@ PlistDictionary BatchOptions::settingsOverrides(int effectiveExportFormat) const
 
 std::optional<BatchOptions> parseBatchOptions(const std::vector<std::string>& arguments, std::string& error) {
     BatchOptions options;
+    std::string methodChosenBy;
     bool optionsEnded = false;
     for (std::size_t n = 0; n < arguments.size(); ++n) {
         std::string argument = arguments[n];
@@ -145,7 +148,7 @@ std::optional<BatchOptions> parseBatchOptions(const std::vector<std::string>& ar
                 error = fmt::format("--method takes fit, side, percent or full, not \"{}\"", *text);
                 return std::nullopt;
             }
-            if (!implyMethod(options, *method, "--method " + *text, error)) return std::nullopt;
+            if (!implyMethod(options, *method, "--method " + *text, methodChosenBy, error)) return std::nullopt;
         } else if (argument == "--width" || argument == "--height" || argument == "--side") {
             const auto text = value();
             if (!text) return std::nullopt;
@@ -155,7 +158,7 @@ std::optional<BatchOptions> parseBatchOptions(const std::vector<std::string>& ar
                 return std::nullopt;
             }
             const int method = argument == "--side" ? kMethodSide : kMethodFit;
-            if (!implyMethod(options, method, argument, error)) return std::nullopt;
+            if (!implyMethod(options, method, argument, methodChosenBy, error)) return std::nullopt;
             (argument == "--width" ? options.maxWidth : argument == "--height" ? options.maxHeight : options.maxSide) =
                 *pixels;
         } else if (argument == "--percent") {
@@ -166,7 +169,7 @@ std::optional<BatchOptions> parseBatchOptions(const std::vector<std::string>& ar
                 error = fmt::format("--percent takes a number above 0 (50 is half size), not \"{}\"", *text);
                 return std::nullopt;
             }
-            if (!implyMethod(options, kMethodPercent, argument, error)) return std::nullopt;
+            if (!implyMethod(options, kMethodPercent, argument, methodChosenBy, error)) return std::nullopt;
             options.percentage = static_cast<float>(*percent / 100.0);
         } else if (argument == "--format") {
             const auto text = value();

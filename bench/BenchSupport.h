@@ -1,0 +1,45 @@
+#pragma once
+
+// Small pieces shared by the job benchmarks (header-only: every bench_*.cpp
+// is its own program).
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "jobs/WindowStateSink.h"
+
+namespace pellora::bench {
+
+// A window that shows nothing: the benchmarks measure the jobs alone.
+class NullWindow final : public WindowStateSink {
+public:
+    void updateInterface() override {}
+    void readyProgressBarWithMax(double) override {}
+    void setProgressValue(double) override {}
+    void reloadData() override {}
+    void disableExportButton() override {}
+};
+
+// A fresh folder under the temporary folder, removed at the end; HOME and the
+// XDG folders point into it so the benchmark never touches the user's settings.
+class ScratchHome {
+public:
+    ScratchHome() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "pellora-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+        _path = pattern;
+        ::setenv("HOME", _path.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (_path + "/.config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (_path + "/.local/share").c_str(), 1);
+    }
+    ~ScratchHome() {
+        std::error_code ignored;
+        std::filesystem::remove_all(_path, ignored);
+    }
+    const std::string& path() const { return _path; }
+
+private:
+    std::string _path;
+};
+
+} // namespace pellora::bench

@@ -1,0 +1,87 @@
+// Peak memory of an export: 10 records against 1,000 records of the same
+// 1600 x 1200 JPEG, fitted within 512 pixels. Each export runs in a child
+// process of its own so that each peak is measured alone. Memory stays flat
+// when the two peaks are close.
+#include <chrono>
+#include <cstdio>
+#include <fmt/format.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "BenchSupport.h"
+#include "jobs/BatchController.h"
+#include "model/Settings.h"
+#include "model/SettingsKeys.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/imageio/ImageDestination.h"
+#include "platform/imageio/TypeIdentifiers.h"
+
+namespace {
+
+using namespace pellora;
+
+bool writeSource(const std::string& path) {
+    constexpr std::uint32_t width = 1600, height = 1200;
+    std::vector<std::uint8_t> pixels(std::size_t{width} * height * 4);
+    for (std::size_t n = 0; n < pixels.size(); n += 4) {
+        const std::size_t x = (n / 4) % width, y = (n / 4) / width;
+        pixels[n] = std::uint8_t(x * 255 / width);
+        pixels[n + 1] = std::uint8_t(y * 255 / height);
+        pixels[n + 2] = std::uint8_t((x ^ y) & 0xFF);
+        pixels[n + 3] = 255;
+    }
+    auto destination = ImageDestination::createWithPath(path, kUTTypeJPEG);
+    if (!destination) return false;
+    destination->addImage(RgbaBitmapView{pixels.data(), width, height, std::size_t{width} * 4}, {});
+    return destination->finalize();
+}
+
+// In the child: exports `count` records and prints the figures.
+int exportRecords(const std::vector<std::string>& sources, std::size_t count, const std::string& folder) {
+    registerDefaults();
+    UserDefaults::standard().setArgumentDomain(
+        {{QVXDefaultsKey_scalingMethod, 1}, {QVXDefaultsKey_scalingMaxWidthOrHeight, 512}});
+    InlineDispatcher mainThread;
+    bench::NullWindow window;
+    BatchController controller(mainThread, window);
+    controller.importImageFilesAtPaths({sources.begin(), sources.begin() + static_cast<std::ptrdiff_t>(count)});
+    controller.waitUntilIdle();
+    ::mkdir(folder.c_str(), 0755);
+    const auto start = std::chrono::steady_clock::now();
+    controller.exportImagesToPath(folder);
+    controller.waitUntilIdle();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("%5zu records: %7.2f s, %6.1f ms per record, peak RSS %6.1f MiB\n", count, seconds,
+                1000 * seconds / double(count), double(usage.ru_maxrss) / 1024.0);
+    return controller.pelloraImages().empty() ? 0 : 1;
+}
+
+} // namespace
+
+int main() {
+    bench::ScratchHome home;
+    std::vector<std::string> sources;
+    const std::string first = home.path() + "/src0000.jpg";
+    if (!writeSource(first)) return 1;
+    sources.push_back(first);
+    for (int n = 1; n < 1000; ++n) {
+        sources.push_back(home.path() + fmt::format("/src{:04}.jpg", n));
+        if (::link(first.c_str(), sources.back().c_str()) != 0) return 1;
+    }
+    std::printf("bench_export_memory: 1600 x 1200 JPEG sources, fit within 512, JPEG out\n");
+    std::fflush(stdout);
+    for (const std::size_t count : {std::size_t{10}, std::size_t{1000}}) {
+        const pid_t pid = ::fork();
+        if (pid == 0) ::_exit(exportRecords(sources, count, home.path() + fmt::format("/out{}", count)));
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,94 @@
+#include <atomic>
+#include <future>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "jobs/BatchController.h"
+#include "jobs/JobTestSupport.h"
+#include "model/PelloraImage.h"
+#include "model/Settings.h"
+#include "model/SettingsKeys.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/UserDefaults.h"
+#include "support/TestSupport.h"
+
+namespace pellora {
+namespace {
+
+bool isFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+class ExportStartTest : public ::testing::Test {
+protected:
+    ExportStartTest() { registerDefaults(); }
+
+    test::TempHome home;  // before the first use of the settings store
+    test::TempDir dir;
+    QueueDispatcher mainThread;
+    test::RecordingWindow window;
+    BatchController controller{mainThread, window};
+};
+
+TEST_F(ExportStartTest, FoldersAreCreatedAlongTheWayAndAPlainFileIsLeftAlone) {
+    BatchController::createFoldersAlongPath(dir.file("one/two"));
+    EXPECT_TRUE(isFolder(dir.file("one/two")));
+
+    test::writeFile(dir.file("plain"), "data");
+    BatchController::createFoldersAlongPath(dir.file("plain/below"));
+    EXPECT_EQ(test::readFile(dir.file("plain")), "data");
+    EXPECT_FALSE(test::fileExists(dir.file("plain/below")));
+}
+
+TEST_F(ExportStartTest, ARelativeFolderIsCreatedInTheCurrentFolder) {
+    char previous[4096];
+    ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+    BatchController::createFoldersAlongPath("rel/deeper");
+    ASSERT_EQ(::chdir(previous), 0);
+    EXPECT_TRUE(isFolder(dir.file("rel/deeper")));
+}
+
+TEST_F(ExportStartTest, AskingForTheFolderStartsNothing) {
+    EXPECT_EQ(controller.exportButtonClicked(), BatchController::ExportButtonResult::DestinationNeeded);
+    EXPECT_FALSE(controller.isExporting());
+    EXPECT_TRUE(window.events().empty());
+}
+
+TEST_F(ExportStartTest, TheFixedFolderIsCreatedAndASecondClickOnlyCancels) {
+    UserDefaults::standard().setObject(1, QVXDefaultsKey_exportDestination);
+    UserDefaults::standard().setObject(dir.file("a/b"), QVXDefaultsKey_exportStaticLocation);
+    // The record's file is missing: the job logs while it is on the record, and waits there.
+    controller.pelloraImages().addObject(PelloraImage::pelloraImageWithPath(dir.file("missing.png")));
+    std::promise<void> reached;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> first{true};
+    Log::setCapture([&](const std::string&) {
+        if (first.exchange(false)) {
+            reached.set_value();
+            released.wait();
+        }
+    });
+
+    EXPECT_EQ(controller.exportButtonClicked(), BatchController::ExportButtonResult::Started);
+    EXPECT_TRUE(isFolder(dir.file("a/b")));
+    reached.get_future().wait();
+    UserDefaults::standard().setObject(dir.file("c"), QVXDefaultsKey_exportStaticLocation);
+    EXPECT_EQ(controller.exportButtonClicked(), BatchController::ExportButtonResult::CancelRequested);
+    EXPECT_TRUE(controller.isCanceled());
+    EXPECT_FALSE(test::fileExists(dir.file("c")));
+    release.set_value();
+
+    while (window.eventsStartingWith("update").size() < 2) mainThread.waitAndDrain(std::chrono::milliseconds(10));
+    controller.waitUntilIdle();
+    Log::setCapture({});
+    EXPECT_FALSE(controller.isExporting());
+    EXPECT_FALSE(controller.isCanceled());
+}
+
+} // namespace
+} // namespace pellora
