@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include "model/PelloraImage.h"
+#include "ui/BackgroundPriority.h"
 #include "ui/ThumbnailImage.h"
 
 namespace pellora {
@@ -34,6 +35,7 @@ const ThumbnailCache::Thumbnail* ThumbnailCache::thumbnailForRecord(const Pellor
     std::weak_ptr<PelloraImage> weakRecord = record;
     _pool.start(
         [this, weakRecord] {
+            lowerCurrentThreadPriority();
             const PelloraImagePtr strongRecord = weakRecord.lock();
             if (!strongRecord) {
                 return;

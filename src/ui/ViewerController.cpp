@@ -10,6 +10,7 @@
 
 #include "model/PelloraImage.h"
 #include "model/SettingsKeys.h"
+#include "ui/BackgroundPriority.h"
 #include "platform/foundation/UserDefaults.h"
 #include "ui/Identifiers.h"
 #include "ui/ScaledImageView.h"
@@ -102,6 +103,7 @@ void ViewerController::loadImage(const std::shared_ptr<PelloraImage>& record) {
     // A newer selection makes a waiting decode pointless; one already running finishes and is dropped.
     _decoder.clear();
     _decoder.start([this, record, screenPixels, imageSize] {
+        lowerCurrentThreadPriority();
         QImage image = decodeImageForScreen(record->inputPath(), screenPixels);
         QMetaObject::invokeMethod(
             this,
