@@ -103,8 +103,6 @@ void MainController::bindSettings() {
     SettingsBinding::bindIndex(formatPopUpButton, QVXDefaultsKey_exportFormat, defaults);
     SettingsBinding::bindFraction(jpegQualitySlider, QVXDefaultsKey_JPEGExportQuality, defaults);
     SettingsBinding::bindFraction(jpeg2000QualitySlider, QVXDefaultsKey_JPEG2000ExportQuality, defaults);
-    scalingEnclosureTabView->setCurrentIndex(std::clamp(scalingPopUpButton->currentIndex(), 0,
-                                                        scalingEnclosureTabView->count() - 1));
 }
 
 void MainController::connectActions() {

@@ -230,6 +230,7 @@ private slots:
         _controller = std::make_unique<MainController>();
         QCOMPARE(_controller->scalePercentageSlider->value(), 125);
         QCOMPARE(_controller->scalingPopUpButton->currentIndex(), 2);
+        QCOMPARE(_controller->scalingEnclosureTabView->currentIndex(), 2);
         QCOMPARE(_controller->maxWidthComboBox->currentText(), QStringLiteral("1344"));
         QCOMPARE(_controller->maxHeightComboBox->currentText(), QStringLiteral("abc"));
         for (const char* key : {QVXDefaultsKey_scalingPercentage, QVXDefaultsKey_scalingMethod,
