@@ -1,6 +1,7 @@
 // The whole road through the window: add a folder with the add-files sheet,
 // export through the destination sheet, and stop an export with the button.
 #include <QAbstractItemView>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileSystemModel>
 #include <QLabel>
@@ -89,7 +90,9 @@ private slots:
                  QStringLiteral("Select one or more image files, or a folder containing image files."));
         addSheet->setDirectory(_files.path());
         QVERIFY(selectEntry(*addSheet, QStringLiteral("photos")));
-        addSheet->accept();
+        QPushButton* add = addSheet->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open);
+        QVERIFY(add != nullptr && add->isEnabled());
+        add->click();
         QVERIFY(guitest::waitUntilIdle(c));
         QCOMPARE(c.batch().pelloraImages().count(), std::size_t{3});
         QCOMPARE(c.numImagesTextField->text(), QStringLiteral("3 images"));
