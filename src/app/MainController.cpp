@@ -1,11 +1,10 @@
 #include "app/MainController.h"
 
 #include <QAction>
-#include <QFileDialog>
-#include <QItemSelectionModel>
-#include <QThread>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFileDialog>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -13,6 +12,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QThread>
 #include <QToolBar>
 
 #include "app/MainWindow.h"

@@ -6,9 +6,7 @@
 
 namespace pellora {
 
-ScaledImageView::ScaledImageView(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
-}
+ScaledImageView::ScaledImageView(QWidget* parent) : QWidget(parent) {}
 
 void ScaledImageView::setRecord(std::shared_ptr<PelloraImage> record) {
     _record = std::move(record);
