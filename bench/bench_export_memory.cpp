@@ -59,6 +59,7 @@ int exportRecords(const std::vector<std::string>& sources, std::size_t count, co
     ::getrusage(RUSAGE_SELF, &usage);
     std::printf("%5zu records: %7.2f s, %6.1f ms per record, peak RSS %6.1f MiB\n", count, seconds,
                 1000 * seconds / double(count), double(usage.ru_maxrss) / 1024.0);
+    std::fflush(stdout);  // the child leaves with _exit, which flushes nothing
     return controller.pelloraImages().empty() ? 0 : 1;
 }
 
