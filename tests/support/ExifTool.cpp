@@ -1,5 +1,6 @@
 #include "support/ExifTool.h"
 
+#include <cstdio>
 #include <sstream>
 
 #include "support/TestSupport.h"
@@ -31,6 +32,23 @@ std::map<std::string, std::string> exifToolTags(const std::string& path) {
 
 bool exifToolWrite(const std::string& path, const std::string& arguments) {
     return runCommand("exiftool -q -q -overwrite_original " + arguments + " '" + path + "'") == 0;
+}
+
+bool exifToolWriteEach(const std::vector<std::pair<std::string, std::vector<std::string>>>& filesAndArguments) {
+    if (filesAndArguments.empty()) return true;
+    // An argument file holds one argument per line; -execute ends each command.
+    std::string commands;
+    for (const auto& [path, arguments] : filesAndArguments) {
+        commands += "-q\n-q\n-overwrite_original\n";
+        for (const std::string& argument : arguments) commands += argument + "\n";
+        commands += path + "\n-execute\n";
+    }
+    const std::string argumentFile = filesAndArguments.front().first + ".exiftool-arguments";
+    writeFile(argumentFile, commands);
+    std::string output;
+    const int status = runCommand("exiftool -@ '" + argumentFile + "' 2>&1", &output);
+    std::remove(argumentFile.c_str());
+    return status == 0 && output.find("rror") == std::string::npos;
 }
 
 } // namespace pellora::test

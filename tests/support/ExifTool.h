@@ -2,6 +2,8 @@
 
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace pellora::test {
 
@@ -12,5 +14,9 @@ std::map<std::string, std::string> exifToolTags(const std::string& path);
 
 // Runs exiftool with the arguments on path (overwriting it); true on success.
 bool exifToolWrite(const std::string& path, const std::string& arguments);
+
+// Writes several files in one exiftool run (it starts slowly): for each file,
+// its own arguments, one per element ("-Orientation#=6"). true when all succeeded.
+bool exifToolWriteEach(const std::vector<std::pair<std::string, std::vector<std::string>>>& filesAndArguments);
 
 } // namespace pellora::test
