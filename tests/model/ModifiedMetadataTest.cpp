@@ -104,18 +104,22 @@ TEST_F(ModifiedMetadata, aSourceWithoutExifGetsNoneAndOneWithoutAnExifDirectoryG
     ASSERT_TRUE(test::writePicture(bare, kUTTypeJPEG, 40, 30, gradient));
     ASSERT_TRUE(test::writePicture(artist, kUTTypeJPEG, 40, 30, gradient));
     ASSERT_TRUE(test::exifToolWrite(artist, "-Artist=Ann"));
-    for (const char* type : {kUTTypeJPEG, kUTTypePNG, kUTTypeTIFF}) {
-        SCOPED_TRACE(type);
-        const std::string bareOut = dir.file("bare.out");
-        const std::string artistOut = dir.file("artist.out");
-        ASSERT_TRUE(PelloraImage(bare).writeToPath(bareOut, type, {}));
-        ASSERT_TRUE(PelloraImage(artist).writeToPath(artistOut, type, {}));
-        const auto bareTags = test::exifToolTags(bareOut);
-        const auto artistTags = test::exifToolTags(artistOut);
+    std::vector<std::string> outputs;
+    for (const auto& [type, extension] : {std::pair{kUTTypeJPEG, "jpg"}, {kUTTypePNG, "png"}, {kUTTypeTIFF, "tiff"}}) {
+        outputs.push_back(dir.file(std::string("bare.") + extension));
+        ASSERT_TRUE(PelloraImage(bare).writeToPath(outputs.back(), type, {}));
+        outputs.push_back(dir.file(std::string("artist.") + extension));
+        ASSERT_TRUE(PelloraImage(artist).writeToPath(outputs.back(), type, {}));
+    }
+    const auto tags = test::exifToolTagsOfEach(outputs);
+    for (std::size_t i = 0; i < outputs.size(); i += 2) {
+        SCOPED_TRACE(outputs[i]);
+        const auto& bareTags = tags[i];
+        const auto& artistTags = tags[i + 1];
         EXPECT_FALSE(hasGroup(bareTags, "ExifIFD"));
         EXPECT_FALSE(hasGroup(artistTags, "ExifIFD"));
         EXPECT_EQ(artistTags.count("IFD0:Artist"), 1u);
-        if (std::string(type) != kUTTypeTIFF) {
+        if (!outputs[i].ends_with(".tiff")) {
             EXPECT_FALSE(hasGroup(bareTags, "IFD0"));  // a TIFF's own header is its IFD0
         }
     }
