@@ -19,6 +19,13 @@ packages=(
   # tests: GLib's `gio launch` starts our autostart entries the way a desktop
   # session does at login, checking that their Exec lines run the right program
   libglib2.0-bin
+  # tests: GLib's own bookmark parser reads back the recent-files list we
+  # write (a small helper links glib-2.0); desktop-file-validate checks the
+  # installed desktop entry
+  libglib2.0-dev desktop-file-utils
+  # maintainers only: rsvg-convert renders the committed icon PNGs from the
+  # SVG (scripts/render-icons.sh)
+  librsvg2-bin
   # benchmarks only: vipsthumbnail, the peer bench_write_jpeg times beside
   # writeToPath on the same file and box
   libvips-tools

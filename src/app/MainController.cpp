@@ -34,8 +34,11 @@ MainController::MainController() {
     _window = std::make_unique<MainWindow>();
     _ui = std::make_unique<Ui::MainWindow>();
     _ui->setupUi(_window.get());
-    _batch = std::make_unique<BatchController>(_mainThread, *this);
+    _recentDocuments = std::make_unique<XbelRecentDocuments>(
+        RecentlyUsedXbel(RecentlyUsedXbel::defaultFilePath(), "Pellora", "'pellora %u'"));
+    _batch = std::make_unique<BatchController>(_mainThread, *this, _recentDocuments.get());
     connectOutlets();
+    setupRecentMenu();
     fillPresets();
     bindSettings();
     connectActions();

@@ -12,8 +12,10 @@
 #include "app/QtMainThreadDispatcher.h"
 #include "jobs/BatchController.h"
 #include "jobs/WindowStateSink.h"
+#include "jobs/XbelRecentDocuments.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "ui/ImagesTableView.h"
+#include "ui/ToolbarCustomizationDialog.h"
 #include "ui/ViewerController.h"
 
 class QAction;
@@ -79,6 +81,16 @@ public:
 
     // --- Toolbar ---
     static std::vector<std::string> toolbarDefaultItemIdentifiers();
+    static std::vector<std::string> toolbarAllowedItemIdentifiers();
+    // The settings key of the user's arrangement, formed from the toolbar's identifier.
+    static std::string toolbarConfigurationKey();
+    // The toolbar's arrangement, from left to right.
+    std::vector<std::string> toolbarItemIdentifiers() const;
+    // Rebuilds the toolbar with these items (not saved).
+    void setToolbarItemIdentifiers(const std::vector<std::string>& identifiers);
+    // The Customize Toolbar… dialog, window-modal; an accepted arrangement is shown and saved.
+    void runToolbarCustomizationPalette();
+    ToolbarCustomizationDialog* toolbarCustomizationPalette() const { return _toolbarCustomization; }
     // A new item for one of the four identifiers, or null.
     QAction* itemForItemIdentifier(const std::string& identifier);
     // The toolbar's items, in order (separators and spaces left out).
@@ -106,6 +118,17 @@ public:
     void exportLocationSavePanelDidEnd(QFileDialog& panel, int returnCode);
     // The open sheet, if any (tests drive it).
     QFileDialog* openSheet() const { return _openSheet; }
+
+    // --- Open-file events and recent files ---
+    // One path opened with the application: imported when it is an image file
+    // or a folder holding one; false (nothing imported) otherwise.
+    bool openFile(const std::string& path);
+    // Paths opened with the application: imported unfiltered (the import filters).
+    void openFiles(const std::vector<std::string>& paths);
+    // The action of the Add Recent item, which only carries its submenu.
+    void addRecentTargetDummy() {}
+    XbelRecentDocuments& recentDocuments() { return *_recentDocuments; }
+    QMenu* addRecentMenu() const { return _addRecentMenu; }
 
     // --- Viewer ---
     ViewerController& viewerController();
@@ -135,6 +158,7 @@ public:
     QAction* exportMenuItem = nullptr;
     QAction* viewSelectedMenuItem = nullptr;
     QAction* quitMenuItem = nullptr;
+    QAction* addRecentMenuItem = nullptr;
 
 private:
     void connectOutlets();
@@ -144,6 +168,7 @@ private:
     void connectActions();
     void awakeFromNib();
     void setupToolbar();
+    static std::vector<std::string> savedToolbarItemIdentifiers();
     void setupTableView();
     // The nine controls that a job disables, in order.
     std::vector<QWidget*> settingsControls() const;
@@ -154,6 +179,8 @@ private:
     void selectRows(const std::vector<int>& rows);
     void showDestinationSheet();
     void saveWindowFrames();
+    void setupRecentMenu();
+    void fillRecentMenu();
 
     QtMainThreadDispatcher _mainThread;
     std::unique_ptr<MainWindow> _window;
@@ -163,8 +190,12 @@ private:
     SourceListModel* _tableModel = nullptr;
     WindowFrameAutosave* _frameAutosave = nullptr;
     QPointer<QFileDialog> _openSheet;
+    QPointer<ToolbarCustomizationDialog> _toolbarCustomization;
     std::unique_ptr<ViewerController> _viewerController;
     NotificationCenter::Token _interfacePreferenceObserver = 0;
+    QMenu* _addRecentMenu = nullptr;
+    // Outlives the batch controller, whose imports note into it.
+    std::unique_ptr<XbelRecentDocuments> _recentDocuments;
     // Declared last: destroyed first, while the window its jobs report to still exists.
     std::unique_ptr<BatchController> _batch;
 };

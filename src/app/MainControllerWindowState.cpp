@@ -105,7 +105,7 @@ bool MainController::validateToolbarItem(const QAction* item) const {
 bool MainController::validateMenuItem(const QAction* item) const {
     const bool importing = _batch->isImporting();
     const bool exporting = _batch->isExporting();
-    if (item == addFilesMenuItem) {
+    if (item == addFilesMenuItem || item == addRecentMenuItem) {
         return !importing && !exporting;
     }
     if (item == exportMenuItem) {
@@ -124,7 +124,8 @@ void MainController::validateVisibleItems() {
     for (QAction* item : toolbarItems()) {
         item->setEnabled(validateToolbarItem(item));
     }
-    for (QAction* item : {addFilesMenuItem, exportMenuItem, viewSelectedMenuItem, _window->closeMenuItem}) {
+    for (QAction* item :
+         {addFilesMenuItem, addRecentMenuItem, exportMenuItem, viewSelectedMenuItem, _window->closeMenuItem}) {
         item->setEnabled(validateMenuItem(item));
     }
 }

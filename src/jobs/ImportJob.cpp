@@ -112,8 +112,10 @@ void BatchController::_importImageFilesAtPaths(const std::vector<std::string>& p
         if (_recentDocuments != nullptr) notes.push_back(candidate);
         ++counter;
         if (counter == candidates.size() || throttle.due()) {
-            _mainThread.post([this, batch = std::move(notes), value = static_cast<double>(counter)] {
+            const bool last = counter == candidates.size();
+            _mainThread.post([this, batch = std::move(notes), value = static_cast<double>(counter), last] {
                 for (const std::string& note : batch) _recentDocuments->noteNewRecentDocumentURL(note);
+                if (last && _recentDocuments != nullptr) _recentDocuments->importDidNoteAllDocuments();
                 _window.setProgressValue(value);
             });
             notes.clear();

@@ -17,6 +17,7 @@ inline constexpr const char* QVXToolbarItemIdentifier_clear = "Clear";
 inline constexpr const char* ToolbarSeparatorItemIdentifier = "Separator";
 inline constexpr const char* ToolbarSpaceItemIdentifier = "Space";
 inline constexpr const char* ToolbarFlexibleSpaceItemIdentifier = "FlexibleSpace";
+inline constexpr const char* ToolbarCustomizeItemIdentifier = "Customize";
 
 // Columns of the source list table, in their order.
 inline constexpr const char* QVXTableColumnIdentifier_icon = "Icon";

@@ -29,11 +29,12 @@ QByteArray fileUri(const QString& path);
 } // namespace pellora::guitest
 
 // Every GUI test program runs with a settings folder of its own, so the
-// user's settings are never read or written.
+// user's settings and recent files are never read or written.
 #define PELLORA_GUI_TEST_MAIN(TestClass)                                   \
     int main(int argc, char** argv) {                                      \
         QTemporaryDir configHome;                                          \
         qputenv("XDG_CONFIG_HOME", configHome.path().toUtf8());            \
+        qputenv("XDG_DATA_HOME", configHome.path().toUtf8() + "/data");    \
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {              \
             qputenv("QT_QPA_PLATFORM", "offscreen");                       \
         }                                                                  \

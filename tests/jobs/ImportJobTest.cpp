@@ -97,6 +97,7 @@ TEST_F(ImportJobTest, ImportingAListedPathAddsNothingButIsStillNotedAndCounted) 
     importAndWait({dir.file("a.jpg")});
     EXPECT_EQ(controller.pelloraImages().count(), 1u);
     EXPECT_EQ(window.notes().size(), 2u);
+    EXPECT_EQ(window.noteEnds(), 2);
     EXPECT_EQ(window.eventsStartingWith("progress:"), (std::vector<std::string>{"progress:1", "progress:1"}));
 }
 
@@ -106,6 +107,7 @@ TEST_F(ImportJobTest, AnEmptyCandidateListStillShowsAndClearsTheBusyState) {
     EXPECT_EQ(window.events(), (std::vector<std::string>{"disable", "update", "ready:0", "reload", "update"}));
     EXPECT_TRUE(controller.pelloraImages().empty());
     EXPECT_FALSE(controller.isImporting());
+    EXPECT_EQ(window.noteEnds(), 0);
 }
 
 TEST_F(ImportJobTest, ProgressOfALargeImportIsCoalescedAndEndsExact) {
@@ -120,6 +122,8 @@ TEST_F(ImportJobTest, ProgressOfALargeImportIsCoalescedAndEndsExact) {
     EXPECT_EQ(progress.back(), "progress:" + std::to_string(kFiles));
     EXPECT_LE(progress.size(), static_cast<std::size_t>(seconds * 31) + 2);
     EXPECT_EQ(window.notes().size(), static_cast<std::size_t>(kFiles));
+    // The notes went in batches, but the list is told of their end once.
+    EXPECT_EQ(window.noteEnds(), 1);
     EXPECT_EQ(controller.pelloraImages().count(), static_cast<std::size_t>(kFiles));
 }
 

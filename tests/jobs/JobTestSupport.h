@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -42,9 +44,12 @@ public:
     void disableExportButton() override { record("disable"); }
     void recordExported(const ExportRecordResult& result) override;
     void noteNewRecentDocumentURL(const std::string& filePath) override;
+    void importDidNoteAllDocuments() override { ++_noteEnds; }
 
     std::vector<std::string> events() const;
     std::vector<std::string> notes() const;
+    // How many times an import said it had noted its last path.
+    int noteEnds() const { return _noteEnds; }
     // The events that start with prefix.
     std::vector<std::string> eventsStartingWith(const std::string& prefix) const;
 
@@ -56,6 +61,7 @@ private:
     mutable std::mutex _mutex;
     std::vector<std::string> _events;
     std::vector<std::string> _notes;
+    std::atomic<int> _noteEnds{0};
 };
 
 } // namespace pellora::test

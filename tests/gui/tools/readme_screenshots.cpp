@@ -1,0 +1,88 @@
+// Takes the README's pictures: the main window with twenty photographs listed
+// and the viewer showing one of them. Run by scripts/readme-screenshots.sh
+// under a virtual X display; writes main-window.png and viewer.png into the
+// folder given as its argument. Settings and recent files go to a temporary
+// home, never the user's.
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+
+#include "GuiTestSupport.h"
+#include "app/MainController.h"
+#include "app/MainWindow.h"
+
+namespace {
+
+// A small landscape: sky, sun and hills, in a hue of its own.
+void paintPhotograph(const QString& path, int index) {
+    const bool portrait = index % 5 == 3;
+    QImage image(portrait ? 600 : 800, portrait ? 800 : 600, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const int hue = (index * 37) % 360;
+    QLinearGradient sky(0, 0, 0, image.height());
+    sky.setColorAt(0, QColor::fromHsv(hue, 120, 230));
+    sky.setColorAt(1, QColor::fromHsv((hue + 40) % 360, 40, 255));
+    painter.fillRect(image.rect(), sky);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor::fromHsv(45, 200, 255));
+    painter.drawEllipse(QPointF(image.width() * (0.2 + 0.06 * (index % 10)), image.height() * 0.25), 50, 50);
+    for (int layer = 0; layer < 3; ++layer) {
+        QPainterPath hills;
+        const double base = image.height() * (0.55 + 0.12 * layer);
+        hills.moveTo(0, image.height());
+        hills.lineTo(0, base);
+        for (int x = 0; x <= image.width(); x += 40) {
+            hills.lineTo(x, base - 40 * std::sin((x + index * 90 + layer * 150) / 120.0));
+        }
+        hills.lineTo(image.width(), image.height());
+        painter.setBrush(QColor::fromHsv((hue + 120 + layer * 10) % 360, 140, 170 - layer * 40));
+        painter.drawPath(hills);
+    }
+    painter.end();
+    image.save(path, "JPG", 85);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
+    QApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (argc != 2) {
+        qWarning("usage: readme_screenshots OUTPUT_FOLDER");
+        return 2;
+    }
+    const QDir output(QString::fromLocal8Bit(argv[1]));
+
+    QDir photos(home.path());
+    photos.mkdir(QStringLiteral("Holiday"));
+    photos.cd(QStringLiteral("Holiday"));
+    for (int index = 0; index < 20; ++index) {
+        paintPhotograph(photos.filePath(QStringLiteral("IMG_%1.jpg").arg(4100 + index * 3)), index);
+    }
+
+    pellora::MainController controller;
+    controller.window()->resize(900, 640);
+    controller.window()->show();
+    controller.applicationDidFinishLaunching();
+    controller.openFiles({photos.path().toStdString()});
+    if (!QTest::qWaitForWindowExposed(controller.window()) || !pellora::guitest::waitUntilIdle(controller)) return 1;
+    controller.imagesTableView->selectRow(4);
+    QTest::qWait(2000);  // thumbnails are decoded in the background
+    if (!controller.window()->grab().save(output.filePath(QStringLiteral("main-window.png")))) return 1;
+
+    controller.showViewer();
+    QWidget* viewer = controller.viewerController().window();
+    viewer->resize(640, 520);
+    if (!QTest::qWaitForWindowExposed(viewer)) return 1;
+    QTest::qWait(1500);
+    return viewer->grab().save(output.filePath(QStringLiteral("viewer.png"))) ? 0 : 1;
+}

@@ -1,0 +1,156 @@
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "jobs/XbelRecentDocuments.h"
+#include "platform/foundation/RecentlyUsedXbel.h"
+#include "support/TestSupport.h"
+
+namespace pellora {
+namespace {
+
+using test::LogCapture;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+// An entry another application wrote, with a title and a group, and one it
+// shares with Pellora's files, as GLib writes them.
+constexpr const char* kOtherApplicationsFile = R"(<?xml version="1.0" encoding="UTF-8"?>
+<xbel version="1.0"
+      xmlns:bookmark="http://www.freedesktop.org/standards/desktop-bookmarks"
+      xmlns:mime="http://www.freedesktop.org/standards/shared-mime-info"
+>
+  <bookmark href="file:///home/ann/notes.txt" added="2026-11-01T10:00:00.000001Z" modified="2026-11-01T10:00:00.000001Z" visited="2026-11-01T10:00:00.000001Z">
+    <title>Shopping notes</title>
+    <info>
+      <metadata owner="http://freedesktop.org">
+        <mime:mime-type type="text/plain"/>
+        <bookmark:groups>
+          <bookmark:group>Lists</bookmark:group>
+        </bookmark:groups>
+        <bookmark:applications>
+          <bookmark:application name="Scribe" exec="&apos;scribe %u&apos;" modified="2026-11-01T10:00:00.000001Z" count="3"/>
+        </bookmark:applications>
+      </metadata>
+    </info>
+  </bookmark>
+  <bookmark href="file:///home/ann/shared.png" added="2026-11-01T10:00:00.000001Z" modified="2026-11-01T10:00:00.000001Z" visited="2026-11-01T10:00:00.000001Z">
+    <info>
+      <metadata owner="http://freedesktop.org">
+        <mime:mime-type type="image/png"/>
+        <bookmark:applications>
+          <bookmark:application name="Scribe" exec="&apos;scribe %u&apos;" modified="2026-11-01T10:00:00.000001Z" count="1"/>
+        </bookmark:applications>
+      </metadata>
+    </info>
+  </bookmark>
+</xbel>
+)";
+
+RecentlyUsedXbel pelloraList(const std::string& filePath) {
+    return RecentlyUsedXbel(filePath, "Pellora", "'pellora %u'");
+}
+
+// GLib's reading of the file: one line per entry, or the parser's complaint.
+std::string readWithGLib(const std::string& filePath, int* status = nullptr) {
+    std::string output;
+    const int result = test::runCommand(std::string(PELLORA_BIN_DIR) + "/xbel_glib_reader '" + filePath + "' 2>&1", &output);
+    if (status != nullptr) *status = result;
+    return output;
+}
+
+TEST(RecentlyUsedXbel, GLibReadsTheWrittenFileWithOtherApplicationsEntriesIntact) {
+    TempDir dir;
+    const std::string file = dir.file("share/recently-used.xbel");
+    std::filesystem::create_directory(dir.file("share"));
+    writeFile(file, kOtherApplicationsFile);
+    // A space, a non-UTF-8 byte and a percent sign in the names; one path twice.
+    const std::string odd = "/photos/caf\xE9 100%.JPG";
+    ASSERT_TRUE(pelloraList(file).addFiles({"/photos/a b.png", "/home/ann/shared.png", odd, "/photos/a b.png"}, 500));
+
+    int status = -1;
+    const std::string glib = readWithGLib(file, &status);
+    ASSERT_EQ(status, 0) << glib;
+    EXPECT_NE(glib.find("file:///home/ann/notes.txt\tShopping notes\tLists\tScribe:3\ttext/plain\n"), std::string::npos) << glib;
+    EXPECT_NE(glib.find("file:///home/ann/shared.png\t\t\tScribe:1,Pellora:1\timage/png\n"), std::string::npos) << glib;
+    EXPECT_NE(glib.find("file:///photos/a%20b.png\t\t\tPellora:2\timage/png\n"), std::string::npos) << glib;
+    EXPECT_NE(glib.find("file:///photos/caf%E9%20100%25.JPG\t\t\tPellora:1\timage/jpeg\n"), std::string::npos) << glib;
+
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    // Newest first, the non-UTF-8 name given back byte for byte.
+    EXPECT_EQ(pelloraList(file).recentFilePaths(20),
+              (std::vector<std::string>{"/photos/a b.png", odd, "/home/ann/shared.png"}));
+    EXPECT_EQ(pelloraList(file).recentFilePaths(1), std::vector<std::string>{"/photos/a b.png"});
+}
+
+TEST(RecentlyUsedXbel, AFileThatDoesNotParseIsLeftUntouched) {
+    TempDir dir;
+    const std::string file = dir.file("recently-used.xbel");
+    const std::string corrupt = std::string(kOtherApplicationsFile).substr(0, 900);
+    writeFile(file, corrupt);
+    LogCapture log;
+    EXPECT_FALSE(pelloraList(file).addFiles({"/photos/a.png"}, 500));
+    EXPECT_FALSE(pelloraList(file).clear());
+    EXPECT_TRUE(pelloraList(file).recentFilePaths(20).empty());
+    EXPECT_EQ(readFile(file), corrupt);
+    EXPECT_TRUE(log.contains("does not parse"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1)
+        << "a temporary file was left";
+}
+
+TEST(RecentlyUsedXbel, KeepsOnlyTheNewestOwnEntriesAndNeverOthers) {
+    TempDir dir;
+    const std::string file = dir.file("recently-used.xbel");
+    writeFile(file, kOtherApplicationsFile);
+    RecentlyUsedXbel list = pelloraList(file);
+    ASSERT_TRUE(list.addFiles({"/home/ann/shared.png"}, 5));
+    for (int batch = 0; batch < 3; ++batch) {
+        std::vector<std::string> paths;
+        for (int i = 0; i < 3; ++i) paths.push_back("/p/" + std::to_string(batch * 3 + i) + ".png");
+        ASSERT_TRUE(list.addFiles(paths, 5));
+    }
+    EXPECT_EQ(list.recentFilePaths(100),
+              (std::vector<std::string>{"/p/8.png", "/p/7.png", "/p/6.png", "/p/5.png", "/p/4.png"}));
+    const std::string glib = readWithGLib(file);
+    // The shared entry lost only Pellora's record; the other application's entry stays whole.
+    EXPECT_NE(glib.find("file:///home/ann/shared.png\t\t\tScribe:1\timage/png\n"), std::string::npos) << glib;
+    EXPECT_NE(glib.find("file:///home/ann/notes.txt\tShopping notes\tLists\tScribe:3"), std::string::npos) << glib;
+    EXPECT_EQ(glib.find("/p/3.png"), std::string::npos) << glib;
+
+    ASSERT_TRUE(list.clear());
+    EXPECT_TRUE(list.recentFilePaths(100).empty());
+    EXPECT_NE(readWithGLib(file).find("file:///home/ann/notes.txt\tShopping notes"), std::string::npos);
+}
+
+TEST(RecentlyUsedXbel, FileURIsRoundTripAndForeignURIsAreRefused) {
+    const std::string path = "/a b/\x01\xFF%#?.png";
+    EXPECT_EQ(RecentlyUsedXbel::fileURIForPath(path), "file:///a%20b/%01%FF%25%23%3F.png");
+    EXPECT_EQ(RecentlyUsedXbel::pathForFileURI(RecentlyUsedXbel::fileURIForPath(path)), path);
+    EXPECT_EQ(RecentlyUsedXbel::pathForFileURI("file://localhost/x.png"), "/x.png");
+    EXPECT_EQ(RecentlyUsedXbel::pathForFileURI("https://example.org/x.png"), "");
+    EXPECT_EQ(RecentlyUsedXbel::pathForFileURI("file://server/x.png"), "");
+    EXPECT_EQ(RecentlyUsedXbel::pathForFileURI("file:///x%00.png"), "");
+    EXPECT_EQ(RecentlyUsedXbel::pathForFileURI("file:///x%4"), "");
+}
+
+TEST(XbelRecentDocuments, WritesOnceTheImportHasNotedAllItsPaths) {
+    TempDir dir;
+    const std::string file = dir.file("data/recently-used.xbel");
+    XbelRecentDocuments recent(pelloraList(file));
+    recent.noteNewRecentDocumentURL("/p/a.png");
+    recent.noteNewRecentDocumentURL("/p/b.png");
+    recent.waitUntilWritten();
+    EXPECT_FALSE(test::fileExists(file));
+    recent.importDidNoteAllDocuments();
+    recent.waitUntilWritten();
+    EXPECT_EQ(recent.recentDocumentPaths(20), (std::vector<std::string>{"/p/b.png", "/p/a.png"}));
+    recent.clearRecentDocuments();
+    recent.waitUntilWritten();
+    EXPECT_TRUE(recent.recentDocumentPaths(20).empty());
+}
+
+} // namespace
+} // namespace pellora
