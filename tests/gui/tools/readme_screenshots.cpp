@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     }
 
     pellora::MainController controller;
-    controller.window()->resize(900, 640);
+    controller.window()->resize(900, 760);
     controller.window()->show();
     controller.applicationDidFinishLaunching();
     controller.openFiles({photos.path().toStdString()});
