@@ -9,37 +9,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/imageio/ImageDestination.h"
-#include "platform/imageio/ImageProperties.h"
+#include "BenchPictures.h"
 #include "platform/imageio/ImageSource.h"
-#include "platform/imageio/TypeIdentifiers.h"
-
-namespace {
 
 using namespace pellora;
-
-bool makePhotoLikeJpeg(const std::string& path, std::uint32_t width, std::uint32_t height) {
-    std::vector<std::uint8_t> pixels(std::size_t{width} * height * 4);
-    std::uint32_t noise = 12345;
-    for (std::uint32_t y = 0; y < height; ++y) {
-        for (std::uint32_t x = 0; x < width; ++x) {
-            std::uint8_t* pixel = pixels.data() + (std::size_t{y} * width + x) * 4;
-            const int base[3] = {static_cast<int>(x * 200 / width), static_cast<int>(y * 180 / height),
-                                 static_cast<int>((x + y) * 150 / (width + height))};
-            for (int c = 0; c < 3; ++c) {
-                noise = noise * 1664525u + 1013904223u;
-                pixel[c] = static_cast<std::uint8_t>(std::clamp(base[c] + 30 + static_cast<int>(noise >> 27), 0, 255));
-            }
-            pixel[3] = 255;
-        }
-    }
-    const auto destination = ImageDestination::createWithPath(path, kUTTypeJPEG);
-    destination->addImage({pixels.data(), width, height, std::size_t{width} * 4},
-                          {{kCGImageDestinationLossyCompressionQuality, 0.85}});
-    return destination->finalize();
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     std::string path;
@@ -51,7 +24,7 @@ int main(int argc, char** argv) {
         if (!::mkdtemp(pattern)) return 1;
         folder = pattern;
         path = folder + "/photo.jpg";
-        if (!makePhotoLikeJpeg(path, 6000, 4000)) return 1;
+        if (!bench::makePhotoLikeJpeg(path, 6000, 4000)) return 1;
     }
     const auto source = ImageSource::createWithPath(path);
     const auto header = source ? source->header() : std::nullopt;

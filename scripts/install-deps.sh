@@ -19,6 +19,9 @@ packages=(
   # tests: GLib's `gio launch` starts our autostart entries the way a desktop
   # session does at login, checking that their Exec lines run the right program
   libglib2.0-bin
+  # benchmarks only: vipsthumbnail, the peer bench_write_jpeg times beside
+  # writeToPath on the same file and box
+  libvips-tools
 )
 
 missing=()

@@ -100,7 +100,11 @@ DecodedImagePtr PelloraImage::inputCGImage(const DecodeOptions& options) {
 
 std::optional<Bitmap> PelloraImage::outputCGImage() {
     const auto source = openInputSource(_inputPath);
-    if (!source) {
+    // The size and orientation are read from the properties before decoding,
+    // to choose the decoding scale. A file whose header is unreadable cannot be
+    // decoded either: it fails here as a decoding failure, before the
+    // properties would be asked for (and logged as missing).
+    if (!source || !source->header()) {
         Log::line("*** Error: outputCGImage: Image not created from image source.");
         return std::nullopt;
     }

@@ -2,6 +2,8 @@
 
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace pellora::test {
 
@@ -9,8 +11,14 @@ namespace pellora::test {
 // "Group:Tag". Groups that describe the file rather than its metadata
 // (ExifTool, System, File, Composite) are left out.
 std::map<std::string, std::string> exifToolTags(const std::string& path);
+// The same for several files in one exiftool run (it starts slowly), in order.
+std::vector<std::map<std::string, std::string>> exifToolTagsOfEach(const std::vector<std::string>& paths);
 
 // Runs exiftool with the arguments on path (overwriting it); true on success.
 bool exifToolWrite(const std::string& path, const std::string& arguments);
+
+// Writes several files in one exiftool run (it starts slowly): for each file,
+// its own arguments, one per element ("-Orientation#=6"). true when all succeeded.
+bool exifToolWriteEach(const std::vector<std::pair<std::string, std::vector<std::string>>>& filesAndArguments);
 
 } // namespace pellora::test

@@ -1,5 +1,6 @@
 #include "platform/imageio/codecs/PngCodec.h"
 
+#include <algorithm>
 #include <png.h>
 
 #include <bit>
@@ -75,6 +76,15 @@ struct Reader {
         png_set_read_fn(png, this, readBytes);
         // Sizes are judged against our own limits once the header is read.
         png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+        // libpng allocates a text chunk's declared length before reading it:
+        // a few bytes claiming a 1 GB chunk would allocate 1 GB. Text and EXIF
+        // come from the metadata reader and palette suggestions are not used,
+        // so libpng skips those chunks; other chunks are bounded by the file's
+        // size, or a generous bound for a compressed one (an ICC profile).
+        static constexpr png_byte skipped[] = "tEXt\0zTXt\0iTXt\0eXIf\0sPLT";
+        png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, skipped, 5);
+        constexpr std::size_t inflatedChunkBytes = std::size_t{32} << 20;
+        png_set_chunk_malloc_max(png, std::max(data.size(), inflatedChunkBytes));
         png_read_info(png, info);
     }
 

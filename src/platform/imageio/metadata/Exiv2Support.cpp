@@ -218,7 +218,7 @@ void assignPlistValue(Exiv2::Exifdatum& datum, const PlistValue& value) {
         datum.setValue(&bytes);
         return;
     }
-    Exiv2::Value::AutoPtr encoded = Exiv2::Value::create(type);
+    auto encoded = Exiv2::Value::create(type);
     std::string text;
     for (const PlistValue& component : components) {
         if (!text.empty()) text += ' ';

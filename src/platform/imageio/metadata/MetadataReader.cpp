@@ -1,7 +1,9 @@
 #include "platform/imageio/metadata/MetadataReader.h"
 
 #include <algorithm>
+#include <array>
 #include <fmt/format.h>
+#include <string_view>
 
 #include "platform/foundation/Log.h"
 #include "platform/imageio/ImageProperties.h"
@@ -9,6 +11,32 @@
 
 namespace pellora {
 namespace {
+
+// XMP packets larger than this are not read: the XMP toolkit needs about
+// fifteen times a packet's size in memory to parse it, so a file made of one
+// huge packet could exhaust memory. Real packets, even with an editor's
+// history, stay far below.
+constexpr std::size_t kMaxXmpPacketBytes = std::size_t{16} << 20;
+
+// True when the bytes hold XML that opens like an XMP packet and does not
+// close within kMaxXmpPacketBytes. Only a file larger than the limit can hold
+// such a packet, so smaller files are not scanned.
+bool hasOversizedXmp(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() <= kMaxXmpPacketBytes) return false;
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kElements{{
+        {"<x:xmpmeta", "</x:xmpmeta>"},
+        {"<x:xapmeta", "</x:xapmeta>"},
+        {"<rdf:RDF", "</rdf:RDF>"},
+    }};
+    for (const auto& [opening, closing] : kElements) {
+        for (std::size_t at = text.find(opening); at != std::string_view::npos; at = text.find(opening, at + 1)) {
+            const std::string_view window = text.substr(at, kMaxXmpPacketBytes);
+            if (window.size() == kMaxXmpPacketBytes && window.find(closing) == std::string_view::npos) return true;
+        }
+    }
+    return false;
+}
 
 PlistData blobOf(const Exiv2::ExifData& exif) {
     if (exif.empty()) return {};
@@ -31,6 +59,11 @@ void addIptcBlock(const Exiv2::IptcData& iptc, PlistDictionary& blocks) {
 bool addMetadataProperties(std::span<const std::uint8_t> bytes, const std::string& origin,
                            PlistDictionary& properties) {
     exiv2::ensureInitialized();
+    if (hasOversizedXmp(bytes)) {
+        Log::line(fmt::format("Cannot read the metadata of {}: its XMP packet is larger than {} MB", origin,
+                              kMaxXmpPacketBytes >> 20));
+        return false;
+    }
     try {
         auto image = Exiv2::ImageFactory::open(bytes.data(), static_cast<long>(bytes.size()));
         if (image.get() == nullptr) throw Exiv2::Error(Exiv2::kerFileContainsUnknownImageType);

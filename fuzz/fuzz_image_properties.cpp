@@ -1,0 +1,19 @@
+// Opens arbitrary bytes as an image source and reads the properties of its
+// first image: the header and the EXIF, IPTC and XMP metadata through Exiv2.
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/foundation/Log.h"
+#include "platform/imageio/ImageSource.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const bool quiet = [] {
+        pellora::Log::setCapture([](const std::string&) {});
+        return true;
+    }();
+    (void)quiet;
+    const auto source = pellora::ImageSource::createWithData({data, size});
+    if (!source) return 0;
+    (void)source->copyPropertiesAtIndex(0);
+    return 0;
+}

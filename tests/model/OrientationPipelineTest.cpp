@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "model/PelloraImage.h"
+#include "model/PipelineTestSupport.h"
+#include "model/SettingsKeys.h"
+#include "platform/graphics/BitmapContext.h"
+#include "platform/imageio/ImageProperties.h"
+#include "platform/imageio/ImageTestHelpers.h"
+#include "platform/imageio/TypeIdentifiers.h"
+#include "support/ExifTool.h"
+
+// Orientation through the whole pipeline, with ImageMagick's -auto-orient as
+// the independent judge of what each tag means.
+namespace pellora {
+namespace {
+
+// Every pixel of the small pattern differs, so any mirror or turn shows.
+const test::PixelFunction pattern = [](std::uint32_t x, std::uint32_t y) {
+    return test::Rgba{std::uint8_t(20 + 40 * x), std::uint8_t(30 + 60 * y), std::uint8_t(x * y * 9), 255};
+};
+// Large flat blocks: JPEG loses little of them, and a wrong turn moves a block.
+const test::PixelFunction blocks = [](std::uint32_t x, std::uint32_t y) {
+    const std::uint32_t bx = x / 8, by = y / 8;
+    return test::Rgba{std::uint8_t(30 + 60 * bx), std::uint8_t(40 + 70 * by), std::uint8_t(bx == 0 && by == 0 ? 230 : 20),
+                      255};
+};
+
+// Writes the picture with each orientation 1..8 (tagged by exiftool) and
+// returns the paths, tag n at index n - 1.
+std::vector<std::string> taggedCopies(const test::TempDir& dir, const char* type, const std::string& extension,
+                                      std::uint32_t width, std::uint32_t height, const test::PixelFunction& pixels) {
+    std::vector<std::string> paths;
+    std::vector<std::pair<std::string, std::vector<std::string>>> tagging;
+    for (int tag = 1; tag <= 8; ++tag) {
+        paths.push_back(dir.file("tag" + std::to_string(tag) + "." + extension));
+        EXPECT_TRUE(test::writePicture(paths.back(), type, width, height, pixels,
+                                       {{kCGImageDestinationLossyCompressionQuality, 1.0}}));
+        tagging.push_back({paths.back(), {"-Orientation#=" + std::to_string(tag)}});
+    }
+    EXPECT_TRUE(test::exifToolWriteEach(tagging));
+    return paths;
+}
+
+// ImageMagick's upright versions of the files, in the same order, as 8-bit RGBA.
+std::vector<std::vector<std::uint8_t>> imageMagickUpright(const test::TempDir& dir,
+                                                          const std::vector<std::string>& paths) {
+    std::string command = "convert";
+    for (const std::string& path : paths) command += " '" + path + "'";
+    command += " -auto-orient '" + dir.file("upright-%d.png") + "'";
+    EXPECT_EQ(test::runCommand(command), 0);
+    std::vector<std::vector<std::uint8_t>> upright;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const DecodedImagePtr image = test::decodeFile(dir.file("upright-" + std::to_string(i) + ".png"));
+        upright.push_back(image ? test::toRgba8(*image) : std::vector<std::uint8_t>{});
+    }
+    return upright;
+}
+
+// Exports the file at full size as PNG and returns the written pixels.
+DecodedImagePtr exportFullSize(const std::string& path, const std::string& output) {
+    PelloraImage record(path);
+    if (!record.writeToPath(output, kUTTypePNG, {{kCGImagePropertyHasAlpha, true}})) return nullptr;
+    return test::decodeFile(output);
+}
+
+void expectUprightLikeImageMagick(const char* type, const std::string& extension, std::uint32_t width,
+                                  std::uint32_t height, const test::PixelFunction& pixels, int tolerance) {
+    test::pipelineSettings();
+    test::TempDir dir;
+    const std::vector<std::string> paths = taggedCopies(dir, type, extension, width, height, pixels);
+    const auto upright = imageMagickUpright(dir, paths);
+    for (int tag = 1; tag <= 8; ++tag) {
+        SCOPED_TRACE(paths[tag - 1]);
+        const DecodedImagePtr written = exportFullSize(paths[tag - 1], dir.file("out.png"));
+        ASSERT_NE(written, nullptr);
+        const bool turned = tag >= 5;
+        EXPECT_EQ(written->width, turned ? height : width);
+        EXPECT_EQ(written->height, turned ? width : height);
+        EXPECT_LE(test::maxDifference(test::toRgba8(*written), upright[tag - 1]), tolerance);
+        EXPECT_GE(test::maxDifference(test::toRgba8(*written), upright[tag - 1]), 0) << "sizes differ";
+    }
+}
+
+TEST(OrientationPipeline, losslessSourcesComeOutExactlyAsImageMagickTurnsThem) {
+    expectUprightLikeImageMagick(kUTTypeTIFF, "tiff", 5, 3, pattern, 0);
+}
+
+TEST(OrientationPipeline, jpegSourcesComeOutAsImageMagickTurnsThemWithinJpegLoss) {
+    expectUprightLikeImageMagick(kUTTypeJPEG, "jpg", 32, 24, blocks, 3);
+}
+
+TEST(OrientationPipeline, tagSixPutsTheFirstStoredRowInTheRightColumn) {
+    test::pipelineSettings();
+    test::TempDir dir;
+    const std::string path = taggedCopies(dir, kUTTypeTIFF, "tiff", 4, 3, pattern)[5];
+    PelloraImage record(path);
+    const Size size = record.outputSize();
+    ASSERT_EQ(size.width, 3.0f);
+    ASSERT_EQ(size.height, 4.0f);
+    std::vector<std::uint8_t> buffer(3 * 4 * 4);
+    const auto context = BitmapContext::create(buffer.data(), 3, 4, 12);
+    const Rect rect = record.outputRectWithOrientedContext(*context, 3, 4);
+    EXPECT_EQ(rect.size.width, 4.0f);
+    EXPECT_EQ(rect.size.height, 3.0f);
+
+    const DecodedImagePtr written = exportFullSize(path, dir.file("out.png"));
+    ASSERT_NE(written, nullptr);
+    const auto rgba = test::toRgba8(*written);
+    const auto at = [&](std::uint32_t x, std::uint32_t y) {
+        const std::uint8_t* p = rgba.data() + (y * 3 + x) * 4;
+        const test::Rgba expected{p[0], p[1], p[2], p[3]};
+        return std::vector<int>{expected.r, expected.g, expected.b};
+    };
+    const auto stored = [](std::uint32_t x, std::uint32_t y) {
+        const test::Rgba c = pattern(x, y);
+        return std::vector<int>{c.r, c.g, c.b};
+    };
+    EXPECT_EQ(at(2, 0), stored(0, 0));  // stored top-left at the top right
+    EXPECT_EQ(at(0, 0), stored(0, 2));  // stored bottom-left at the top left
+    EXPECT_EQ(at(2, 3), stored(3, 0));  // stored top-right at the bottom right
+}
+
+TEST(OrientationPipeline, withoutHardRotationPixelsStayAsStoredAndTheTagStays) {
+    test::pipelineSettings();
+    test::setSetting(QVXDefaultsKey_hardRotate, false);
+    test::TempDir dir;
+    const std::string path = taggedCopies(dir, kUTTypeTIFF, "tiff", 5, 3, pattern)[5];
+    PelloraImage record(path);
+    std::vector<std::uint8_t> buffer(5 * 3 * 4);
+    const auto context = BitmapContext::create(buffer.data(), 5, 3, 20);
+    test::LogCapture log;
+    const Rect rect = record.outputRectWithOrientedContext(*context, 5, 3);
+    EXPECT_EQ(rect.size.width, 5.0f);
+    EXPECT_EQ(rect.size.height, 3.0f);
+    EXPECT_EQ(context->ctm(), AffineTransform::identity());
+    EXPECT_TRUE(log.lines().empty());
+
+    for (const auto& [type, extension] : {std::pair{kUTTypePNG, "png"}, {kUTTypeJPEG, "jpg"}}) {
+        const std::string output = dir.file(std::string("out.") + extension);
+        ASSERT_TRUE(record.writeToPath(output, type, {{kCGImagePropertyHasAlpha, true}}));
+        EXPECT_EQ(test::exifToolTags(output)["IFD0:Orientation"], "6") << output;
+        if (std::string(type) == kUTTypePNG) {
+            EXPECT_EQ(test::toRgba8(*test::decodeFile(output)), test::toRgba8(*test::decodeFile(path)));
+        }
+    }
+}
+
+TEST(OrientationPipeline, aTiffDictionaryWithoutOrientationIsDrawnUntransformedAfterALogLine) {
+    test::pipelineSettings();
+    test::TempDir dir;
+    const std::string withoutTag = dir.file("artist.jpg");
+    const std::string bare = dir.file("bare.jpg");
+    ASSERT_TRUE(test::writePicture(withoutTag, kUTTypeJPEG, 5, 3, pattern, {{kCGImagePropertyTIFFDictionary, PlistDictionary{{"Artist", "Ann"}}}}));
+    ASSERT_TRUE(test::writePicture(bare, kUTTypeJPEG, 5, 3, pattern));
+    for (const auto& [path, expected] :
+         {std::pair{withoutTag, std::vector<std::string>{"*** Error: rotateContext: Invalid image orientation: 0"}},
+          {bare, std::vector<std::string>{}}}) {
+        std::vector<std::uint8_t> buffer(5 * 3 * 4);
+        const auto context = BitmapContext::create(buffer.data(), 5, 3, 20);
+        test::LogCapture log;
+        const Rect rect = PelloraImage(path).outputRectWithOrientedContext(*context, 5, 3);
+        EXPECT_EQ(rect.size.width, 5.0f);
+        EXPECT_EQ(context->ctm(), AffineTransform::identity());
+        EXPECT_EQ(test::errorLines(log), expected) << path;
+    }
+}
+
+} // namespace
+} // namespace pellora

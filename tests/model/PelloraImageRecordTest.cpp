@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <thread>
+
+#include "model/ImageRep.h"
+#include "model/PelloraImage.h"
+#include "model/PipelineTestSupport.h"
+#include "platform/imageio/ImageProperties.h"
+#include "platform/imageio/TypeIdentifiers.h"
+#include "support/ExifTool.h"
+
+namespace pellora {
+namespace {
+
+const test::PixelFunction grey = [](std::uint32_t, std::uint32_t) { return test::Rgba{128, 128, 128, 255}; };
+
+TEST(PelloraImageRecord, sizeIsInPixelsWhateverTheResolutionSaysAndSafeFromTwoThreads) {
+    test::TempDir dir;
+    const std::string path = dir.file("print 300 dpi.png");
+    ASSERT_EQ(test::runCommand("convert -size 3000x2000 xc:gray -density 300 -units PixelsPerInch '" + path + "'"), 0);
+
+    // The resolution tags alone would make it 720 x 480.
+    ReferencedImage byReference(path);
+    ASSERT_EQ(byReference.representations().size(), 1u);
+    const ImageRep rep = byReference.representations().front();
+    EXPECT_FLOAT_EQ(dpiX(rep), 300.0f);
+    EXPECT_FLOAT_EQ(byReference.size().width, 720.0f);
+
+    const auto record = PelloraImage::pelloraImageWithPath(path);
+    EXPECT_EQ(record->inputName(), "print 300 dpi.png");
+    EXPECT_EQ(record->maxWidth(), 0);
+    EXPECT_EQ(record->maxHeight(), 0);
+    std::vector<std::thread> threads;
+    std::vector<Size> seen(4);
+    for (std::size_t t = 0; t < seen.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 50; ++i) seen[t] = record->inputSize();
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    for (const Size& size : seen) {
+        EXPECT_EQ(size.width, 3000.0f);
+        EXPECT_EQ(size.height, 2000.0f);
+    }
+}
+
+TEST(PelloraImageRecord, creationReadsNothingAndOnlyAskingForPropertiesLogs) {
+    test::TempDir dir;
+    const std::string picture = dir.file("gone.jpg");
+    ASSERT_TRUE(test::writePicture(picture, kUTTypeJPEG, 8, 8, grey));
+    const std::string text = dir.file("notes.jpg");
+    test::writeFile(text, "these are not pixels\n");
+
+    test::LogCapture log;
+    PelloraImage vanished(picture);
+    PelloraImage missing(dir.file("never there.png"));
+    PelloraImage notAnImage(text);
+    EXPECT_EQ(vanished.inputName(), "gone.jpg");
+    EXPECT_TRUE(log.lines().empty());
+
+    // Nothing was read at creation: the file's removal shows in its size.
+    std::remove(picture.c_str());
+    EXPECT_EQ(vanished.inputSize().width, 0.0f);
+    EXPECT_EQ(vanished.inputSize().height, 0.0f);
+
+    for (PelloraImage* record : {&missing, &notAnImage}) {
+        test::LogCapture asked;
+        EXPECT_TRUE(record->inputMetadata().isNull());
+        EXPECT_TRUE(record->inputMetadata().isNull());
+        EXPECT_EQ(test::errorLines(asked), std::vector<std::string>(2, "*** Error: inputMetadata: Image source is NULL."))
+            << record->inputPath();
+    }
+}
+
+TEST(PelloraImageRecord, anImageWhoseHeaderCannotBeReadHasNoProperties) {
+    test::TempDir dir;
+    const std::string path = dir.file("headless.jpg");
+    test::writeFile(path, std::string("\xFF\xD8\xFF\xE0\x00\x04\x00\x00", 8) + std::string(200, '\x55'));
+    test::LogCapture log;
+    EXPECT_TRUE(PelloraImage(path).inputMetadata().isNull());
+    EXPECT_EQ(test::errorLines(log), std::vector<std::string>{"*** Error: inputMetadata: Image properties is NULL."});
+}
+
+TEST(PelloraImageRecord, orientationTagIsReadFromJpegTiffAndPngFiles) {
+    test::TempDir dir;
+    std::vector<std::pair<std::string, std::vector<std::string>>> tagging;
+    std::vector<std::pair<std::string, int>> expected;
+    for (const auto& [type, extension] : {std::pair{kUTTypeJPEG, "jpg"}, {kUTTypeTIFF, "tiff"}, {kUTTypePNG, "png"}}) {
+        for (int tag = 1; tag <= 8; ++tag) {
+            const std::string path = dir.file("tag" + std::to_string(tag) + "." + extension);
+            ASSERT_TRUE(test::writePicture(path, type, 4, 2, grey));
+            tagging.push_back({path, {"-Orientation#=" + std::to_string(tag)}});
+            expected.emplace_back(path, tag);
+        }
+    }
+    // A TIFF dictionary without the tag counts as 0, a file without one as 1.
+    const std::string untagged = dir.file("artist only.jpg");
+    ASSERT_TRUE(test::writePicture(untagged, kUTTypeJPEG, 4, 2, grey));
+    tagging.push_back({untagged, {"-Artist=Ann"}});
+    expected.emplace_back(untagged, 0);
+    for (const auto& [type, extension] : {std::pair{kUTTypeJPEG, "jpg"}, {kUTTypePNG, "png"}}) {
+        const std::string bare = dir.file(std::string("bare.") + extension);
+        ASSERT_TRUE(test::writePicture(bare, type, 4, 2, grey));
+        expected.emplace_back(bare, 1);
+    }
+    ASSERT_TRUE(test::exifToolWriteEach(tagging));
+
+    for (const auto& [path, tag] : expected) {
+        const PlistValue properties = PelloraImage(path).inputMetadata();
+        ASSERT_FALSE(properties.isNull()) << path;
+        EXPECT_EQ(orientationTagOf(properties), tag) << path;
+        if (tag >= 1 && properties.dictionaryValue().contains(kCGImagePropertyTIFFDictionary)) {
+            EXPECT_EQ(properties.dictionaryValue().get(kCGImagePropertyOrientation).intValue(), tag) << path;
+        }
+    }
+}
+
+TEST(ImageRep, resolutionHelpersAndThumbnailSizesInSinglePrecision) {
+    ImageRep rep{3000, 2000, Size{720, 480}};
+    EXPECT_EQ(dpiX(rep), 300.0f);
+    EXPECT_EQ(dpiY(rep), 300.0f);
+    setdpiX(rep, 72);
+    EXPECT_EQ(rep.size.width, 3000.0f);
+    EXPECT_EQ(rep.size.height, 480.0f);
+    setdpiY(rep, 144);
+    EXPECT_EQ(rep.size.height, 1000.0f);
+
+    const auto sized = [](float w, float h, float side) { return proportionalSizeFromSizeAndMaxSide(Size{w, h}, side); };
+    EXPECT_EQ(sized(100, 100, 41).width, 41.0f);
+    EXPECT_EQ(sized(100, 100, 41).height, 41.0f);
+    EXPECT_EQ(sized(1600, 1200, 41).height, 30.75f);
+    EXPECT_EQ(sized(1200, 1600, 41).width, 30.75f);
+    EXPECT_EQ(sized(10, 5, 41).height, 20.5f);
+    EXPECT_EQ(sized(3000, 2000, 41).height, 27.333334f);
+    EXPECT_EQ(sized(3000, 2000, 41).width, 41.0f);
+    EXPECT_TRUE(std::isnan(sized(0, 0, 41).height));
+}
+
+} // namespace
+} // namespace pellora

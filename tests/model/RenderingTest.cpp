@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <tiffio.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "model/PelloraImage.h"
+#include "model/PipelineTestSupport.h"
+#include "platform/graphics/TestProfiles.h"
+#include "platform/imageio/ImageProperties.h"
+#include "platform/imageio/ImageTestHelpers.h"
+#include "platform/imageio/TypeIdentifiers.h"
+
+namespace pellora {
+namespace {
+
+const std::string pngSuite = std::string(PELLORA_TEST_DATA_DIR) + "/pngsuite";
+const PlistDictionary pngOptions{{kCGImagePropertyHasAlpha, true}};
+
+std::vector<std::string> folderContents(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    return names;
+}
+
+// A one-row CMYK TIFF of the given inks, with the profile embedded when there is one.
+void writeCmykTiff(const std::string& path, const std::vector<std::uint8_t>& inks,
+                   const std::vector<std::uint8_t>& profile) {
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tiff, nullptr);
+    const auto width = static_cast<std::uint32_t>(inks.size() / 4);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 1);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 4);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED);
+    TIFFSetField(tiff, TIFFTAG_INKSET, INKSET_CMYK);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 1);
+    if (!profile.empty()) TIFFSetField(tiff, TIFFTAG_ICCPROFILE, std::uint32_t(profile.size()), profile.data());
+    std::vector<std::uint8_t> row = inks;
+    EXPECT_EQ(TIFFWriteScanline(tiff, row.data(), 0, 0), 1);
+    TIFFClose(tiff);
+}
+
+std::vector<std::uint8_t> premultiplied(std::vector<std::uint8_t> rgba) {
+    for (std::size_t i = 0; i + 3 < rgba.size(); i += 4) {
+        for (std::size_t c = 0; c < 3; ++c) rgba[i + c] = std::uint8_t((rgba[i + c] * rgba[i + 3] + 127) / 255);
+    }
+    return rgba;
+}
+
+// Exports at full size as PNG and returns the written pixels as 8-bit RGBA.
+std::vector<std::uint8_t> exportedRgba(const std::string& source, const std::string& output) {
+    PelloraImage record(source);
+    if (!record.writeToPath(output, kUTTypePNG, pngOptions)) return {};
+    const DecodedImagePtr written = test::decodeFile(output);
+    return written ? test::toRgba8(*written) : std::vector<std::uint8_t>{};
+}
+
+TEST(Rendering, theOutputBitmapHasFourBytesPerPixelAndRow) {
+    test::pipelineSettings();
+    test::TempDir dir;
+    const std::string path = dir.file("large.jpg");
+    ASSERT_TRUE(test::writePicture(path, kUTTypeJPEG, 3000, 2000,
+                                   [](std::uint32_t x, std::uint32_t) { return test::Rgba{std::uint8_t(x), 0, 0, 255}; },
+                                   {{kCGImageDestinationLossyCompressionQuality, 0.2}}));
+    PelloraImage record(path);
+    record.setMaxWidth(1024);
+    record.setMaxHeight(768);
+    const std::optional<Bitmap> output = record.outputCGImage();
+    ASSERT_TRUE(output.has_value());
+    EXPECT_EQ(output->width, 1024u);
+    EXPECT_EQ(output->height, 682u);
+    EXPECT_EQ(output->rowBytes, 4096u);
+    EXPECT_EQ(output->pixels.size(), 2'793'472u);
+    EXPECT_EQ(output->pixel(1023, 681)[3], 255);
+}
+
+TEST(Rendering, greyPalettedAndSixteenBitSourcesComeOutAsTheirSrgbColours) {
+    test::pipelineSettings();
+    test::TempDir dir;
+    for (const auto& [name, reference] : {std::pair{"basn0g08", "basn0g08"},
+                                          {"basn3p08", "basn3p08"},
+                                          {"basn2c16", "basn2c16_to8"},
+                                          {"basn4a08", "basn4a08"}}) {
+        SCOPED_TRACE(name);
+        const auto written = exportedRgba(pngSuite + "/png/" + name + ".png", dir.file("out.png"));
+        std::vector<std::uint8_t> expected;
+        for (const int value : test::readJsonIntegers(pngSuite + "/json/" + reference + ".json")) {
+            expected.push_back(std::uint8_t(value));
+        }
+        // The pipeline's pixels are premultiplied: colours under low alpha keep little precision.
+        EXPECT_LE(test::maxDifference(premultiplied(written), premultiplied(expected)), 1);
+    }
+}
+
+TEST(Rendering, cmykSourcesAreConvertedNaivelyOrThroughTheirProfile) {
+    test::pipelineSettings();
+    test::TempDir dir;
+    const std::vector<std::uint8_t> inks{0, 0, 0, 0, 255, 0, 0, 0, 0, 255, 255, 0, 0, 0, 0, 255, 100, 0, 0, 50};
+    writeCmykTiff(dir.file("untagged.tiff"), inks, {});
+    writeCmykTiff(dir.file("press.tiff"), inks, test::cmykPressProfile());
+
+    // Without a profile each ink and black filter the light: (255 - ink) * (255 - black) / 255.
+    EXPECT_EQ(exportedRgba(dir.file("untagged.tiff"), dir.file("untagged.png")),
+              (std::vector<std::uint8_t>{255, 255, 255, 255, 0, 255, 255, 255, 255, 0, 0, 255, 0, 0, 0, 255,
+                                         125, 205, 205, 255}));
+    std::vector<std::uint8_t> expected;
+    for (std::size_t i = 0; i < inks.size(); i += 4) {
+        for (const int value : test::pressRgba(inks[i] / 255.0, inks[i + 1] / 255.0, inks[i + 2] / 255.0, inks[i + 3] / 255.0)) {
+            expected.push_back(std::uint8_t(value));
+        }
+    }
+    EXPECT_LE(test::maxDifference(exportedRgba(dir.file("press.tiff"), dir.file("press.png")), expected), 2);
+}
+
+// Every way a write can fail logs the pipeline's lines, returns false and
+// leaves nothing behind in the destination folder.
+void expectFailedWrite(const std::string& source, const std::string& output,
+                       const std::vector<std::string>& expectedErrors) {
+    SCOPED_TRACE(source);
+    const auto before = folderContents(std::filesystem::path(output).parent_path());
+    test::LogCapture log;
+    EXPECT_FALSE(PelloraImage(source).writeToPath(output, kUTTypePNG, pngOptions));
+    EXPECT_EQ(test::errorLines(log), expectedErrors);
+    EXPECT_EQ(folderContents(std::filesystem::path(output).parent_path()), before);
+}
+
+TEST(Rendering, failedWritesLogTheirLinesInOrderAndLeaveNoFile) {
+    test::pipelineSettings();
+    test::TempDir dir;
+    const std::string noSource = "*** Error: inputCGImage: Image source is NULL.";
+    const std::string notCreated = "*** Error: outputCGImage: Image not created from image source.";
+    const std::string out = dir.file("out.png");
+
+    const std::string vanished = dir.file("vanished.jpg");
+    ASSERT_TRUE(test::writePicture(vanished, kUTTypeJPEG, 8, 8, [](auto, auto) { return test::Rgba{1, 2, 3, 255}; }));
+    PelloraImage vanishedRecord(vanished);
+    EXPECT_EQ(vanishedRecord.inputSize().width, 8.0f);
+    std::remove(vanished.c_str());
+    {
+        test::LogCapture log;
+        EXPECT_FALSE(vanishedRecord.writeToPath(out, kUTTypePNG, pngOptions));
+        EXPECT_EQ(test::errorLines(log), (std::vector<std::string>{noSource, notCreated}));
+        EXPECT_FALSE(test::fileExists(out));
+    }
+
+    const std::string text = dir.file("text.png");
+    test::writeFile(text, "not an image at all");
+    expectFailedWrite(text, out, {noSource, notCreated});
+
+    // The header reads, the pixels do not (a broken IDAT checksum).
+    expectFailedWrite(pngSuite + "/png/xcsn0g01.png", out, {notCreated});
+    // Not even the header reads.
+    const std::string headless = dir.file("headless.jpg");
+    test::writeFile(headless, std::string("\xFF\xD8\xFF\xE0\x00\x04\x00\x00", 8) + std::string(200, '\x55'));
+    expectFailedWrite(headless, out, {notCreated});
+
+    // A destination folder that does not exist, and a path taken by a folder.
+    const std::string good = pngSuite + "/png/basn2c08.png";
+    EXPECT_FALSE(PelloraImage(good).writeToPath(dir.file("missing/out.png"), kUTTypePNG, pngOptions));
+    EXPECT_FALSE(test::fileExists(dir.file("missing")));
+    std::filesystem::create_directory(dir.file("taken.png"));
+    expectFailedWrite(good, dir.file("taken.png"), {});
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken.png")));
+}
+
+} // namespace
+} // namespace pellora

@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <thread>
+
+#include "model/PelloraImage.h"
+#include "model/PipelineTestSupport.h"
+#include "platform/imageio/ImageProperties.h"
+#include "platform/imageio/TypeIdentifiers.h"
+
+namespace pellora {
+namespace {
+
+// Red on the left half, blue on the right.
+const test::PixelFunction halves = [](std::uint32_t x, std::uint32_t) {
+    return x < 800 ? test::Rgba{255, 0, 0, 255} : test::Rgba{0, 0, 255, 255};
+};
+
+TEST(Thumbnail, sizesFollowThePixelProportionsWithTheLongerSideAt41) {
+    test::TempDir dir;
+    const std::string print = dir.file("print.png");
+    ASSERT_EQ(test::runCommand("convert -size 3000x2000 xc:gray -density 300 -units PixelsPerInch '" + print + "'"), 0);
+    for (const auto& [width, height, thumbWidth, thumbHeight] :
+         {std::tuple{1600u, 1200u, 41.0f, 30.75f}, {1200u, 1600u, 30.75f, 41.0f}, {10u, 5u, 41.0f, 20.5f}}) {
+        const std::string path = dir.file(std::to_string(width) + "x" + std::to_string(height) + ".jpg");
+        ASSERT_TRUE(test::writePicture(path, kUTTypeJPEG, width, height, halves));
+        const auto thumbnail = PelloraImage(path).tableViewNSImage();
+        EXPECT_EQ(thumbnail->size.width, thumbWidth) << path;
+        EXPECT_EQ(thumbnail->size.height, thumbHeight) << path;
+    }
+    const auto printThumbnail = PelloraImage(print).tableViewNSImage();
+    EXPECT_EQ(printThumbnail->size.width, 41.0f);
+    EXPECT_EQ(printThumbnail->size.height, 27.333334f);
+}
+
+TEST(Thumbnail, isDrawnOnceAndKeptForTheRecordsLife) {
+    test::TempDir dir;
+    const std::string path = dir.file("halves.jpg");
+    ASSERT_TRUE(test::writePicture(path, kUTTypeJPEG, 1600, 1200, halves));
+    PelloraImage record(path);
+    std::vector<std::shared_ptr<const Thumbnail>> seen(4);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < seen.size(); ++t) threads.emplace_back([&, t] { seen[t] = record.tableViewNSImage(); });
+    for (auto& thread : threads) thread.join();
+    for (const auto& thumbnail : seen) EXPECT_EQ(thumbnail, seen.front());
+
+    const Bitmap& raster = seen.front()->raster;
+    ASSERT_GT(raster.width, 40u);
+    EXPECT_GT(raster.pixel(2, raster.height / 2)[0], 240);             // red on the left
+    EXPECT_GT(raster.pixel(raster.width - 3, raster.height / 2)[2], 240);  // blue on the right
+
+    // Once made, the file is not read again.
+    std::remove(path.c_str());
+    EXPECT_EQ(record.tableViewNSImage(), seen.front());
+}
+
+TEST(Thumbnail, aFileThatCannotBeReadGetsAnEmptySquare) {
+    test::TempDir dir;
+    test::writeFile(dir.file("broken.png"), "no picture here");
+    for (const std::string& path : {dir.file("missing.jpg"), dir.file("broken.png")}) {
+        test::LogCapture quiet;
+        const auto thumbnail = PelloraImage(path).tableViewNSImage();
+        EXPECT_EQ(thumbnail->size.width, 41.0f);
+        EXPECT_EQ(thumbnail->size.height, 41.0f);
+        EXPECT_TRUE(thumbnail->raster.pixels.empty());
+    }
+}
+
+} // namespace
+} // namespace pellora
