@@ -1,0 +1,172 @@
+#pragma once
+
+#include <QFileDialog>
+#include <QObject>
+#include <QPointer>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/QtMainThreadDispatcher.h"
+#include "jobs/BatchController.h"
+#include "jobs/WindowStateSink.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "ui/ImagesTableView.h"
+#include "ui/ViewerController.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QScrollBar;
+class QSlider;
+class QStackedWidget;
+class QToolBar;
+namespace Ui {
+class MainWindow;
+}
+
+namespace pellora {
+
+class AddFilesDialog;
+class MainWindow;
+class SourceListModel;
+class ThumbnailCache;
+class WindowFrameAutosave;
+
+// The application's central object: it builds the main window from its
+// layout, holds its outlets, owns the batch controller (source list, job
+// flags, import and export jobs) and the viewer, and carries the operations
+// of the window: start-up, window state, toolbar, presets, table, sheets.
+// Everything here runs on the main thread; the jobs reach it through the
+// dispatcher as a WindowStateSink.
+class MainController : public QObject,
+                       public WindowStateSink,
+                       public ImagesTableDropDelegate,
+                       public SelectedImageProvider {
+    Q_OBJECT
+
+public:
+    // Registers the settings defaults, loads the window and runs awakeFromNib.
+    MainController();
+    ~MainController() override;
+
+    MainWindow* window() const { return _window.get(); }
+    BatchController& batch() { return *_batch; }
+    QToolBar* toolbar() const { return _toolbar; }
+    SourceListModel& tableModel() const { return *_tableModel; }
+    ThumbnailCache& thumbnails() const { return *_thumbnails; }
+
+    // --- Start-up ---
+    void applicationDidFinishLaunching();
+
+    // --- Window state (WindowStateSink) ---
+    void updateInterface() override;
+    void readyProgressBarWithMax(double max) override;
+    void setProgressValue(double value) override;
+    void reloadData() override;
+    void disableExportButton() override;
+    void scalePercentageSliderDidChange();
+    void jpegQualitySliderDidChange();
+    void jpeg2000QualitySliderDidChange();
+    bool validateToolbarItem(const QAction* item) const;
+    bool validateMenuItem(const QAction* item) const;
+    // Sets the enabled state of every toolbar and menu item from the flags of this moment.
+    void validateVisibleItems();
+
+    // --- Toolbar ---
+    static std::vector<std::string> toolbarDefaultItemIdentifiers();
+    // A new item for one of the four identifiers, or null.
+    QAction* itemForItemIdentifier(const std::string& identifier);
+    // The toolbar's items, in order (separators and spaces left out).
+    std::vector<QAction*> toolbarItems() const;
+    void addToolbarItemClicked();
+    void viewToolbarItemClicked();
+    void removeToolbarItemClicked();
+    void clearToolbarItemClicked();
+
+    // --- Size presets ---
+    int numberOfItemsInComboBox(const QComboBox* comboBox) const;
+    std::optional<int> objectValueForItemAtIndex(const QComboBox* comboBox, int index) const;
+
+    // --- Table ---
+    int numberOfRowsInTableView();
+    void tableViewSelectionDidChange();
+    std::shared_ptr<PelloraImage> selectedPelloraImage() const override;
+    Qt::DropAction validateDrop(const QMimeData& data) override;
+    bool acceptDrop(const QMimeData& data) override;
+
+    // --- Sheets and export ---
+    void showAddFilesPanel();
+    void addFilesOpenPanelDidEnd(AddFilesDialog& panel, int returnCode);
+    void exportButtonClicked();
+    void exportLocationSavePanelDidEnd(QFileDialog& panel, int returnCode);
+    // The open sheet, if any (tests drive it).
+    QFileDialog* openSheet() const { return _openSheet; }
+
+    // --- Viewer ---
+    ViewerController& viewerController();
+    bool hasViewerController() const { return _viewerController != nullptr; }
+    void showViewer();
+    void tableViewDoubleClicked();
+
+    // Outlets, connected from the layout; the window owns them.
+    ImagesTableView* imagesTableView = nullptr;
+    QScrollBar* imageTableVerticalScroller = nullptr;
+    QLabel* numImagesTextField = nullptr;
+    QComboBox* scalingPopUpButton = nullptr;
+    QStackedWidget* scalingEnclosureTabView = nullptr;
+    QComboBox* maxSideComboBox = nullptr;
+    QComboBox* maxWidthComboBox = nullptr;
+    QComboBox* maxHeightComboBox = nullptr;
+    QSlider* scalePercentageSlider = nullptr;
+    QLabel* scalePercentageTextField = nullptr;
+    QComboBox* formatPopUpButton = nullptr;
+    QSlider* jpegQualitySlider = nullptr;
+    QLabel* jpegQualityTextField = nullptr;
+    QSlider* jpeg2000QualitySlider = nullptr;
+    QLabel* jpeg2000QualityTextField = nullptr;
+    QPushButton* exportButton = nullptr;
+    QProgressBar* progressBar = nullptr;
+    QAction* addFilesMenuItem = nullptr;
+    QAction* exportMenuItem = nullptr;
+    QAction* viewSelectedMenuItem = nullptr;
+    QAction* quitMenuItem = nullptr;
+
+private:
+    void connectOutlets();
+    std::span<const int> presetsOfComboBox(const QComboBox* comboBox) const;
+    void fillPresets();
+    void bindSettings();
+    void connectActions();
+    void awakeFromNib();
+    void setupToolbar();
+    void setupTableView();
+    // The nine controls that a job disables, in order.
+    std::vector<QWidget*> settingsControls() const;
+    void setSliderLabel(const QSlider* slider, QLabel* label);
+    std::vector<int> selectedRows() const;
+    // Reloads from the list, then selects the given rows, or keeps the selected rows that remain.
+    void reloadTable(const std::optional<std::vector<int>>& selection);
+    void selectRows(const std::vector<int>& rows);
+    void showDestinationSheet();
+    void saveWindowFrames();
+
+    QtMainThreadDispatcher _mainThread;
+    std::unique_ptr<MainWindow> _window;
+    std::unique_ptr<Ui::MainWindow> _ui;
+    QToolBar* _toolbar = nullptr;
+    ThumbnailCache* _thumbnails = nullptr;
+    SourceListModel* _tableModel = nullptr;
+    WindowFrameAutosave* _frameAutosave = nullptr;
+    QPointer<QFileDialog> _openSheet;
+    std::unique_ptr<ViewerController> _viewerController;
+    NotificationCenter::Token _interfacePreferenceObserver = 0;
+    // Declared last: destroyed first, while the window its jobs report to still exists.
+    std::unique_ptr<BatchController> _batch;
+};
+
+} // namespace pellora

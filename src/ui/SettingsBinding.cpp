@@ -1,0 +1,103 @@
+#include "ui/SettingsBinding.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QSlider>
+#include <cmath>
+#include <mutex>
+
+namespace pellora {
+
+// Store observers run on the changing thread and may race the binding's end:
+// they reach the binding only through this relay, which the binding detaches
+// under its lock before it goes.
+struct SettingsBinding::Relay {
+    std::mutex mutex;
+    SettingsBinding* binding = nullptr;
+
+    void postShow() {
+        std::lock_guard lock(mutex);
+        if (binding != nullptr) {
+            SettingsBinding* target = binding;
+            QMetaObject::invokeMethod(target, [target] { target->showStoredValue(); }, Qt::QueuedConnection);
+        }
+    }
+};
+
+SettingsBinding::SettingsBinding(QObject* control, std::string key, UserDefaults& defaults, Show show)
+    : QObject(control), _key(std::move(key)), _defaults(defaults), _show(std::move(show)),
+      _relay(std::make_shared<Relay>()) {
+    _relay->binding = this;
+    _token = _defaults.addObserver(_key, [relay = _relay](const std::string&, const PlistValue&) {
+        relay->postShow();
+    });
+    showStoredValue();
+}
+
+SettingsBinding::~SettingsBinding() {
+    _defaults.removeObserver(_token);
+    std::lock_guard lock(_relay->mutex);
+    _relay->binding = nullptr;
+}
+
+void SettingsBinding::store(const PlistValue& value) {
+    if (_showing || _defaults.objectForKey(_key) == value) {
+        return;
+    }
+    _defaults.setObject(value, _key);
+}
+
+void SettingsBinding::showStoredValue() {
+    _showing = true;
+    _show(_defaults.objectForKey(_key));
+    _showing = false;
+}
+
+SettingsBinding* SettingsBinding::bindIndex(QComboBox* popUp, std::string key, UserDefaults& defaults) {
+    auto* binding = new SettingsBinding(popUp, std::move(key), defaults, [popUp](const PlistValue& value) {
+        const int index = value.intValue();
+        popUp->setCurrentIndex(index >= 0 && index < popUp->count() ? index : 0);
+    });
+    connect(popUp, &QComboBox::currentIndexChanged, binding,
+            [binding](int index) { binding->store(PlistValue(index)); });
+    return binding;
+}
+
+namespace {
+
+PlistValue valueOfTypedText(const QString& text) {
+    bool isNumber = false;
+    const int number = text.trimmed().toInt(&isNumber);
+    return isNumber ? PlistValue(number) : PlistValue(text.toStdString());
+}
+
+} // namespace
+
+SettingsBinding* SettingsBinding::bindText(QComboBox* comboBox, std::string key, UserDefaults& defaults) {
+    auto* binding = new SettingsBinding(comboBox, std::move(key), defaults, [comboBox](const PlistValue& value) {
+        const QString text = QString::fromStdString(value.description());
+        if (comboBox->currentText() != text) {
+            comboBox->setEditText(text);
+        }
+    });
+    connect(comboBox, &QComboBox::currentTextChanged, binding,
+            [binding](const QString& text) { binding->store(valueOfTypedText(text)); });
+    return binding;
+}
+
+SettingsBinding* SettingsBinding::bindFraction(QSlider* slider, std::string key, UserDefaults& defaults) {
+    slider->setRange(0, sliderFractionStep);
+    auto* binding = new SettingsBinding(slider, std::move(key), defaults, [slider](const PlistValue& value) {
+        const int position = static_cast<int>(std::lround(value.doubleValue() * sliderFractionStep));
+        if (slider->value() != position) {
+            slider->setValue(position);
+        }
+    });
+    connect(slider, &QSlider::valueChanged, binding, [binding](int position) {
+        binding->store(PlistValue(static_cast<float>(position) / static_cast<float>(sliderFractionStep)));
+    });
+    return binding;
+}
+
+} // namespace pellora

@@ -1,0 +1,90 @@
+#include "ui/SourceListModel.h"
+
+#include <QSize>
+
+#include "model/PelloraImage.h"
+#include "ui/Identifiers.h"
+#include "ui/ThumbnailCache.h"
+
+namespace pellora {
+
+SourceListModel::SourceListModel(ThumbnailCache& thumbnails, QObject* parent)
+    : QAbstractTableModel(parent), _thumbnails(thumbnails) {
+    connect(&_thumbnails, &ThumbnailCache::thumbnailReady, this, &SourceListModel::thumbnailArrived);
+}
+
+void SourceListModel::reload(std::vector<PelloraImagePtr> snapshot) {
+    beginResetModel();
+    _snapshot = std::move(snapshot);
+    _rowOfRecord.clear();
+    _rowOfRecord.reserve(_snapshot.size());
+    for (std::size_t row = 0; row < _snapshot.size(); ++row) {
+        _rowOfRecord.emplace(_snapshot[row].get(), static_cast<int>(row));
+    }
+    endResetModel();
+    _thumbnails.removeUnusedEntries();
+}
+
+PelloraImagePtr SourceListModel::recordAtRow(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= _snapshot.size()) {
+        return nullptr;
+    }
+    return _snapshot[static_cast<std::size_t>(row)];
+}
+
+int SourceListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(_snapshot.size());
+}
+
+int SourceListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant SourceListModel::data(const QModelIndex& index, int role) const {
+    const PelloraImagePtr record = index.isValid() ? recordAtRow(index.row()) : nullptr;
+    if (!record) {
+        return {};
+    }
+    if (index.column() == NameColumn && (role == Qt::DisplayRole || role == Qt::ToolTipRole)) {
+        return QString::fromStdString(record->inputName());
+    }
+    if (index.column() == IconColumn && (role == Qt::DecorationRole || role == ThumbnailSizeRole)) {
+        const ThumbnailCache::Thumbnail* thumbnail = _thumbnails.thumbnailForRecord(record);
+        if (thumbnail == nullptr) {
+            return {};
+        }
+        return role == Qt::DecorationRole ? QVariant(thumbnail->image) : QVariant(thumbnail->size);
+    }
+    return {};
+}
+
+QVariant SourceListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return {};
+    }
+    switch (section) {
+    case IconColumn:
+        return QString::fromLatin1(QVXTableColumnIdentifier_icon);
+    case NameColumn:
+        return QString::fromLatin1(QVXTableColumnIdentifier_name);
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags SourceListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+void SourceListModel::thumbnailArrived(const PelloraImage* record) {
+    const auto found = _rowOfRecord.find(record);
+    if (found != _rowOfRecord.end()) {
+        const QModelIndex cell = index(found->second, IconColumn);
+        emit dataChanged(cell, cell, {Qt::DecorationRole, ThumbnailSizeRole});
+    }
+}
+
+} // namespace pellora

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <unordered_map>
+#include <vector>
+
+#include "jobs/SourceList.h"
+
+namespace pellora {
+
+class ThumbnailCache;
+
+// The source list as the table shows it: a snapshot of the records taken at
+// each reload, so rows that a job removes meanwhile still draw (their records
+// stay alive in the snapshot) until the next reload. Column 0 is the thumbnail,
+// column 1 the file name. Drops are handled by the view for the table as a
+// whole, so no item accepts one.
+class SourceListModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    enum Column { IconColumn = 0, NameColumn = 1, ColumnCount = 2 };
+    // The thumbnail's unrounded size (QSizeF) in the icon column.
+    static constexpr int ThumbnailSizeRole = Qt::UserRole + 1;
+
+    SourceListModel(ThumbnailCache& thumbnails, QObject* parent = nullptr);
+
+    void reload(std::vector<PelloraImagePtr> snapshot);
+    // The record shown at row, or null outside the snapshot.
+    PelloraImagePtr recordAtRow(int row) const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    void thumbnailArrived(const PelloraImage* record);
+
+    ThumbnailCache& _thumbnails;
+    std::vector<PelloraImagePtr> _snapshot;
+    std::unordered_map<const PelloraImage*, int> _rowOfRecord;
+};
+
+} // namespace pellora

@@ -1,0 +1,168 @@
+// The whole road through the window: add a folder with the add-files sheet,
+// export through the destination sheet, and stop an export with the button.
+#include <QAbstractItemView>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "GuiTestSupport.h"
+#include "app/MainController.h"
+#include "app/MainWindow.h"
+#include "model/SettingsKeys.h"
+#include "platform/foundation/UserDefaults.h"
+#include "ui/AddFilesDialog.h"
+#include "ui/SourceListModel.h"
+
+using namespace pellora;
+
+namespace {
+
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
+
+// Selects an entry of the sheet's current folder once the folder has been listed.
+bool selectEntry(QFileDialog& sheet, const QString& name) {
+    auto* view = sheet.findChild<QAbstractItemView*>(QStringLiteral("listView"));
+    auto* model = sheet.findChild<QFileSystemModel*>();
+    if (view == nullptr || model == nullptr) {
+        return false;
+    }
+    const QString path = QDir(sheet.directory()).filePath(name);
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 5000) {
+        sheet.selectFile(name);
+        const QModelIndexList selected = view->selectionModel()->selectedIndexes();
+        for (const QModelIndex& index : selected) {
+            if (index.data(QFileSystemModel::FilePathRole).toString() == path) {
+                return true;
+            }
+        }
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+} // namespace
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        QVERIFY(_files.isValid());
+        _controller = std::make_unique<MainController>();
+        _controller->window()->show();
+        _controller->applicationDidFinishLaunching();
+        QVERIFY(QTest::qWaitForWindowExposed(_controller->window()));
+    }
+    void cleanup() {
+        _controller.reset();
+        UserDefaults::standard().removeObjectForKey(QVXDefaultsKey_exportDestination);
+        UserDefaults::standard().removeObjectForKey(QVXDefaultsKey_exportStaticLocation);
+    }
+
+    void addAFolderAndExportItThroughTheDestinationSheet() {
+        MainController& c = *_controller;
+        const QString photos = _files.filePath(QStringLiteral("photos"));
+        const QString output = _files.filePath(QStringLiteral("output"));
+        QVERIFY(QDir().mkpath(photos));
+        QVERIFY(QDir().mkpath(output));
+        for (const char* name : {"one.jpg", "two.jpg", "three.jpg"}) {
+            guitest::writeJpeg(photos + "/" + name, 300, 200);
+        }
+        QFile notes(photos + "/notes.txt");
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.close();
+
+        // The add-files sheet, window-modal on the main window, takes the folder itself.
+        c.showAddFilesPanel();
+        auto* addSheet = qobject_cast<AddFilesDialog*>(c.openSheet());
+        QVERIFY(addSheet != nullptr);
+        QCOMPARE(addSheet->parentWidget(), c.window());
+        QCOMPARE(addSheet->windowModality(), Qt::WindowModal);
+        QCOMPARE(addSheet->labelText(QFileDialog::Accept), QStringLiteral("Add"));
+        QCOMPARE(addSheet->findChild<QLabel*>(QStringLiteral("sheetMessage"))->text(),
+                 QStringLiteral("Select one or more image files, or a folder containing image files."));
+        addSheet->setDirectory(_files.path());
+        QVERIFY(selectEntry(*addSheet, QStringLiteral("photos")));
+        QPushButton* add = addSheet->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open);
+        QVERIFY(add != nullptr && add->isEnabled());
+        add->click();
+        QVERIFY(guitest::waitUntilIdle(c));
+        QCOMPARE(c.batch().pelloraImages().count(), std::size_t{3});
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("3 images"));
+        QVERIFY(c.exportButton->isEnabled());
+
+        // Cancelling the destination sheet starts nothing.
+        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QFileDialog* destination = c.openSheet();
+        QVERIFY(destination != nullptr);
+        QCOMPARE(destination->labelText(QFileDialog::Accept), QStringLiteral("Choose"));
+        QCOMPARE(destination->fileMode(), QFileDialog::Directory);
+        QCOMPARE(destination->windowModality(), Qt::WindowModal);
+        destination->reject();
+        QTest::qWait(20);
+        QVERIFY(!c.batch().isExporting());
+        QCOMPARE(c.batch().pelloraImages().count(), std::size_t{3});
+
+        // Choosing a folder exports into it; every record leaves the list.
+        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        destination = c.openSheet();
+        QVERIFY(destination != nullptr);
+        destination->setDirectory(output);
+        static_cast<QDialog*>(destination)->accept();  // as the Choose button does
+        QVERIFY(guitest::waitUntilIdle(c));
+        QCOMPARE(filesIn(output), (QStringList{"one.jpg", "three.jpg", "two.jpg"}));
+        QCOMPARE(c.batch().pelloraImages().count(), std::size_t{0});
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("0 images"));
+        QCOMPARE(c.exportButton->text(), QStringLiteral("Export..."));
+        QVERIFY(!c.exportButton->isEnabled());
+        QVERIFY(c.progressBar->isHidden());
+        QVERIFY(c.imagesTableView->isEnabled());
+    }
+
+    void theButtonStopsARunningExport() {
+        MainController& c = *_controller;
+        const QString sources = _files.filePath(QStringLiteral("many"));
+        const QString output = _files.filePath(QStringLiteral("fixed/deeper"));
+        QVERIFY(QDir().mkpath(sources));
+        constexpr int count = 24;
+        for (int index = 0; index < count; ++index) {
+            guitest::writeJpeg(sources + QStringLiteral("/%1.jpg").arg(index, 2, 10, QLatin1Char('0')), 1600, 1200);
+        }
+        UserDefaults::standard().setObject(PlistValue(1), QVXDefaultsKey_exportDestination);
+        UserDefaults::standard().setObject(PlistValue(QFile::encodeName(output).toStdString()),
+                                           QVXDefaultsKey_exportStaticLocation);
+        c.batch().importImageFilesAtPaths({QFile::encodeName(sources).toStdString()});
+        QVERIFY(guitest::waitUntilIdle(c));
+        QCOMPARE(c.exportButton->text(), QStringLiteral("Export"));
+
+        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QVERIFY(c.batch().isExporting() || c.batch().pelloraImages().empty());
+        QCOMPARE(c.exportButton->text(), QStringLiteral("Stop"));
+        QVERIFY(c.exportButton->isEnabled());
+        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QVERIFY(guitest::waitUntilIdle(c));
+
+        const int written = static_cast<int>(filesIn(output).size());
+        const int left = static_cast<int>(c.batch().pelloraImages().count());
+        QVERIFY2(left > 0, "the export ran to its end before the stop");
+        QCOMPARE(written + left, count);
+        QCOMPARE(c.tableModel().rowCount(), left);
+        QCOMPARE(c.exportButton->text(), QStringLiteral("Export"));
+        QVERIFY(c.exportButton->isEnabled());
+        QVERIFY(!c.batch().isCanceled());
+    }
+
+private:
+    QTemporaryDir _files;
+    std::unique_ptr<MainController> _controller;
+};
+
+PELLORA_GUI_TEST_MAIN(EndToEndTest)
+#include "EndToEndTest.moc"

@@ -1,0 +1,76 @@
+#include "GuiTestSupport.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <vector>
+
+#include "app/MainController.h"
+#include "platform/imageio/ImageDestination.h"
+#include "platform/imageio/TypeIdentifiers.h"
+
+namespace pellora::guitest {
+
+void writeJpeg(const QString& path, int width, int height) {
+    const auto w = static_cast<std::uint32_t>(width);
+    const auto h = static_cast<std::uint32_t>(height);
+    std::vector<std::uint8_t> pixels(std::size_t{w} * h * 4);
+    for (std::uint32_t y = 0; y < h; ++y) {
+        for (std::uint32_t x = 0; x < w; ++x) {
+            std::uint8_t* pixel = pixels.data() + (std::size_t{y} * w + x) * 4;
+            pixel[0] = static_cast<std::uint8_t>(x * 255 / w);
+            pixel[1] = static_cast<std::uint8_t>(y * 255 / h);
+            pixel[2] = 128;
+            pixel[3] = 255;
+        }
+    }
+    const auto destination = ImageDestination::createWithPath(QFile::encodeName(path).toStdString(), kUTTypeJPEG);
+    QVERIFY(destination != nullptr);
+    destination->addImage({pixels.data(), w, h, std::size_t{w} * 4}, {});
+    QVERIFY(destination->finalize());
+}
+
+bool waitUntilIdle(MainController& controller, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (controller.batch().isBusy() && timer.elapsed() < timeoutMs) {
+        QTest::qWait(10);
+    }
+    // The job's last hand-overs (reload, refresh) follow the flags.
+    QTest::qWait(50);
+    QCoreApplication::processEvents();
+    return !controller.batch().isBusy();
+}
+
+QByteArray fileUri(const QString& path) {
+    return QUrl::fromLocalFile(path).toEncoded();
+}
+
+bool dragUriListOntoTable(MainController& controller, const QByteArray& uriList, bool drop) {
+    QWidget* viewport = controller.imagesTableView->viewport();
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"), uriList);
+    const QPoint point(10, 10);
+    QDragEnterEvent enter(point, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton,
+                          Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &enter);
+    if (!enter.isAccepted()) {
+        return false;
+    }
+    QDragMoveEvent move(point, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &move);
+    if (!move.isAccepted() || move.dropAction() != Qt::CopyAction) {
+        return false;
+    }
+    if (drop) {
+        QDropEvent dropEvent(QPointF(point), Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data,
+                             Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &dropEvent);
+        return dropEvent.isAccepted();
+    }
+    return true;
+}
+
+} // namespace pellora::guitest

@@ -1,0 +1,318 @@
+// The source list table: the model over a snapshot, thumbnails, the count
+// label, selection and its notification, remove and clear, drops, the name
+// cell, and a disabled table ignoring the mouse.
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMimeData>
+#include <QPainter>
+#include <QStyleOptionViewItem>
+
+#include "GuiTestSupport.h"
+#include "app/MainController.h"
+#include "app/MainWindow.h"
+#include "model/PelloraImage.h"
+#include "ui/FileUriList.h"
+#include "ui/Identifiers.h"
+#include "ui/PelloraImageNameCell.h"
+#include "ui/SourceListModel.h"
+#include "ui/ThumbnailCache.h"
+
+using namespace pellora;
+using guitest::fileUri;
+
+namespace {
+
+std::vector<int> selectedRowsOf(const MainController& controller) {
+    std::vector<int> rows;
+    for (const QModelIndex& index : controller.imagesTableView->selectionModel()->selectedRows()) {
+        rows.push_back(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void selectRows(MainController& controller, std::initializer_list<int> rows) {
+    QItemSelectionModel* selection = controller.imagesTableView->selectionModel();
+    selection->clearSelection();
+    for (const int row : rows) {
+        selection->select(controller.tableModel().index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+// Counts the selection notifications posted while alive.
+class SelectionNotifications {
+public:
+    SelectionNotifications()
+        : _token(NotificationCenter::defaultCenter().addObserver(
+              QVXNotification_selectedImageDidChange, [this](const std::string&, const PlistValue&) { ++_count; })) {}
+    ~SelectionNotifications() { NotificationCenter::defaultCenter().removeObserver(_token); }
+    int count() const { return _count; }
+
+private:
+    int _count = 0;
+    NotificationCenter::Token _token;
+};
+
+} // namespace
+
+class SourceTableTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        QVERIFY(_files.isValid());
+        _controller = std::make_unique<MainController>();
+        _controller->applicationDidFinishLaunching();
+    }
+    void cleanup() { _controller.reset(); }
+
+    void initTestCase() {
+        guitest::writeJpeg(_files.filePath(QStringLiteral("wide.jpg")), 160, 120);
+        guitest::writeJpeg(_files.filePath(QStringLiteral("tall.jpg")), 120, 160);
+        QFile text(_files.filePath(QStringLiteral("notes.txt")));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("not an image");
+        QDir(_files.path()).mkdir(QStringLiteral("folder"));
+        guitest::writeJpeg(_files.filePath(QStringLiteral("folder/inside.jpg")), 40, 30);
+    }
+
+    void modelPassesTheItemModelTesterThroughReloadsAndThumbnails() {
+        MainController& c = *_controller;
+        QAbstractItemModelTester tester(&c.tableModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        addSixRecords(c);
+        for (int row = 0; row < 6; ++row) {
+            c.tableModel().index(row, SourceListModel::IconColumn).data(Qt::DecorationRole);
+        }
+        QTRY_VERIFY(!c.thumbnails().isMakingThumbnails());
+        QCoreApplication::processEvents();
+        c.batch().pelloraImages().removeObjectsAtIndexes({0, 2});
+        c.reloadData();
+        c.clearToolbarItemClicked();
+        QCOMPARE(c.tableModel().rowCount(), 0);
+    }
+
+    void rowsThatVanishedStillDrawUntilTheNextReload() {
+        MainController& c = *_controller;
+        addSixRecords(c);
+        c.batch().pelloraImages().removeAllObjects();  // as the export does, before its reload
+        QCOMPARE(c.tableModel().rowCount(), 6);
+        QVERIFY(c.tableModel().recordAtRow(5) != nullptr);
+        QCOMPARE(c.tableModel().index(5, SourceListModel::NameColumn).data().toString(), QStringLiteral("f.jpg"));
+        QVERIFY(c.tableModel().recordAtRow(6) == nullptr);
+        c.reloadData();
+        QCOMPARE(c.tableModel().rowCount(), 0);
+    }
+
+    void thumbnailsArriveFromWorkersAtTheirUnroundedSize() {
+        MainController& c = *_controller;
+        c.batch().pelloraImages().addObject(
+            PelloraImage::pelloraImageWithPath(QFile::encodeName(_files.filePath("wide.jpg")).toStdString()));
+        c.batch().pelloraImages().addObject(PelloraImage::pelloraImageWithPath(
+            QFile::encodeName(_files.filePath("notes.txt")).toStdString()));
+        c.reloadData();
+        const QModelIndex icon = c.tableModel().index(0, SourceListModel::IconColumn);
+        QSignalSpy changed(&c.tableModel(), &QAbstractItemModel::dataChanged);
+        icon.data(Qt::DecorationRole);  // asks for it
+        QTRY_VERIFY(!icon.data(Qt::DecorationRole).value<QImage>().isNull());
+        QVERIFY(changed.count() >= 1);
+        QCOMPARE(icon.data(SourceListModel::ThumbnailSizeRole).toSizeF(), QSizeF(41.0, 30.75));
+        // A file that cannot be decoded still draws: an empty square of side 41.
+        const QModelIndex broken = c.tableModel().index(1, SourceListModel::IconColumn);
+        broken.data(Qt::DecorationRole);
+        QTRY_VERIFY(broken.data(SourceListModel::ThumbnailSizeRole).isValid());
+        QVERIFY(broken.data(Qt::DecorationRole).value<QImage>().isNull());
+        QCOMPARE(broken.data(SourceListModel::ThumbnailSizeRole).toSizeF(), QSizeF(41.0, 41.0));
+    }
+
+    void countLabelHasNoSingular() {
+        MainController& c = *_controller;
+        c.batch().pelloraImages().addObject(PelloraImage::pelloraImageWithPath("/nowhere/one.jpg"));
+        c.reloadData();
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("1 images"));
+        c.clearToolbarItemClicked();
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("0 images"));
+    }
+
+    void selectionChangesAreNotifiedAndTheLowestRowIsSelected() {
+        MainController& c = *_controller;
+        addSixRecords(c);
+        SelectionNotifications notifications;
+        selectRows(c, {2, 5});
+        QVERIFY(notifications.count() >= 1);
+        QCOMPARE(QString::fromStdString(c.selectedPelloraImage()->inputName()), QStringLiteral("c.jpg"));
+        selectRows(c, {});
+        QVERIFY(c.selectedPelloraImage() == nullptr);
+    }
+
+    void removingOneRowSelectsTheRowAbove() {
+        MainController& c = *_controller;
+        addSixRecords(c);
+        selectRows(c, {4});
+        SelectionNotifications notifications;
+        c.removeToolbarItemClicked();
+        QCOMPARE(c.batch().pelloraImages().count(), std::size_t{5});
+        QCOMPARE(selectedRowsOf(c), std::vector<int>{3});
+        QCOMPARE(QString::fromStdString(c.selectedPelloraImage()->inputName()), QStringLiteral("d.jpg"));
+        QVERIFY(notifications.count() >= 1);
+    }
+
+    void removingTheFirstRowSelectsTheNewFirstRow() {
+        MainController& c = *_controller;
+        addSixRecords(c);
+        selectRows(c, {0});
+        SelectionNotifications notifications;
+        c.removeToolbarItemClicked();
+        QCOMPARE(selectedRowsOf(c), std::vector<int>{0});
+        QCOMPARE(QString::fromStdString(c.selectedPelloraImage()->inputName()), QStringLiteral("b.jpg"));
+        // The same row index now stands for another record: that is a change for the viewer.
+        QVERIFY(notifications.count() >= 1);
+    }
+
+    void removingSeveralRowsLeavesNoSelection() {
+        MainController& c = *_controller;
+        addSixRecords(c);
+        selectRows(c, {1, 3, 4});
+        c.removeToolbarItemClicked();
+        QCOMPARE(c.batch().pelloraImages().count(), std::size_t{3});
+        QVERIFY(selectedRowsOf(c).empty());
+        QCOMPARE(c.tableModel().index(1, SourceListModel::NameColumn).data().toString(), QStringLiteral("c.jpg"));
+    }
+
+    void removingWithNoSelectionRemovesNothing() {
+        MainController& c = *_controller;
+        addSixRecords(c);
+        c.removeToolbarItemClicked();
+        QCOMPARE(c.batch().pelloraImages().count(), std::size_t{6});
+        QVERIFY(selectedRowsOf(c).empty());
+    }
+
+    void aReloadThatShortensTheListDropsSelectedRowsPastTheEnd() {
+        MainController& c = *_controller;
+        addSixRecords(c);
+        selectRows(c, {5});
+        SelectionNotifications notifications;
+        c.batch().pelloraImages().removeObjectsAtIndexes({4, 5});
+        c.reloadData();
+        QVERIFY(selectedRowsOf(c).empty());
+        QCOMPARE(notifications.count(), 1);
+    }
+
+    void aDisabledTableIgnoresTheMouse() {
+        MainController& c = *_controller;
+        addSixRecords(c);
+        c.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(c.window()));
+        c.batch().setIsImporting(true);
+        c.updateInterface();
+        const QRect row2 = c.imagesTableView->visualRect(c.tableModel().index(2, SourceListModel::NameColumn));
+        QTest::mouseClick(c.imagesTableView->viewport(), Qt::LeftButton, {}, row2.center());
+        QTest::mouseDClick(c.imagesTableView->viewport(), Qt::LeftButton, {}, row2.center());
+        QVERIFY(selectedRowsOf(c).empty());
+        QVERIFY(!c.hasViewerController());
+        c.batch().setIsImporting(false);
+        c.updateInterface();
+        QTest::mouseClick(c.imagesTableView->viewport(), Qt::LeftButton, {}, row2.center());
+        QCOMPARE(selectedRowsOf(c), std::vector<int>{2});
+    }
+
+    void dragsAreOfferedCopyOnlyWhenSomethingWouldBeAdded() {
+        MainController& c = *_controller;
+        const QByteArray text = fileUri(_files.filePath("notes.txt")) + "\r\n";
+        const QByteArray image = fileUri(_files.filePath("wide.jpg")) + "\r\n";
+        const QByteArray folder = fileUri(_files.filePath("folder")) + "\r\n";
+        const QByteArray emptyFolder = fileUri(QDir::tempPath() + "/pellora-no-such-folder") + "\r\n";
+        QVERIFY(!guitest::dragUriListOntoTable(c, text, false));
+        QVERIFY(!guitest::dragUriListOntoTable(c, emptyFolder, false));
+        QVERIFY(!guitest::dragUriListOntoTable(c, "https://example.com/a.jpg\r\n", false));
+        QVERIFY(guitest::dragUriListOntoTable(c, text + image, false));
+        QVERIFY(guitest::dragUriListOntoTable(c, folder, false));
+    }
+
+    void aDropOnAnyRowAddsTheImagesAtTheEnd() {
+        MainController& c = *_controller;
+        addSixRecords(c);
+        const QByteArray uris = fileUri(_files.filePath("notes.txt")) + "\r\n" + fileUri(_files.filePath("wide.jpg")) +
+                                "\r\n" + fileUri(_files.filePath("folder")) + "\r\n";
+        QVERIFY(guitest::dragUriListOntoTable(c, uris, true));
+        QVERIFY(guitest::waitUntilIdle(c));
+        QCOMPARE(c.tableModel().rowCount(), 8);
+        QCOMPARE(c.tableModel().index(6, SourceListModel::NameColumn).data().toString(), QStringLiteral("wide.jpg"));
+        QCOMPARE(c.tableModel().index(7, SourceListModel::NameColumn).data().toString(), QStringLiteral("inside.jpg"));
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("8 images"));
+    }
+
+    void uriListsKeepTheFileSystemBytesOfOddNames() {
+        const std::vector<std::string> paths = localPathsFromUriList(
+            "# a comment\r\nfile:///tmp/a%20b.jpg\r\nfile://localhost/tmp/caf%C3%A9.png\r\n"
+            "file:///tmp/latin%E9.jpg\r\nfile://otherhost/tmp/x.jpg\r\nhttp://example.com/y.jpg\r\n"
+            "file:/tmp/q%3F.jpg\r\nfile:///tmp/nul%00.jpg\r\n");
+        QCOMPARE(paths.size(), std::size_t{4});
+        QCOMPARE(paths[0], std::string("/tmp/a b.jpg"));
+        QCOMPARE(paths[1], std::string("/tmp/caf\xC3\xA9.png"));
+        QCOMPARE(paths[2], std::string("/tmp/latin\xE9.jpg"));
+        QCOMPARE(paths[3], std::string("/tmp/q?.jpg"));
+    }
+
+    void nameCellDrawsInBlackPastItsCell() {
+        PelloraImageNameCell cell;
+        LongNameModel model;
+        QImage canvas(300, 45, QImage::Format_ARGB32);
+        canvas.fill(Qt::white);
+        QPainter painter(&canvas);
+        QStyleOptionViewItem option;
+        option.rect = QRect(0, 0, 60, 45);
+        option.state = QStyle::State_Enabled | QStyle::State_Selected;
+        option.showDecorationSelected = true;  // as a table view sets it
+        option.palette.setColor(QPalette::Highlight, QColor(0, 0, 200));
+        cell.paint(&painter, option, model.index());
+        painter.end();
+        // Text beyond the cell's right edge, and none of it white.
+        int darkPastTheCell = 0;
+        int whiteInTheCell = 0;
+        for (int y = 0; y < 45; ++y) {
+            for (int x = 0; x < 300; ++x) {
+                const QColor colour = canvas.pixelColor(x, y);
+                if (x >= 60 && colour.lightness() < 80) {
+                    ++darkPastTheCell;
+                }
+                if (x < 60 && colour.lightness() > 240) {
+                    ++whiteInTheCell;
+                }
+            }
+        }
+        QVERIFY(darkPastTheCell > 20);
+        QCOMPARE(whiteInTheCell, 0);
+        QCOMPARE(PelloraImageNameCell::textOrigin(QRectF(10, 100, 200, 45), 15), QPointF(12, 115));
+    }
+
+private:
+    // A one-cell model holding a long name, for drawing the cell alone.
+    class LongNameModel : public QAbstractListModel {
+    public:
+        int rowCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : 1; }
+        QVariant data(const QModelIndex& index, int role) const override {
+            return index.isValid() && role == Qt::DisplayRole
+                       ? QVariant(QStringLiteral("A rather long file name that runs on.jpg"))
+                       : QVariant();
+        }
+        QModelIndex index() const { return QAbstractListModel::index(0, 0); }
+    };
+
+    void addSixRecords(MainController& controller) {
+        for (const char* name : {"a", "b", "c", "d", "e", "f"}) {
+            controller.batch().pelloraImages().addObject(
+                PelloraImage::pelloraImageWithPath(std::string("/nowhere/") + name + ".jpg"));
+        }
+        controller.reloadData();
+    }
+
+    QTemporaryDir _files;
+    std::unique_ptr<MainController> _controller;
+};
+
+PELLORA_GUI_TEST_MAIN(SourceTableTest)
+#include "SourceTableTest.moc"

@@ -1,0 +1,145 @@
+// The viewer window: the size label by the overhang rule, following the
+// selection and resizes, no selection, one controller for the run, its frame.
+#include <QLabel>
+#include <QSignalSpy>
+
+#include "GuiTestSupport.h"
+#include "app/MainController.h"
+#include "model/PelloraImage.h"
+#include "model/SettingsKeys.h"
+#include "platform/foundation/UserDefaults.h"
+#include "ui/ScaledImageView.h"
+#include "ui/SourceListModel.h"
+#include "ui/ViewerController.h"
+
+using namespace pellora;
+
+class ViewerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY(_files.isValid());
+        guitest::writeJpeg(_files.filePath(QStringLiteral("large.jpg")), 1000, 800);
+        guitest::writeJpeg(_files.filePath(QStringLiteral("small.jpg")), 120, 90);
+    }
+    void init() {
+        _controller = std::make_unique<MainController>();
+        _controller->applicationDidFinishLaunching();
+        for (const char* name : {"large.jpg", "small.jpg"}) {
+            _controller->batch().pelloraImages().addObject(
+                PelloraImage::pelloraImageWithPath(QFile::encodeName(_files.filePath(name)).toStdString()));
+        }
+        _controller->reloadData();
+    }
+    void cleanup() { _controller.reset(); }
+
+    void shownSizeFollowsTheOverhangRule_data() {
+        QTest::addColumn<QSizeF>("image");
+        QTest::addColumn<QSizeF>("shown");
+        QTest::newRow("fits: its own size") << QSizeF(300, 200) << QSizeF(300, 200);
+        QTest::newRow("wide") << QSizeF(2000, 500) << QSizeF(400, 100);
+        QTest::newRow("tall") << QSizeF(500, 2000) << QSizeF(75, 300);
+        QTest::newRow("overhangs, not ratios, choose the side") << QSizeF(1000, 800) << QSizeF(400, 320);
+        QTest::newRow("equal overhangs fit the height") << QSizeF(500, 400) << QSizeF(375, 300);
+        QTest::newRow("undecodable file") << QSizeF(0, 0) << QSizeF(0, 0);
+    }
+    void shownSizeFollowsTheOverhangRule() {
+        QFETCH(QSizeF, image);
+        QFETCH(QSizeF, shown);
+        const Size result = ViewerController::shownSize(
+            {400, 300}, {static_cast<float>(image.width()), static_cast<float>(image.height())});
+        QCOMPARE(QSizeF(result.width, result.height), shown);
+    }
+
+    void theSameControllerServesEveryShow() {
+        MainController& c = *_controller;
+        QVERIFY(!c.hasViewerController());
+        c.imagesTableView->selectRow(0);
+        c.showViewer();
+        ViewerController* first = &c.viewerController();
+        QVERIFY(first->window()->isVisible());
+        first->window()->close();
+        QVERIFY(!first->window()->isVisible());
+        c.showViewer();
+        QCOMPARE(&c.viewerController(), first);
+        QVERIFY(first->window()->isVisible());
+    }
+
+    void doubleClickOpensTheViewerOnlyWithASelection() {
+        MainController& c = *_controller;
+        c.tableViewDoubleClicked();
+        QVERIFY(!c.hasViewerController());
+        c.imagesTableView->selectRow(1);
+        c.tableViewDoubleClicked();
+        QVERIFY(c.hasViewerController());
+        QVERIFY(c.viewerController().window()->isVisible());
+    }
+
+    void theViewerShowsTheSelectedImageAndItsShownSize() {
+        MainController& c = *_controller;
+        c.imagesTableView->selectRow(0);
+        ViewerController& viewer = c.viewerController();
+        QSignalSpy shown(&viewer, &ViewerController::imageShown);
+        c.showViewer();
+        QVERIFY(QTest::qWaitForWindowExposed(viewer.window()));
+        QCOMPARE(viewer.window()->windowTitle(), QStringLiteral("large.jpg"));
+        QVERIFY(shown.wait(5000));
+        QVERIFY(!viewer.imageView->image().isNull());
+        QVERIFY(viewer.noImageSelectedTextField->isHidden());
+        viewer.window()->resize(500, 420);
+        QTRY_COMPARE(viewer.resolutionTextField->text(), expectedLabel(viewer, {1000, 800}));
+
+        // A resize recomputes the label.
+        viewer.window()->resize(300, 260);
+        QTRY_COMPARE(viewer.resolutionTextField->text(), expectedLabel(viewer, {1000, 800}));
+        QVERIFY(viewer.imageView->width() < 1000);
+
+        // Another selection: another image, its own size when it fits.
+        c.imagesTableView->selectRow(1);
+        QCOMPARE(viewer.window()->windowTitle(), QStringLiteral("small.jpg"));
+        QCOMPARE(viewer.resolutionTextField->text(), QStringLiteral("Current Size: 120 x 90"));
+        QVERIFY(shown.wait(5000));
+        QCOMPARE(viewer.imageView->image().size(), QSize(120, 90));
+    }
+
+    void withNoSelectionTheMessageShowsAndTheTitleStays() {
+        MainController& c = *_controller;
+        c.imagesTableView->selectRow(1);
+        c.showViewer();
+        ViewerController& viewer = c.viewerController();
+        c.imagesTableView->clearSelection();
+        QVERIFY(!viewer.noImageSelectedTextField->isHidden());
+        QVERIFY(viewer.imageView->isHidden());
+        QCOMPARE(viewer.window()->windowTitle(), QStringLiteral("small.jpg"));
+        QCOMPARE(viewer.resolutionTextField->text(), QStringLiteral("Current Size: 120 x 90"));
+    }
+
+    void theFrameIsKeptUnderItsName() {
+        MainController& c = *_controller;
+        c.showViewer();
+        QWidget* window = c.viewerController().window();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        window->setGeometry(60, 70, 420, 380);
+        window->close();
+        QVERIFY(UserDefaults::standard().objectForKey(QVXDefaultsKey_viewerFrame).type() == PlistValue::Type::Data);
+        _controller = std::make_unique<MainController>();
+        QCOMPARE(_controller->viewerController().window()->geometry(), QRect(60, 70, 420, 380));
+    }
+
+private:
+    static QString expectedLabel(const ViewerController& viewer, Size image) {
+        const Size bounds{static_cast<float>(viewer.imageView->width()), static_cast<float>(viewer.imageView->height())};
+        const Size shown = ViewerController::shownSize(bounds, image);
+        char text[64];
+        std::snprintf(text, sizeof text, "Current Size: %.f x %.f", static_cast<double>(shown.width),
+                      static_cast<double>(shown.height));
+        return QString::fromLatin1(text);
+    }
+
+    QTemporaryDir _files;
+    std::unique_ptr<MainController> _controller;
+};
+
+PELLORA_GUI_TEST_MAIN(ViewerTest)
+#include "ViewerTest.moc"

@@ -1,0 +1,359 @@
+// The main window's state through idle, importing and exporting; slider
+// labels, presets, settings bindings, the toolbar and closing.
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QToolBar>
+
+#include "GuiTestSupport.h"
+#include "app/MainController.h"
+#include "app/MainWindow.h"
+#include "model/PelloraImage.h"
+#include "model/SettingsKeys.h"
+#include "platform/foundation/UserDefaults.h"
+#include "ui/Identifiers.h"
+#include "ui/ToolbarIcons.h"
+
+using namespace pellora;
+
+namespace {
+
+QAction* toolbarItem(MainController& controller, const char* identifier) {
+    for (QAction* item : controller.toolbarItems()) {
+        if (item->objectName() == QLatin1String(identifier)) {
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+void addRecords(MainController& controller, int count) {
+    for (int index = 0; index < count; ++index) {
+        controller.batch().pelloraImages().addObject(
+            PelloraImage::pelloraImageWithPath("/nonexistent/image" + std::to_string(index) + ".jpg"));
+    }
+    controller.reloadData();
+}
+
+UserDefaults& defaults() {
+    return UserDefaults::standard();
+}
+
+} // namespace
+
+class WindowStateTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        defaults().removeObjectForKey(QVXDefaultsKey_exportDestination);
+        _controller = std::make_unique<MainController>();
+        _controller->applicationDidFinishLaunching();
+    }
+    void cleanup() {
+        for (const char* key : {QVXDefaultsKey_scalingPercentage, QVXDefaultsKey_JPEGExportQuality,
+                                QVXDefaultsKey_JPEG2000ExportQuality}) {
+            defaults().removeObjectForKey(key);
+        }
+        _controller->batch().setIsImporting(false);
+        _controller->batch().setIsExporting(false);
+        _controller.reset();
+    }
+
+    void idleWithAnEmptyListOffersOnlyAdding() {
+        MainController& c = *_controller;
+        QCOMPARE(c.window()->windowTitle(), QStringLiteral("Pellora"));
+        QCOMPARE(c.exportButton->text(), QStringLiteral("Export..."));
+        QCOMPARE(c.exportMenuItem->text(), QStringLiteral("Export..."));
+        QVERIFY(!c.exportButton->isEnabled());
+        QVERIFY(!c.exportMenuItem->isEnabled());
+        QVERIFY(!c.numImagesTextField->isHidden());
+        QVERIFY(c.progressBar->isHidden());
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("0 images"));
+        QVERIFY(toolbarItem(c, QVXToolbarItemIdentifier_add)->isEnabled());
+        QVERIFY(!toolbarItem(c, QVXToolbarItemIdentifier_remove)->isEnabled());
+        QVERIFY(!toolbarItem(c, QVXToolbarItemIdentifier_view)->isEnabled());
+        QVERIFY(!toolbarItem(c, QVXToolbarItemIdentifier_clear)->isEnabled());
+        QVERIFY(c.addFilesMenuItem->isEnabled());
+        QVERIFY(!c.viewSelectedMenuItem->isEnabled());
+    }
+
+    void idleWithRecordsFollowsListAndSelection() {
+        MainController& c = *_controller;
+        addRecords(c, 3);
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("3 images"));
+        QVERIFY(c.exportButton->isEnabled() == false);  // only a refresh enables it
+        c.updateInterface();
+        QVERIFY(c.exportButton->isEnabled());
+        QVERIFY(c.exportMenuItem->isEnabled());
+        QVERIFY(toolbarItem(c, QVXToolbarItemIdentifier_clear)->isEnabled());
+        QVERIFY(!toolbarItem(c, QVXToolbarItemIdentifier_remove)->isEnabled());
+        c.imagesTableView->selectRow(1);
+        QVERIFY(toolbarItem(c, QVXToolbarItemIdentifier_remove)->isEnabled());
+        QVERIFY(toolbarItem(c, QVXToolbarItemIdentifier_view)->isEnabled());
+        QVERIFY(c.viewSelectedMenuItem->isEnabled());
+    }
+
+    void fixedDestinationRetitlesTheButtonAtTheNotification() {
+        MainController& c = *_controller;
+        defaults().setObject(PlistValue(1), QVXDefaultsKey_exportDestination);
+        NotificationCenter::defaultCenter().post(QVXPreferenceNotification_interfacePreferenceDidChange);
+        QTRY_COMPARE(c.exportButton->text(), QStringLiteral("Export"));
+        QCOMPARE(c.exportMenuItem->text(), QStringLiteral("Export"));
+    }
+
+    void importingDisablesSettingsAndCommandsButKeepsTheTitle() {
+        MainController& c = *_controller;
+        addRecords(c, 2);
+        c.imagesTableView->selectRow(0);
+        c.updateInterface();
+        c.batch().setIsImporting(true);
+        c.disableExportButton();
+        c.updateInterface();
+        c.readyProgressBarWithMax(5);
+        QCOMPARE(c.exportButton->text(), QStringLiteral("Export..."));
+        QVERIFY(!c.exportButton->isEnabled());
+        QVERIFY(!c.exportMenuItem->isEnabled());
+        QVERIFY(!c.addFilesMenuItem->isEnabled());
+        QVERIFY(c.numImagesTextField->isHidden());
+        QVERIFY(!c.progressBar->isHidden());
+        QCOMPARE(c.progressBar->maximum(), 5);
+        QCOMPARE(c.progressBar->value(), 0);
+        for (QWidget* control : std::initializer_list<QWidget*>{
+                 c.imagesTableView, c.imageTableVerticalScroller, c.scalingPopUpButton, c.maxSideComboBox,
+                 c.maxWidthComboBox, c.maxHeightComboBox, c.formatPopUpButton, c.jpegQualitySlider,
+                 c.jpeg2000QualitySlider}) {
+            QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
+        }
+        QVERIFY(c.scalePercentageSlider->isEnabled());
+        for (QAction* item : c.toolbarItems()) {
+            QVERIFY2(!item->isEnabled(), qPrintable(item->objectName()));
+        }
+        QVERIFY(c.viewSelectedMenuItem->isEnabled());
+        QVERIFY(!c.window()->closeMenuItem->isEnabled());
+    }
+
+    void exportingShowsStopWhileRecordsRemain() {
+        MainController& c = *_controller;
+        addRecords(c, 1);
+        c.updateInterface();
+        c.batch().setIsExporting(true);
+        c.updateInterface();
+        c.readyProgressBarWithMax(1);
+        QCOMPARE(c.exportButton->text(), QStringLiteral("Stop"));
+        QCOMPARE(c.exportMenuItem->text(), QStringLiteral("Stop"));
+        QVERIFY(c.exportMenuItem->isEnabled());
+        QVERIFY(!c.addFilesMenuItem->isEnabled());
+        QVERIFY(!c.progressBar->isHidden());
+        // The last record written: the Stop item goes, the button stays until the final refresh.
+        c.batch().pelloraImages().removeAllObjects();
+        c.setProgressValue(1);
+        QVERIFY(!c.exportMenuItem->isEnabled());
+        QVERIFY(c.exportButton->isEnabled());
+        c.batch().setIsExporting(false);
+        c.reloadData();
+        c.updateInterface();
+        QCOMPARE(c.exportButton->text(), QStringLiteral("Export..."));
+        QVERIFY(!c.exportButton->isEnabled());
+        QVERIFY(c.progressBar->isHidden());
+    }
+
+    void aCommandDoesNotFireWhenTheFlagsChangedBeforeTheRefresh() {
+        MainController& c = *_controller;
+        QVERIFY(c.addFilesMenuItem->isEnabled());
+        c.batch().setIsImporting(true);  // no refresh yet: the item still looks enabled
+        c.addFilesMenuItem->trigger();
+        toolbarItem(c, QVXToolbarItemIdentifier_add)->trigger();
+        QVERIFY(c.openSheet() == nullptr);
+        c.batch().setIsImporting(false);
+        c.addFilesMenuItem->trigger();
+        QVERIFY(c.openSheet() != nullptr);
+        c.openSheet()->reject();
+    }
+
+    void sliderLabelsRoundToWholePercents_data() {
+        QTest::addColumn<float>("fraction");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("half") << 0.5f << QStringLiteral("50%");
+        QTest::newRow("an exact half goes to the even neighbour") << 0.125f << QStringLiteral("12%");
+        QTest::newRow("whole") << 1.0f << QStringLiteral("100%");
+    }
+    void sliderLabelsRoundToWholePercents() {
+        QFETCH(float, fraction);
+        QFETCH(QString, label);
+        MainController& c = *_controller;
+        for (const char* key : {QVXDefaultsKey_scalingPercentage, QVXDefaultsKey_JPEGExportQuality,
+                                QVXDefaultsKey_JPEG2000ExportQuality}) {
+            defaults().setObject(PlistValue(fraction), key);
+        }
+        QTRY_COMPARE(c.scalePercentageTextField->text(), label);
+        QTRY_COMPARE(c.jpegQualityTextField->text(), label);
+        QTRY_COMPARE(c.jpeg2000QualityTextField->text(), label);
+    }
+
+    void defaultsShowInTheControlsAtOpen() {
+        MainController& c = *_controller;
+        QCOMPARE(c.scalePercentageTextField->text(), QStringLiteral("50%"));
+        QCOMPARE(c.jpegQualityTextField->text(), QStringLiteral("80%"));
+        QCOMPARE(c.maxWidthComboBox->currentText(), QStringLiteral("1024"));
+        QCOMPARE(c.maxHeightComboBox->currentText(), QStringLiteral("768"));
+        QCOMPARE(c.scalingPopUpButton->currentIndex(), 0);
+    }
+
+    void controlsStoreTheirValuesAtOnce() {
+        MainController& c = *_controller;
+        c.scalePercentageSlider->setValue(125);
+        QCOMPARE(defaults().objectForKey(QVXDefaultsKey_scalingPercentage), PlistValue(0.125f));
+        QCOMPARE(c.scalePercentageTextField->text(), QStringLiteral("12%"));
+        c.scalingPopUpButton->setCurrentIndex(2);
+        QCOMPARE(defaults().integerForKey(QVXDefaultsKey_scalingMethod), 2);
+        QCOMPARE(c.scalingEnclosureTabView->currentIndex(), 2);
+        c.formatPopUpButton->setCurrentIndex(4);
+        QCOMPARE(defaults().integerForKey(QVXDefaultsKey_exportFormat), 4);
+        c.maxWidthComboBox->setCurrentIndex(9);
+        QCOMPARE(defaults().objectForKey(QVXDefaultsKey_scalingMaxWidth), PlistValue(1344));
+        c.maxSideComboBox->setCurrentIndex(9);
+        QCOMPARE(defaults().objectForKey(QVXDefaultsKey_scalingMaxWidthOrHeight), PlistValue(1600));
+        c.maxHeightComboBox->setEditText(QStringLiteral("1000"));
+        QCOMPARE(defaults().objectForKey(QVXDefaultsKey_scalingMaxHeight), PlistValue(1000));
+        QCOMPARE(c.maxHeightComboBox->currentText(), QStringLiteral("1000"));
+        c.maxHeightComboBox->setEditText(QStringLiteral("abc"));
+        QCOMPARE(defaults().objectForKey(QVXDefaultsKey_scalingMaxHeight), PlistValue("abc"));
+
+        // A new window shows what was stored.
+        _controller = std::make_unique<MainController>();
+        QCOMPARE(_controller->scalePercentageSlider->value(), 125);
+        QCOMPARE(_controller->scalingPopUpButton->currentIndex(), 2);
+        QCOMPARE(_controller->scalingEnclosureTabView->currentIndex(), 2);
+        QCOMPARE(_controller->maxWidthComboBox->currentText(), QStringLiteral("1344"));
+        QCOMPARE(_controller->maxHeightComboBox->currentText(), QStringLiteral("abc"));
+        for (const char* key : {QVXDefaultsKey_scalingPercentage, QVXDefaultsKey_scalingMethod,
+                                QVXDefaultsKey_exportFormat, QVXDefaultsKey_scalingMaxWidth,
+                                QVXDefaultsKey_scalingMaxWidthOrHeight, QVXDefaultsKey_scalingMaxHeight}) {
+            defaults().removeObjectForKey(key);
+        }
+    }
+
+    void presetListsRiseFromSmallestToLargest() {
+        MainController& c = *_controller;
+        const auto items = [](QComboBox* box) {
+            QList<int> values;
+            for (int index = 0; index < box->count(); ++index) {
+                values << box->itemText(index).toInt();
+            }
+            return values;
+        };
+        QCOMPARE(items(c.maxSideComboBox),
+                 (QList<int>{128, 256, 320, 480, 512, 640, 800, 1024, 1280, 1600, 1920, 2560}));
+        QCOMPARE(items(c.maxWidthComboBox),
+                 (QList<int>{128, 256, 320, 480, 512, 640, 800, 1024, 1280, 1344, 1600, 1920, 2048, 2560}));
+        QCOMPARE(items(c.maxHeightComboBox),
+                 (QList<int>{96, 192, 240, 360, 384, 480, 600, 768, 840, 960, 1200, 1280, 1600}));
+        QComboBox other;
+        QCOMPARE(c.numberOfItemsInComboBox(&other), 0);
+        QVERIFY(!c.objectValueForItemAtIndex(&other, 0).has_value());
+        QVERIFY(!c.objectValueForItemAtIndex(c.maxHeightComboBox, 13).has_value());
+    }
+
+    void toolbarShowsTheDefaultItemsInOrder() {
+        MainController& c = *_controller;
+        QCOMPARE(c.toolbar()->objectName(), QString::fromLatin1(QVXToolbarIdentifier_main));
+        QStringList shown;
+        for (QAction* action : c.toolbar()->actions()) {
+            if (action->isSeparator()) {
+                shown << QStringLiteral("|");
+            } else if (QWidget* widget = c.toolbar()->widgetForAction(action);
+                       widget != nullptr && action->objectName().isEmpty()) {
+                shown << widget->objectName();
+            } else {
+                shown << action->objectName();
+            }
+        }
+        QCOMPARE(shown, (QStringList{"Add", "Remove", "|", "Clear", "FlexibleSpace", "View"}));
+        const QAction* add = toolbarItem(c, QVXToolbarItemIdentifier_add);
+        QCOMPARE(add->iconText(), QStringLiteral("Add"));
+        QCOMPARE(add->toolTip(), QStringLiteral("Add files to the source images list."));
+        QCOMPARE(toolbarItem(c, QVXToolbarItemIdentifier_view)->toolTip(),
+                 QStringLiteral("Open the selected file in the viewer."));
+        QCOMPARE(toolbarItem(c, QVXToolbarItemIdentifier_remove)->toolTip(),
+                 QStringLiteral("Remove the selected files from the source images list."));
+        QCOMPARE(toolbarItem(c, QVXToolbarItemIdentifier_clear)->toolTip(),
+                 QStringLiteral("Clear all files from the source images list."));
+        QVERIFY(c.itemForItemIdentifier("Customize") == nullptr);
+    }
+
+    void toolbarIconsAreDrawnAtEveryScale() {
+        for (const char* name : {"addIcon32", "viewIcon32", "removeIcon32", "clearIcon32"}) {
+            const QIcon icon = imageNamed(QString::fromLatin1(name));
+            QVERIFY(!icon.isNull());
+            const QImage single = icon.pixmap(QSize(32, 32), 1.0).toImage();
+            const QImage doubled = icon.pixmap(QSize(32, 32), 2.0).toImage();
+            QCOMPARE(single.size(), QSize(32, 32));
+            QCOMPARE(doubled.size(), QSize(64, 64));
+            QCOMPARE(doubled.devicePixelRatio(), 2.0);
+            // Drawn, not enlarged: the 2x picture has edges a doubled 1x one cannot have.
+            const QImage enlarged = single.scaled(64, 64);
+            QVERIFY(doubled.convertToFormat(QImage::Format_ARGB32) != enlarged.convertToFormat(QImage::Format_ARGB32));
+            int opaque = 0;
+            for (int y = 0; y < 32; ++y) {
+                for (int x = 0; x < 32; ++x) {
+                    opaque += qAlpha(single.pixel(x, y)) > 200 ? 1 : 0;
+                }
+            }
+            QVERIFY2(opaque > 150, name);
+        }
+        QVERIFY(imageNamed(QStringLiteral("missingIcon32")).isNull());
+    }
+
+    void closingWhileBusyOnlyBeeps() {
+        MainController& c = *_controller;
+        c.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(c.window()));
+        QSignalSpy refused(c.window(), &MainWindow::closeRefusedWhileBusy);
+        QSignalSpy terminate(c.window(), &MainWindow::terminateRequested);
+        c.batch().setIsExporting(true);
+        c.updateInterface();
+        QVERIFY(!c.window()->close());
+        c.quitMenuItem->trigger();
+        QCOMPARE(refused.count(), 2);
+        QCOMPARE(terminate.count(), 0);
+        QVERIFY(c.window()->isVisible());
+        c.batch().setIsExporting(false);
+        c.updateInterface();
+        QVERIFY(c.window()->closeMenuItem->isEnabled());
+        c.window()->closeMenuItem->trigger();
+        c.quitMenuItem->trigger();
+        QCOMPARE(terminate.count(), 2);
+        QCOMPARE(refused.count(), 2);
+    }
+
+    void windowFrameIsCentredFirstAndRestoredLater() {
+        _controller.reset();
+        defaults().removeObjectForKey(QVXDefaultsKey_mainWindowFrame);
+        _controller = std::make_unique<MainController>();
+        QWidget* window = _controller->window();
+        const QRect available = window->screen()->availableGeometry();
+        QVERIFY(qAbs(window->frameGeometry().center().x() - available.center().x()) <= 1);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        window->setGeometry(40, 50, 700, 600);
+        const QRect moved = window->geometry();
+        _controller.reset();  // the run ends
+        QVERIFY(defaults().objectForKey(QVXDefaultsKey_mainWindowFrame).type() == PlistValue::Type::Data);
+        _controller = std::make_unique<MainController>();
+        QCOMPARE(_controller->window()->geometry().size(), moved.size());
+        QCOMPARE(_controller->window()->geometry().topLeft(), moved.topLeft());
+    }
+
+private:
+    std::unique_ptr<MainController> _controller;
+};
+
+PELLORA_GUI_TEST_MAIN(WindowStateTest)
+#include "WindowStateTest.moc"
