@@ -4,6 +4,8 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QtEndian>
+#include <QFile>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/foundation/Log.h"
@@ -19,9 +21,22 @@ constexpr int kLockTimeoutMs = 20000;
 constexpr quint32 kMaxMessageBytes = 16 * 1024 * 1024;
 constexpr char kAcknowledgement = 'A';
 
+// $XDG_RUNTIME_DIR, private to the user by definition. Without it, a folder of
+// our own in the shared temporary folder, which must be ours and closed to
+// others: a socket that another user placed there would receive our paths.
 QString runtimeFolder() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() && QDir::isAbsolutePath(runtime) ? runtime : QDir::tempPath();
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime)) return runtime;
+    const QString folder = QDir::tempPath() + QStringLiteral("/pellora-%1").arg(::getuid());
+    const QByteArray path = QFile::encodeName(folder);
+    ::mkdir(path.constData(), 0700);
+    struct stat info {};
+    if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid() ||
+        (info.st_mode & 077) != 0) {
+        Log::line("The runtime folder " + folder.toStdString() + " is not a private folder of this user");
+        return {};
+    }
+    return folder;
 }
 
 QString baseName() {
@@ -51,6 +66,7 @@ QString SingleInstance::lockFilePath() {
 }
 
 SingleInstance::Role SingleInstance::claim(const std::vector<std::string>& paths) {
+    if (runtimeFolder().isEmpty()) return Role::Failed;
     QLockFile lock(lockFilePath());
     if (!lock.tryLock(kLockTimeoutMs)) {
         Log::line("Cannot take the single-instance lock " + lockFilePath().toStdString());

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocalSocket>
 #include <QProcess>
 #include <algorithm>
 #include <csignal>
@@ -99,6 +100,26 @@ private slots:
         QCOMPARE(second->exitStatus(), QProcess::NormalExit);
         QCOMPARE(second->exitCode(), 0);
         QVERIFY(waitUntilNoted({QStringLiteral("c.jpg")}));
+        QVERIFY(running(first));
+    }
+
+    void aMalformedRequestIsRefusedAndTheInstanceServesOn() {
+        QFile::remove(_home.filePath(QStringLiteral("data/recently-used.xbel")));
+        QProcess* first = launch({QStringLiteral("a.jpg")});
+        QVERIFY(waitUntilNoted({QStringLiteral("a.jpg")}));
+        // A length far beyond any launch's files: the instance hangs up without reading on.
+        QLocalSocket socket;
+        socket.connectToServer(_home.filePath(QStringLiteral("run/pellora-%1.socket").arg(::getuid())));
+        QVERIFY(socket.waitForConnected(5000));
+        socket.write(QByteArray("\xFF\xFF\xFF\xFF/x.jpg", 10));
+        socket.flush();
+        QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QLocalSocket::UnconnectedState, 10000);
+        QCOMPARE(socket.bytesAvailable(), 0);
+
+        QProcess* second = launch({QStringLiteral("b.jpg")});
+        QVERIFY(second->waitForFinished(30000));
+        QCOMPARE(second->exitCode(), 0);
+        QVERIFY(waitUntilNoted({QStringLiteral("b.jpg")}));
         QVERIFY(running(first));
     }
 
