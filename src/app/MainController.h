@@ -33,8 +33,10 @@ namespace pellora {
 
 class AddFilesDialog;
 class MainWindow;
+class PreferencesController;
 class SourceListModel;
 class ThumbnailCache;
+class UpdateCheckService;
 class WindowFrameAutosave;
 
 // The application's central object: it builds the main window from its
@@ -113,6 +115,14 @@ public:
     void showViewer();
     void tableViewDoubleClicked();
 
+    // --- Update check and preferences ---
+    // A check the user asked for, on the main thread.
+    void checkForUpdates();
+    UpdateCheckService& updateChecks() const { return *_updateChecks; }
+    PreferencesController& preferencesController();
+    bool hasPreferencesController() const { return _preferencesController != nullptr; }
+    void showPreferences();
+
     // Outlets, connected from the layout; the window owns them.
     ImagesTableView* imagesTableView = nullptr;
     QScrollBar* imageTableVerticalScroller = nullptr;
@@ -135,6 +145,8 @@ public:
     QAction* exportMenuItem = nullptr;
     QAction* viewSelectedMenuItem = nullptr;
     QAction* quitMenuItem = nullptr;
+    QAction* checkForUpdatesMenuItem = nullptr;
+    QAction* preferencesMenuItem = nullptr;
 
 private:
     void connectOutlets();
@@ -156,6 +168,7 @@ private:
     void saveWindowFrames();
 
     QtMainThreadDispatcher _mainThread;
+    std::unique_ptr<UpdateCheckService> _updateChecks;
     std::unique_ptr<MainWindow> _window;
     std::unique_ptr<Ui::MainWindow> _ui;
     QToolBar* _toolbar = nullptr;
@@ -164,6 +177,7 @@ private:
     WindowFrameAutosave* _frameAutosave = nullptr;
     QPointer<QFileDialog> _openSheet;
     std::unique_ptr<ViewerController> _viewerController;
+    std::unique_ptr<PreferencesController> _preferencesController;
     NotificationCenter::Token _interfacePreferenceObserver = 0;
     // Declared last: destroyed first, while the window its jobs report to still exists.
     std::unique_ptr<BatchController> _batch;
