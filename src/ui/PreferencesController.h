@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileDialog>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -12,7 +13,6 @@
 
 class QAction;
 class QCheckBox;
-class QFileDialog;
 class QLabel;
 class QMainWindow;
 class QStackedWidget;
