@@ -53,15 +53,17 @@ TEST(URLFetch, aCancelledFetchEndsAsAFailureBeforeItsTimeOut) {
     TestHttpServer server;
     server.setResponse("/stall", {200, "", {}, TestHttpServer::Response::Mode::Stall});
     std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
     URLFetchLimits limits;
     limits.totalTimeout = std::chrono::minutes(5);
     limits.cancel = &cancel;
     std::thread canceller([&] {
-        while (server.requestCount() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        while (server.requestCount() == 0 && !done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         cancel = true;
     });
     std::string error;
     EXPECT_FALSE(contentsOfURL(server.url("/stall"), limits, &error));
+    done = true;
     canceller.join();
     EXPECT_NE(error.find("cancelled"), std::string::npos) << error;
 }
