@@ -152,6 +152,8 @@ int main(int argc, char** argv) {
     writePhotoLikeJpeg(small, 64, 48, 9);
     multiply({small}, manyFolder, 10000, QStringLiteral("jpg"));
 
+    // The launch's update check would fetch over the network while the window is measured.
+    UserDefaults::standard().setObject(PlistValue(false), QVXUpdateDefaultsKey_checkAtlaunch);
     auto owner = std::make_unique<MainController>();
     MainController& controller = *owner;
     controller.window()->resize(900, 700);

@@ -20,9 +20,11 @@
 #include "model/SettingsKeys.h"
 #include "platform/foundation/UserDefaults.h"
 #include "ui/Identifiers.h"
+#include "ui/PreferencesController.h"
 #include "ui/SettingsBinding.h"
 #include "ui/SourceListModel.h"
 #include "ui/ThumbnailCache.h"
+#include "ui/UpdateCheckService.h"
 #include "ui/WindowFrameAutosave.h"
 #include "ui_MainWindow.h"
 
@@ -37,6 +39,7 @@ MainController::MainController() {
     _recentDocuments = std::make_unique<XbelRecentDocuments>(
         RecentlyUsedXbel(RecentlyUsedXbel::defaultFilePath(), "Pellora", "'pellora %u'"));
     _batch = std::make_unique<BatchController>(_mainThread, *this, _recentDocuments.get());
+    _updateChecks = std::make_unique<UpdateCheckService>(_mainThread);
     connectOutlets();
     setupRecentMenu();
     fillPresets();
@@ -47,11 +50,14 @@ MainController::MainController() {
 
 MainController::~MainController() {
     NotificationCenter::defaultCenter().removeObserver(_interfacePreferenceObserver);
+    // The check at launch opens no alert from now on and ends its fetch; it is joined at the end.
+    _updateChecks->cancel();
     // A job at its very end may still wait for the main thread: serve it, then join.
     _mainThread.shutDown();
     saveWindowFrames();
     delete _frameAutosave;
     _viewerController.reset();
+    _preferencesController.reset();
     // From here on nothing the window does while it is torn down reaches this controller.
     if (QItemSelectionModel* selection = imagesTableView->selectionModel()) {
         disconnect(selection, nullptr, this, nullptr);
@@ -83,6 +89,8 @@ void MainController::connectOutlets() {
     exportMenuItem = _ui->exportMenuItem;
     viewSelectedMenuItem = _ui->viewSelectedMenuItem;
     quitMenuItem = _ui->quitMenuItem;
+    checkForUpdatesMenuItem = _ui->checkForUpdatesMenuItem;
+    preferencesMenuItem = _ui->preferencesMenuItem;
     _window->setCloseMenuItem(_ui->closeMenuItem);
     _window->setBusyQuery([this] { return _batch->isBusy(); });
 }
@@ -123,6 +131,8 @@ void MainController::connectActions() {
     guarded(viewSelectedMenuItem, &MainController::showViewer);
     connect(_window->closeMenuItem, &QAction::triggered, _window.get(), &MainWindow::performClose);
     connect(quitMenuItem, &QAction::triggered, _window.get(), &MainWindow::performClose);
+    connect(checkForUpdatesMenuItem, &QAction::triggered, this, &MainController::checkForUpdates);
+    connect(preferencesMenuItem, &QAction::triggered, this, &MainController::showPreferences);
     connect(exportButton, &QPushButton::clicked, this, &MainController::exportButtonClicked);
     connect(scalePercentageSlider, &QSlider::valueChanged, this, &MainController::scalePercentageSliderDidChange);
     connect(jpegQualitySlider, &QSlider::valueChanged, this, &MainController::jpegQualitySliderDidChange);
@@ -156,6 +166,7 @@ void MainController::applicationDidFinishLaunching() {
                 QMetaObject::invokeMethod(this, [this] { updateInterface(); }, Qt::QueuedConnection);
             }
         });
+    _updateChecks->checkForUpdatesAtLaunch();
 }
 
 void MainController::saveWindowFrames() {

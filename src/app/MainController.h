@@ -35,8 +35,10 @@ namespace pellora {
 
 class AddFilesDialog;
 class MainWindow;
+class PreferencesController;
 class SourceListModel;
 class ThumbnailCache;
+class UpdateCheckService;
 class WindowFrameAutosave;
 
 // The application's central object: it builds the main window from its
@@ -136,6 +138,14 @@ public:
     void showViewer();
     void tableViewDoubleClicked();
 
+    // --- Update check and preferences ---
+    // A check the user asked for, on the main thread.
+    void checkForUpdates();
+    UpdateCheckService& updateChecks() const { return *_updateChecks; }
+    PreferencesController& preferencesController();
+    bool hasPreferencesController() const { return _preferencesController != nullptr; }
+    void showPreferences();
+
     // Outlets, connected from the layout; the window owns them.
     ImagesTableView* imagesTableView = nullptr;
     QScrollBar* imageTableVerticalScroller = nullptr;
@@ -159,6 +169,8 @@ public:
     QAction* viewSelectedMenuItem = nullptr;
     QAction* quitMenuItem = nullptr;
     QAction* addRecentMenuItem = nullptr;
+    QAction* checkForUpdatesMenuItem = nullptr;
+    QAction* preferencesMenuItem = nullptr;
 
 private:
     void connectOutlets();
@@ -183,6 +195,7 @@ private:
     void fillRecentMenu();
 
     QtMainThreadDispatcher _mainThread;
+    std::unique_ptr<UpdateCheckService> _updateChecks;
     std::unique_ptr<MainWindow> _window;
     std::unique_ptr<Ui::MainWindow> _ui;
     QToolBar* _toolbar = nullptr;
@@ -192,6 +205,7 @@ private:
     QPointer<QFileDialog> _openSheet;
     QPointer<ToolbarCustomizationDialog> _toolbarCustomization;
     std::unique_ptr<ViewerController> _viewerController;
+    std::unique_ptr<PreferencesController> _preferencesController;
     NotificationCenter::Token _interfacePreferenceObserver = 0;
     QMenu* _addRecentMenu = nullptr;
     // Outlives the batch controller, whose imports note into it.

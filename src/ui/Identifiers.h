@@ -19,6 +19,11 @@ inline constexpr const char* ToolbarSpaceItemIdentifier = "Space";
 inline constexpr const char* ToolbarFlexibleSpaceItemIdentifier = "FlexibleSpace";
 inline constexpr const char* ToolbarCustomizeItemIdentifier = "Customize";
 
+// The preferences window's toolbar; its items' identifiers also name the panes.
+inline constexpr const char* QVXToolbarIdentifier_preferences = "Preferences";
+inline constexpr const char* QVXToolbarItemIdentifier_general = "General";
+inline constexpr const char* QVXToolbarItemIdentifier_update = "Update";
+
 // Columns of the source list table, in their order.
 inline constexpr const char* QVXTableColumnIdentifier_icon = "Icon";
 inline constexpr const char* QVXTableColumnIdentifier_name = "Name";

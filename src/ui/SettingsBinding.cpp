@@ -1,6 +1,8 @@
 #include "ui/SettingsBinding.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QSlider>
@@ -98,6 +100,35 @@ SettingsBinding* SettingsBinding::bindFraction(QSlider* slider, std::string key,
         binding->store(PlistValue(static_cast<float>(position) / static_cast<float>(sliderFractionStep)));
     });
     return binding;
+}
+
+SettingsBinding* SettingsBinding::bindCheck(QAbstractButton* checkBox, std::string key, UserDefaults& defaults) {
+    checkBox->setCheckable(true);
+    auto* binding = new SettingsBinding(checkBox, std::move(key), defaults, [checkBox](const PlistValue& value) {
+        checkBox->setChecked(value.boolValue());
+    });
+    connect(checkBox, &QAbstractButton::toggled, binding, [binding](bool on) { binding->store(PlistValue(on)); });
+    return binding;
+}
+
+SettingsBinding* SettingsBinding::bindZeroOrOther(QComboBox* popUp, std::string key, UserDefaults& defaults) {
+    auto* binding = new SettingsBinding(popUp, std::move(key), defaults, [popUp](const PlistValue& value) {
+        popUp->setCurrentIndex(value.intValue() == 0 ? 0 : 1);
+    });
+    connect(popUp, &QComboBox::currentIndexChanged, binding, [binding](int index) {
+        // Another non-zero value already stands for the second item: keep it.
+        if ((index != 0) != (binding->_defaults.integerForKey(binding->_key) != 0)) {
+            binding->store(PlistValue(index == 0 ? 0 : 1));
+        }
+    });
+    return binding;
+}
+
+SettingsBinding* SettingsBinding::bindPath(QLineEdit* field, std::string key, UserDefaults& defaults) {
+    field->setReadOnly(true);
+    return new SettingsBinding(field, std::move(key), defaults, [field](const PlistValue& value) {
+        field->setText(QFile::decodeName(QByteArray::fromStdString(value.stringValue())));
+    });
 }
 
 } // namespace pellora

@@ -8,7 +8,9 @@
 #include "platform/foundation/PlistValue.h"
 #include "platform/foundation/UserDefaults.h"
 
+class QAbstractButton;
 class QComboBox;
+class QLineEdit;
 class QSlider;
 
 namespace pellora {
@@ -29,6 +31,13 @@ public:
     static SettingsBinding* bindText(QComboBox* comboBox, std::string key, UserDefaults& defaults);
     // A slider that holds a fraction from 0 to 1 in steps of 1/sliderFractionStep.
     static SettingsBinding* bindFraction(QSlider* slider, std::string key, UserDefaults& defaults);
+    // A check box that is on when the key's value is true; stores a boolean.
+    static SettingsBinding* bindCheck(QAbstractButton* checkBox, std::string key, UserDefaults& defaults);
+    // A two-item pop-up over an integer key: the first item stands for 0, the
+    // second for any other value, and choosing it stores 1.
+    static SettingsBinding* bindZeroOrOther(QComboBox* popUp, std::string key, UserDefaults& defaults);
+    // A read-only field that shows the key's value, a path in the file system's encoding.
+    static SettingsBinding* bindPath(QLineEdit* field, std::string key, UserDefaults& defaults);
 
     ~SettingsBinding() override;
 

@@ -79,6 +79,38 @@ void drawView(QPainter& painter) {
     painter.drawLine(QPointF(25.5, 24.5), QPointF(30, 29));
 }
 
+// Three slider tracks with their knobs: the general settings.
+void drawGeneralPreferences(QPainter& painter) {
+    painter.setPen(QPen(QColor(70, 70, 70), 1.5));
+    painter.setBrush(QColor(245, 245, 245));
+    painter.drawRoundedRect(QRectF(2.5, 2.5, 27, 27), 5, 5);
+    const double knobs[] = {20, 10, 16};
+    for (int row = 0; row < 3; ++row) {
+        const double y = 9.5 + row * 6.5;
+        painter.setPen(QPen(QColor(150, 150, 150), 2, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(7, y), QPointF(25, y));
+        painter.setPen(QPen(QColor(50, 90, 160), 1.2));
+        painter.setBrush(QColor(90, 150, 230));
+        painter.drawEllipse(QPointF(knobs[row], y), 2.8, 2.8);
+    }
+}
+
+// An arrow coming down into a tray: a new version to fetch.
+void drawUpdatePreferences(QPainter& painter) {
+    painter.setPen(QPen(QColor(30, 100, 60), 1.5));
+    painter.setBrush(QColor(60, 170, 90));
+    painter.drawEllipse(QPointF(16, 16), 13.5, 13.5);
+    painter.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawLine(QPointF(16, 8), QPointF(16, 19));
+    painter.setBrush(Qt::NoBrush);
+    QPainterPath head;
+    head.moveTo(11, 15);
+    head.lineTo(16, 20);
+    head.lineTo(21, 15);
+    painter.drawPath(head);
+    painter.drawLine(QPointF(10, 24), QPointF(22, 24));
+}
+
 // Paints the drawing into pixmaps of exactly the asked size, so that a 2x
 // screen gets a picture drawn at 64 x 64 rather than an enlarged 32 x 32 one.
 class VectorIconEngine final : public QIconEngine {
@@ -130,6 +162,10 @@ QIcon imageNamed(const QString& name) {
         drawing = drawRemove;
     } else if (name == QLatin1String("clearIcon32")) {
         drawing = drawClear;
+    } else if (name == QLatin1String("prefIcon_general")) {
+        drawing = drawGeneralPreferences;
+    } else if (name == QLatin1String("prefIcon_update")) {
+        drawing = drawUpdatePreferences;
     } else {
         return QIcon();
     }

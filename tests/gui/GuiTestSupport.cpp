@@ -2,11 +2,15 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QAbstractButton>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 #include <vector>
 
 #include "app/MainController.h"
+#include "support/TestHttpServer.h"
 #include "platform/imageio/ImageDestination.h"
 #include "platform/imageio/TypeIdentifiers.h"
 
@@ -71,6 +75,49 @@ bool dragUriListOntoTable(MainController& controller, const QByteArray& uriList,
         return dropEvent.isAccepted();
     }
     return true;
+}
+
+QByteArray unreachableUpdateURL() {
+    return QByteArray("http://127.0.0.1:") + QByteArray::number(test::TestHttpServer::closedPort()) +
+           QByteArray("/QVXUpdateDatabase.xml");
+}
+
+std::shared_ptr<AnsweredAlert> answerNextAlert(const QString& button, int timeoutMs) {
+    auto alert = std::make_shared<AnsweredAlert>();
+    auto* timer = new QTimer(QCoreApplication::instance());
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(timer, &QTimer::timeout, timer, [alert, button, timer, clock, timeoutMs] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) {
+            if (clock.elapsed() > timeoutMs) {
+                timer->stop();
+                timer->deleteLater();
+            }
+            return;
+        }
+        timer->stop();
+        timer->deleteLater();
+        alert->text = box->text();
+        alert->informativeText = box->informativeText();
+        QAbstractButton* chosen = nullptr;
+        for (QAbstractButton* candidate : box->buttons()) {
+            alert->buttons << candidate->text();
+            if (candidate->text() == button) {
+                chosen = candidate;
+            }
+        }
+        // The box orders its buttons by role; the test asks which there are.
+        alert->buttons.sort();
+        if (chosen != nullptr) {
+            alert->answered = true;
+            chosen->click();
+        } else {
+            box->reject();
+        }
+    });
+    timer->start(10);
+    return alert;
 }
 
 } // namespace pellora::guitest

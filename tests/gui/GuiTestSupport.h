@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
 #include <string>
 
 #include "platform/foundation/UserDefaults.h"
@@ -26,6 +27,21 @@ bool dragUriListOntoTable(MainController& controller, const QByteArray& uriList,
 // A text/uri-list line for a local path.
 QByteArray fileUri(const QString& path);
 
+// An update database address on 127.0.0.1 where nothing listens.
+QByteArray unreachableUpdateURL();
+
+// What an application-modal alert showed, and the button that answered it.
+struct AnsweredAlert {
+    QString text;
+    QString informativeText;
+    QStringList buttons;
+    bool answered = false;
+};
+// Waits (from a timer, so it also works while a modal loop runs on the main
+// thread) for the next message box and clicks the button with the given
+// title; the returned record fills in when it has.
+std::shared_ptr<AnsweredAlert> answerNextAlert(const QString& button, int timeoutMs = 10000);
+
 } // namespace pellora::guitest
 
 // Every GUI test program runs with a settings folder of its own, so the
@@ -35,6 +51,8 @@ QByteArray fileUri(const QString& path);
         QTemporaryDir configHome;                                          \
         qputenv("XDG_CONFIG_HOME", configHome.path().toUtf8());            \
         qputenv("XDG_DATA_HOME", configHome.path().toUtf8() + "/data");    \
+        /* A launch's update check never leaves the machine. */            \
+        qputenv("PELLORA_UPDATE_URL", pellora::guitest::unreachableUpdateURL()); \
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {              \
             qputenv("QT_QPA_PLATFORM", "offscreen");                       \
         }                                                                  \

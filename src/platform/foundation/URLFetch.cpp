@@ -37,6 +37,12 @@ std::size_t appendBody(char* data, std::size_t size, std::size_t count, void* co
     return bytes;
 }
 
+// libcurl calls this about once a second, and more often while data flows; non-zero aborts the transfer.
+int abortWhenCancelled(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* cancel = static_cast<const std::atomic<bool>*>(context);
+    return cancel->load() ? 1 : 0;
+}
+
 void report(std::string reason, std::string* error) {
     if (error) {
         *error = std::move(reason);
@@ -87,10 +93,19 @@ std::optional<std::string> contentsOfURL(const std::string& url, const URLFetchL
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &appendBody);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, curlError);
+    if (limits.cancel) {
+        curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &abortWhenCancelled);
+        curl_easy_setopt(handle, CURLOPT_XFERINFODATA, limits.cancel);
+        curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    }
 
     const CURLcode result = curl_easy_perform(handle);
     if (transfer.overCap || result == CURLE_FILESIZE_EXCEEDED) {
         report(fmt::format("URLFetch: {}: answer larger than {} bytes", url, limits.maxBytes), error);
+        return std::nullopt;
+    }
+    if (result == CURLE_ABORTED_BY_CALLBACK) {
+        report(fmt::format("URLFetch: {}: cancelled", url), error);
         return std::nullopt;
     }
     if (result != CURLE_OK) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <optional>
@@ -15,6 +16,9 @@ struct URLFetchLimits {
     std::chrono::milliseconds totalTimeout{30'000};
     // A larger answer, declared or not, aborts the transfer.
     std::size_t maxBytes = 1u << 20;
+    // When given, setting it ends the transfer within about a second, as a
+    // failure: lets the application quit without waiting for a time-out.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // One synchronous HTTP or HTTPS GET, following redirects to http and https

@@ -1,4 +1,6 @@
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include "platform/foundation/URLFetch.h"
 #include "support/TestHttpServer.h"
@@ -44,6 +46,26 @@ TEST(URLFetch, answersUpToTheCapArriveAndLongerOnesAreCutOff) {
         EXPECT_FALSE(contentsOfURL(server.url(path), limits, &error)) << path;
         EXPECT_NE(error.find("larger than 1000 bytes"), std::string::npos) << error;
     }
+}
+
+// A stalled server holds the fetch until its time-out; the cancel flag ends it first.
+TEST(URLFetch, aCancelledFetchEndsAsAFailureBeforeItsTimeOut) {
+    TestHttpServer server;
+    server.setResponse("/stall", {200, "", {}, TestHttpServer::Response::Mode::Stall});
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
+    URLFetchLimits limits;
+    limits.totalTimeout = std::chrono::minutes(5);
+    limits.cancel = &cancel;
+    std::thread canceller([&] {
+        while (server.requestCount() == 0 && !done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        cancel = true;
+    });
+    std::string error;
+    EXPECT_FALSE(contentsOfURL(server.url("/stall"), limits, &error));
+    done = true;
+    canceller.join();
+    EXPECT_NE(error.find("cancelled"), std::string::npos) << error;
 }
 
 } // namespace

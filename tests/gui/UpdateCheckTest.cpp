@@ -1,0 +1,149 @@
+// The update check as the window runs it: at launch on a thread of its own
+// (or not at all), with its alerts on the main thread, from the menu, and at quit.
+#include <QAction>
+#include <QDesktopServices>
+#include <QUrl>
+
+#include "GuiTestSupport.h"
+#include "app/MainController.h"
+#include "app/MainWindow.h"
+#include "model/SettingsKeys.h"
+#include "platform/foundation/PlistXml.h"
+#include "platform/foundation/UserDefaults.h"
+#include "support/TestHttpServer.h"
+#include "ui/QtURLOpener.h"
+#include "ui/UpdateCheckService.h"
+#include "update/PelloraUpdateCheck.h"
+
+using namespace pellora;
+
+// Takes the place of the desktop's browser: records the addresses it is asked to open.
+class BrowserStandIn : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void openUrl(const QUrl& url) { opened << url; }
+};
+
+class UpdateCheckTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        qputenv(PelloraUpdateURLVariable, _server.url("/db.xml").c_str());
+        for (const char* scheme : {"http", "https", "file"}) {
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &_browser, "openUrl");
+        }
+    }
+
+    void cleanupTestCase() {
+        for (const char* scheme : {"http", "https", "file"}) {
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+        }
+    }
+
+    void cleanup() {
+        _controller.reset();
+        _browser.opened.clear();
+        UserDefaults::standard().removeObjectForKey(QVXUpdateDefaultsKey_checkAtlaunch);
+        UserDefaults::standard().removeObjectForKey(QVXUpdateDefaultsKey_lastChecked);
+    }
+
+    void withTheCheckAtLaunchOffTheLaunchMakesNoThreadAndNoRequest() {
+        publish("99.0");
+        UserDefaults::standard().setObject(PlistValue(false), QVXUpdateDefaultsKey_checkAtlaunch);
+        launch();
+        QVERIFY(!_controller->updateChecks().launchCheckStarted());
+        QTest::qWait(100);
+        QCOMPARE(_server.requestCount(), std::size_t{0});
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+
+    void anUpdateFoundAtLaunchShowsItsAlertOnTheMainThread() {
+        publish("99.0");
+        const std::size_t requestsBefore = _server.requestCount();
+        const auto alert = guitest::answerNextAlert(QStringLiteral("Don't Ask Again"));
+        launch();
+        QVERIFY(_controller->updateChecks().launchCheckStarted());
+        // The helper finds the box only among the main thread's widgets.
+        QTRY_VERIFY_WITH_TIMEOUT(alert->answered, 10000);
+        QCOMPARE(alert->text, QStringLiteral("A new version is available"));
+        QCOMPARE(alert->informativeText,
+                 QStringLiteral("Pellora 99.0 can be downloaded now. Would you like to open its download page?"));
+        QCOMPARE(alert->buttons, (QStringList{"Don't Ask Again", "No", "Yes"}));
+        QTRY_COMPARE(UserDefaults::standard().objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), PlistValue(false));
+        QCOMPARE(_server.requestCount(), requestsBefore + 1);
+        QVERIFY(_browser.opened.isEmpty());
+
+        // The next launch makes no check.
+        _controller.reset();
+        launch();
+        QVERIFY(!_controller->updateChecks().launchCheckStarted());
+    }
+
+    void theMenuCommandIsACheckTheUserAskedFor() {
+        publish("0.1");
+        UserDefaults::standard().setObject(PlistValue(false), QVXUpdateDefaultsKey_checkAtlaunch);
+        launch();
+        auto alert = guitest::answerNextAlert(QStringLiteral("Yes"));
+        _controller->checkForUpdatesMenuItem->trigger();
+        QVERIFY(alert->answered);
+        QCOMPARE(alert->buttons, (QStringList{"No", "Yes"}));
+        QCOMPARE(_browser.opened, (QList<QUrl>{QUrl(QStringLiteral("https://pellora.example/download"))}));
+
+        // Up to date: the user who asked is told so.
+        publish(runningAppVersion());
+        alert = guitest::answerNextAlert(QStringLiteral("OK"));
+        _controller->checkForUpdatesMenuItem->trigger();
+        QVERIFY(alert->answered);
+        QCOMPARE(alert->text, QStringLiteral("Pellora is up to date"));
+        QCOMPARE(UserDefaults::standard().objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), PlistValue(false));
+        QVERIFY(UserDefaults::standard().objectForKey(QVXUpdateDefaultsKey_lastChecked).type() ==
+                PlistValue::Type::Date);
+    }
+
+    void theDesktopIsAskedToOpenWebAddressesOnly() {
+        QueueDispatcher mainThread;
+        QtURLOpener opener(mainThread);
+        QVERIFY(!opener.openURL("file:///etc/passwd"));
+        QVERIFY(!opener.openURL("https:///no-host"));
+        QCOMPARE(mainThread.drain(), std::size_t{0});
+        QVERIFY(_browser.opened.isEmpty());
+    }
+
+    void quittingDuringAStalledLaunchCheckDoesNotWaitForItsTimeOut() {
+        _server.setResponse("/db.xml", {200, "", {}, test::TestHttpServer::Response::Mode::Stall});
+        const std::size_t requestsBefore = _server.requestCount();
+        launch();
+        QTRY_COMPARE(_server.requestCount(), requestsBefore + 1);
+        QElapsedTimer quit;
+        quit.start();
+        _controller.reset();
+        // The stalled fetch would hold the thread for its 30 s time-out.
+        QVERIFY2(quit.elapsed() < 10000, qPrintable(QString::number(quit.elapsed())));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QVERIFY(UserDefaults::standard().objectForKey(QVXUpdateDefaultsKey_lastChecked).isNull());
+    }
+
+private:
+    void launch() {
+        _controller = std::make_unique<MainController>();
+        _controller->window()->show();
+        _controller->applicationDidFinishLaunching();
+    }
+
+    void publish(const std::string& version) {
+        PlistDictionary entry{{"Current Version", version}, {"Download URL", "https://pellora.example/download"}};
+        _server.setResponse("/db.xml", {200, writePlistXml(PlistDictionary{{"Pellora", entry}}), {}, {}});
+    }
+
+    test::TestHttpServer _server;
+    BrowserStandIn _browser;
+    std::unique_ptr<MainController> _controller;
+};
+
+PELLORA_GUI_TEST_MAIN(UpdateCheckTest)
+#include "UpdateCheckTest.moc"
