@@ -19,9 +19,12 @@ packages=(
   # tests: GLib's `gio launch` starts our autostart entries the way a desktop
   # session does at login, checking that their Exec lines run the right program
   libglib2.0-bin
-  # benchmarks only: vipsthumbnail, the peer bench_write_jpeg times beside
-  # writeToPath on the same file and box
-  libvips-tools
+  # benchmarks only: vipsthumbnail, the peer bench_write_jpeg and
+  # bench/peer-comparison.sh time beside ours; /usr/bin/time for the peak
+  # memory of each batch; Pillow and NumPy for the shared quality scorer's
+  # float reference; the photographs the shared corpus script builds from
+  libvips-tools time python3-pil python3-numpy
+  lomiri-wallpapers-16.04 lomiri-wallpapers-20.04
 )
 
 missing=()

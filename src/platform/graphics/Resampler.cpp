@@ -37,25 +37,23 @@ void horizontalPass(const LanczosTaps& taps, const std::uint8_t* in, std::uint8_
 }
 
 // One row of output from `count` rows of the intermediate image starting at
-// `in`, `stride` bytes apart. Ringing may push a colour above its alpha: it is
-// clamped so the result stays valid premultiplied RGBA.
+// `in`, `stride` bytes apart. The sums run along whole rows (contiguous bytes,
+// one weight per row) so that the compiler vectorises the inner loop. Ringing
+// may push a colour above its alpha: it is clamped so the result stays valid
+// premultiplied RGBA.
 void verticalPass(const std::int32_t* weight, int count, const std::uint8_t* in, std::size_t stride,
-                  std::size_t pixels, std::uint8_t* out) {
-    for (std::size_t x = 0; x < pixels; ++x) {
-        const std::uint8_t* pixel = in + x * 4;
-        std::int32_t r = kRoundingHalf, g = kRoundingHalf, b = kRoundingHalf, a = kRoundingHalf;
-        for (int k = 0; k < count; ++k, pixel += stride) {
-            r += pixel[0] * weight[k];
-            g += pixel[1] * weight[k];
-            b += pixel[2] * weight[k];
-            a += pixel[3] * weight[k];
-        }
-        const std::uint8_t alpha = clampToByte(a);
-        out[0] = std::min(clampToByte(r), alpha);
-        out[1] = std::min(clampToByte(g), alpha);
-        out[2] = std::min(clampToByte(b), alpha);
-        out[3] = alpha;
-        out += 4;
+                  std::int32_t* sums, std::uint8_t* out) {
+    std::fill(sums, sums + stride, kRoundingHalf);
+    for (int k = 0; k < count; ++k, in += stride) {
+        const std::int32_t w = weight[k];
+        for (std::size_t i = 0; i < stride; ++i) sums[i] += in[i] * w;
+    }
+    for (std::size_t i = 0; i < stride; i += 4) {
+        const std::uint8_t alpha = clampToByte(sums[i + 3]);
+        out[i] = std::min(clampToByte(sums[i]), alpha);
+        out[i + 1] = std::min(clampToByte(sums[i + 1]), alpha);
+        out[i + 2] = std::min(clampToByte(sums[i + 2]), alpha);
+        out[i + 3] = alpha;
     }
 }
 
@@ -88,9 +86,10 @@ void Resampler::resample(const Request& request, const RowSource& source, const 
     }
 
     std::vector<std::uint8_t> outputRow(stride);
+    std::vector<std::int32_t> sums(stride);
     for (std::size_t index = 0; index < rows.size(); ++index) {
         const std::uint8_t* in = intermediate.data() + std::size_t(rows.first[index] - firstRow) * stride;
-        verticalPass(rows.weightsOf(index), rows.count[index], in, stride, windowWidth, outputRow.data());
+        verticalPass(rows.weightsOf(index), rows.count[index], in, stride, sums.data(), outputRow.data());
         sink(request.rowBegin + std::uint32_t(index), outputRow.data());
     }
 }
