@@ -5,7 +5,8 @@
 # 24 photographs (6000 x 4000) of the shared benchmark corpus, run by
 # pellora-batch and by vipsthumbnail as two processes (one thread each) in the
 # same run, rounds alternating. JPEG quality 80, then PNG. Prints per tool the
-# median wall time, images per second, the peak memory of its largest process,
+# median wall time, images per second, CPU time (user + system: the steadier
+# figure on a shared machine), the peak memory of its largest process,
 # the ratio of vipsthumbnail's time to its own (above 1: faster than
 # vipsthumbnail) and, for PNG, the PSNR against a float Lanczos-3 resize of the
 # full-size decode (the shared quality scorer; SSIM too when python3-skimage
@@ -68,29 +69,29 @@ run() {
   esac
 }
 
-# measure VARIANT: prints "wall_seconds peak_kb" of one pass.
+# measure VARIANT: prints "wall_seconds peak_kb cpu_seconds" of one pass.
 measure() {
-  /usr/bin/time -f '%e %M' -o "$SCRATCH/time" bash "$0" --run "$1" "$CORPUS" "$OUT" >/dev/null
-  cat "$SCRATCH/time"
+  /usr/bin/time -f '%e %M %U %S' -o "$SCRATCH/time" bash "$0" --run "$1" "$CORPUS" "$OUT" >/dev/null
+  awk '{print $1, $2, $3 + $4}' "$SCRATCH/time"
 }
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 compare() {  # compare OURS PEER
   local ours=$1 peer=$2 r v
-  declare -A walls peaks
+  declare -A walls peaks cpus
   for r in $(seq 1 "$ROUNDS"); do
     for v in "$ours" "$peer"; do
-      read -r wall peak < <(measure "$v")
-      walls[$v]+="$wall "$'\n'; peaks[$v]=$(( ${peaks[$v]:-0} > peak ? ${peaks[$v]:-0} : peak ))
+      read -r wall peak cpu < <(measure "$v")
+      walls[$v]+="$wall"$'\n'; cpus[$v]+="$cpu"$'\n'; peaks[$v]=$(( ${peaks[$v]:-0} > peak ? ${peaks[$v]:-0} : peak ))
     done
   done
   local peerWall; peerWall=$(printf '%s' "${walls[$peer]}" | median)
   for v in "$ours" "$peer"; do
-    local w; w=$(printf '%s' "${walls[$v]}" | median)
-    awk -v v="$v" -v w="$w" -v n="$N" -v p="${peaks[$v]}" -v pw="$peerWall" 'BEGIN {
-      printf "%-12s %3d files  %6.2f s  %5.1f img/s  peak %5.0f MiB  vips/this %.2f\n",
-             v, n, w, n / w, p / 1024, pw / w }'
+    local w c; w=$(printf '%s' "${walls[$v]}" | median); c=$(printf '%s' "${cpus[$v]}" | median)
+    awk -v v="$v" -v w="$w" -v c="$c" -v n="$N" -v p="${peaks[$v]}" -v pw="$peerWall" 'BEGIN {
+      printf "%-12s %3d files  %6.2f s  %5.1f img/s  cpu %5.2f s  peak %4.0f MiB  vips/this %.2f\n",
+             v, n, w, n / w, c, p / 1024, pw / w }'
   done
 }
 

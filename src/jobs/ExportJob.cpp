@@ -123,7 +123,7 @@ void BatchController::_exportImagesToPath(const std::string& folder) {
     std::size_t done = 0;
     while (!_pelloraImages.empty()) {
         if (_isCanceled) break;
-        const std::vector<PelloraImagePtr> front = _pelloraImages.firstObjects(lookahead.workerCount());
+        const std::vector<PelloraImagePtr> front = _pelloraImages.firstObjects(lookahead.window());
         if (front.empty()) break;
         const PelloraImagePtr& record = front.front();
         lookahead.follow(front);

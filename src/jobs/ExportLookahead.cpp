@@ -12,7 +12,9 @@ void PreparedExport::discard() {
 }
 
 ExportLookahead::ExportLookahead(std::size_t workers, Prepare prepare)
-    : _workers(workers > 0 ? workers : defaultWorkerCount()), _prepare(std::move(prepare)) {}
+    : _workers(workers > 0 ? workers : defaultWorkerCount()),
+      _prepare(std::move(prepare)),
+      _running(static_cast<std::ptrdiff_t>(_workers)) {}
 
 std::size_t ExportLookahead::defaultWorkerCount() {
     return std::max(1u, std::thread::hardware_concurrency());
@@ -25,9 +27,14 @@ void ExportLookahead::follow(const std::vector<PelloraImagePtr>& front) {
         _ahead.back().prepared.get().discard();
         _ahead.pop_back();
     }
-    for (std::size_t index = kept; index < std::min(_workers, front.size()); ++index) {
+    for (std::size_t index = kept; index < std::min(window(), front.size()); ++index) {
         const PelloraImagePtr& record = front[index];
-        std::future<PreparedExport> prepared = std::async(std::launch::async, _prepare, record);
+        std::future<PreparedExport> prepared = std::async(std::launch::async, [this, record] {
+            _running.acquire();
+            PreparedExport result = _prepare(record);
+            _running.release();
+            return result;
+        });
         _ahead.push_back(Ahead{record, std::move(prepared)});
     }
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <semaphore>
 #include <string>
 #include <vector>
 
@@ -26,9 +27,11 @@ struct PreparedExport {
     void discard();
 };
 
-// The export's worker threads: prepares the records at the front of the list,
-// at most one per worker, while the export thread commits the first of them.
-// Memory stays bounded by the number of workers; the work for a record that
+// The export's worker threads: prepares the records at the front of the list
+// while the export thread commits the first of them. One record more than
+// there are workers is kept in hand, so that the workers stay busy while a
+// record is committed, but no more than the workers run at once. Memory stays
+// bounded by the number of workers; the work for a record that
 // is no longer at the front (removed from the list, or the job canceled) is
 // discarded, temporary file and all.
 class ExportLookahead {
@@ -44,11 +47,12 @@ public:
     // The number of workers for this machine: one per core, at least one.
     static std::size_t defaultWorkerCount();
 
-    // Makes the records at the front of the list (its first records, one per
-    // worker or more) the ones in preparation: keeps the work for those still
+    // The number of records at the front of the list that follow() takes.
+    std::size_t window() const { return _workers + 1; }
+    // Makes the records at the front of the list (its first window() records,
+    // or more) the ones in preparation: keeps the work for those still
     // in their place, discards the rest and starts work for the newcomers.
     void follow(const std::vector<PelloraImagePtr>& front);
-    std::size_t workerCount() const { return _workers; }
     // Waits for the first record's preparation and hands it over.
     PreparedExport takeFirst();
     // Waits for the work under way (a record each at most) and discards it all.
@@ -62,6 +66,7 @@ private:
 
     const std::size_t _workers;
     const Prepare _prepare;
+    std::counting_semaphore<> _running;  // a slot per worker
     std::deque<Ahead> _ahead;
 };
 
