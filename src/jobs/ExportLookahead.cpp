@@ -31,7 +31,7 @@ void ExportLookahead::follow(const std::vector<PelloraImagePtr>& front) {
         const PelloraImagePtr& record = front[index];
         std::future<PreparedExport> prepared = std::async(std::launch::async, [this, record] {
             _running.acquire();
-            PreparedExport result = _prepare(record);
+            PreparedExport result = _discarding ? PreparedExport{} : _prepare(record);
             _running.release();
             return result;
         });
@@ -46,8 +46,10 @@ PreparedExport ExportLookahead::takeFirst() {
 }
 
 void ExportLookahead::discardAll() {
+    _discarding = true;  // work still waiting for a worker is not started
     for (Ahead& ahead : _ahead) ahead.prepared.get().discard();
     _ahead.clear();
+    _discarding = false;
 }
 
 } // namespace pellora

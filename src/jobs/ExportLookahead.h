@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -67,6 +68,7 @@ private:
     const std::size_t _workers;
     const Prepare _prepare;
     std::counting_semaphore<> _running;  // a slot per worker
+    std::atomic<bool> _discarding{false};
     std::deque<Ahead> _ahead;
 };
 
