@@ -22,6 +22,7 @@ test: build
 	ctest --preset release
 
 bench: build
+	@scripts/install-deps.sh --bench
 	@scripts/bench.sh
 
 asan: deps

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every benchmark program built into build/bin (bench_*).
+# Runs every benchmark program built into build/bin (bench_*), then the
+# whole-batch comparison with the peer tools (bench/peer-comparison.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 found=0
@@ -10,3 +11,5 @@ for exe in build/bin/bench_*; do
   "$exe"
 done
 [ "$found" -eq 1 ] || echo "bench: no benchmarks built yet"
+echo "== peer-comparison"
+bench/peer-comparison.sh

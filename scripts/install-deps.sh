@@ -26,10 +26,15 @@ packages=(
   # maintainers only: rsvg-convert renders the committed icon PNGs from the
   # SVG (scripts/render-icons.sh)
   librsvg2-bin
-  # benchmarks only: vipsthumbnail, the peer bench_write_jpeg times beside
-  # writeToPath on the same file and box
-  libvips-tools
 )
+
+# Benchmarks only (`make bench` passes --bench): vipsthumbnail, the peer
+# bench_write_jpeg and bench/peer-comparison.sh time beside ours; /usr/bin/time
+# for the peak memory of each batch; Pillow and NumPy for the shared quality
+# scorer's float reference; the photographs the shared corpus script builds from.
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(libvips-tools time python3-pil python3-numpy lomiri-wallpapers-16.04 lomiri-wallpapers-20.04)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -92,6 +93,10 @@ public:
     // writes into the folder then fail record by record.
     static void createFoldersAlongPath(const std::string& path);
 
+    // The threads that prepare the records ahead of the export thread; 0 (the
+    // default) for one per core. Set it while idle.
+    void setExportWorkerCount(std::size_t count) { _exportWorkerCount = count; }
+
     // Blocks until every job thread has ended. Only for callers whose
     // dispatcher does not need the calling thread (the terminal, tests with
     // an InlineDispatcher).
@@ -110,6 +115,7 @@ private:
     std::atomic<ExportResultObserver*> _exportResultObserver{nullptr};
 
     SourceList _pelloraImages;
+    std::size_t _exportWorkerCount = 0;
     std::atomic<bool> _isImporting{false};
     std::atomic<bool> _isExporting{false};
     std::atomic<bool> _isCanceled{false};

@@ -1,14 +1,17 @@
 // The export operations of the batch controller: the export button's
-// start/stop and folder creation, and the export thread.
+// start/stop and folder creation, and the export thread with its workers.
 #include <fmt/format.h>
 #include <sys/stat.h>
 
 #include "jobs/BatchController.h"
+#include "jobs/ExportLookahead.h"
 #include "jobs/ExportSettings.h"
 #include "jobs/SourceFileSet.h"
 #include "jobs/WindowStateSink.h"
 #include "model/PelloraImage.h"
+#include "model/PropertiesReadOnce.h"
 #include "model/SettingsKeys.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/Paths.h"
@@ -30,6 +33,28 @@ Size uprightInputSize(PelloraImage& record) {
     if (stored.width <= 0 || stored.height <= 0) return stored;  // unreadable: it fails when written
     if (!isTurnedOrientation(orientationTagOf(record.inputMetadata()))) return stored;
     return Size{stored.height, stored.width};
+}
+
+// The work of writing a record's output, short of putting it in place: sets
+// the record's limits (the percentage read now) and encodes the output into a
+// temporary file beside outputPath. The lines logged are kept for the commit.
+PreparedExport prepareOutput(PelloraImage& record, const std::string& outputPath, const ExportSettings& settings,
+                             const UserDefaults& defaults) {
+    const PropertiesReadOnce propertiesOfThisWrite(record);
+    PreparedExport prepared;
+    prepared.attempted = true;
+    prepared.limitLines = Log::collectLines([&] {
+        PixelLimits limits{settings.maxWidth, settings.maxHeight};
+        if (settings.scalingMethod == 2) {
+            limits = percentageLimits(uprightInputSize(record), defaults.floatForKey(QVXDefaultsKey_scalingPercentage));
+        }
+        record.setMaxWidth(limits.maxWidth);
+        record.setMaxHeight(limits.maxHeight);
+    });
+    prepared.writeLines = Log::collectLines([&] {
+        prepared.temporaryPath = record.writeToTemporaryFileBeside(outputPath, settings.type, settings.properties);
+    });
+    return prepared;
 }
 
 } // namespace
@@ -87,31 +112,41 @@ void BatchController::_exportImagesToPath(const std::string& folder) {
     SourceFileSet sources;
     for (const PelloraImagePtr& record : _pelloraImages.snapshot()) sources.addSourcePath(record->inputPath());
 
+    // The workers render and encode the records at the front of the list; this
+    // thread commits them one at a time in list order, deciding again whether
+    // each is written, so the outcome is that of taking them one by one.
+    ExportLookahead lookahead(_exportWorkerCount, [&folder, &settings, &defaults](const PelloraImagePtr& record) {
+        const std::string outputPath = outputPathForSource(folder, record->inputPath(), settings.extension);
+        if (!settings.overwrite && anythingExistsAtPath(outputPath)) return PreparedExport{};
+        return prepareOutput(*record, outputPath, settings, defaults);
+    });
     std::size_t done = 0;
     while (!_pelloraImages.empty()) {
         if (_isCanceled) break;
-        const PelloraImagePtr record = _pelloraImages.firstObject();
-        if (!record) break;
+        const std::vector<PelloraImagePtr> front = _pelloraImages.firstObjects(lookahead.window());
+        if (front.empty()) break;
+        const PelloraImagePtr& record = front.front();
+        lookahead.follow(front);
+        PreparedExport prepared = lookahead.takeFirst();
         sources.addSourcePath(record->inputPath());
         ExportRecordResult result{record->inputPath(),
                                   outputPathForSource(folder, record->inputPath(), settings.extension),
                                   ExportOutcome::Written};
         if (!settings.overwrite && anythingExistsAtPath(result.outputPath)) {
+            prepared.discard();
             result.outcome = ExportOutcome::Skipped;
         } else {
-            PixelLimits limits{settings.maxWidth, settings.maxHeight};
-            if (settings.scalingMethod == 2) {
-                limits = percentageLimits(uprightInputSize(*record),
-                                          defaults.floatForKey(QVXDefaultsKey_scalingPercentage));
-            }
-            record->setMaxWidth(limits.maxWidth);
-            record->setMaxHeight(limits.maxHeight);
+            if (!prepared.attempted) prepared = prepareOutput(*record, result.outputPath, settings, defaults);
+            Log::lines(prepared.limitLines);
             bool written = false;
             if (sources.containsFileAtPath(result.outputPath)) {
+                prepared.discard();
                 Log::line(fmt::format("*** Error: {} is a source file of this export and is never replaced",
                                       result.outputPath));
             } else {
-                written = record->writeToPath(result.outputPath, settings.type, settings.properties);
+                Log::lines(prepared.writeLines);
+                written = !prepared.temporaryPath.empty() &&
+                          commitTemporaryFile(prepared.temporaryPath, result.outputPath);
             }
             if (!written) {
                 Log::line(fmt::format("*** Error writing {}", result.outputPath));
@@ -125,6 +160,8 @@ void BatchController::_exportImagesToPath(const std::string& folder) {
             _window.setProgressValue(value);
         });
     }
+    // Work done ahead for records that stay in the list (canceled) is dropped.
+    lookahead.discardAll();
 
     _isExporting = false;
     _isCanceled = false;

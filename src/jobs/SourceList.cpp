@@ -1,5 +1,7 @@
 #include "jobs/SourceList.h"
 
+#include <algorithm>
+
 #include "model/PelloraImage.h"
 
 namespace pellora {
@@ -17,6 +19,11 @@ PelloraImagePtr SourceList::objectAtIndex(std::size_t index) const {
 std::vector<PelloraImagePtr> SourceList::snapshot() const {
     std::lock_guard lock(_mutex);
     return {_records.begin(), _records.end()};
+}
+
+std::vector<PelloraImagePtr> SourceList::firstObjects(std::size_t count) const {
+    std::lock_guard lock(_mutex);
+    return {_records.begin(), _records.begin() + static_cast<std::ptrdiff_t>(std::min(count, _records.size()))};
 }
 
 bool SourceList::containsPath(const std::string& path) const {

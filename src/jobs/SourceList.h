@@ -28,6 +28,8 @@ public:
     PelloraImagePtr firstObject() const { return objectAtIndex(0); }
     // A copy of the list, for drawing a table that must tolerate later changes.
     std::vector<PelloraImagePtr> snapshot() const;
+    // The first count records (fewer when the list is shorter), read together.
+    std::vector<PelloraImagePtr> firstObjects(std::size_t count) const;
 
     bool containsPath(const std::string& path) const;
     // Appends a record for path unless one is listed already; true when added.

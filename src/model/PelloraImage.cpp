@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "model/PropertiesReadOnce.h"
 #include "model/SettingsKeys.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
@@ -27,6 +28,14 @@ ReferencedImage& PelloraImage::inputNSImage() {
 Size PelloraImage::inputSize() { return inputNSImage().size(); }
 
 PlistValue PelloraImage::inputMetadata() const {
+    PropertiesReadOnce* const memo = PropertiesReadOnce::activeFor(*this);
+    if (!memo) return readInputMetadata();
+    if (!memo->properties) memo->lines = Log::collectLines([&] { memo->properties = readInputMetadata(); });
+    Log::lines(memo->lines);
+    return *memo->properties;
+}
+
+PlistValue PelloraImage::readInputMetadata() const {
     const auto source = ImageSource::createWithPath(_inputPath);
     if (!source) {
         Log::line("*** Error: inputMetadata: Image source is NULL.");

@@ -34,7 +34,8 @@ public:
     ReferencedImage& inputNSImage();
     // Width and height in pixels, as stored, whatever the resolution tags say.
     Size inputSize();
-    // The properties of the file's first image, read afresh; null (after a log line) on failure.
+    // The properties of the file's first image, read afresh (once per write,
+    // see PropertiesReadOnce); null (after a log line) on failure.
     PlistValue inputMetadata() const;
 
     int maxWidth() const { return _maxWidth; }
@@ -60,11 +61,18 @@ public:
     // properties, and the adjusted metadata when the settings keep it. The file
     // appears whole or not at all. false when nothing was written.
     bool writeToPath(const std::string& path, std::string_view type, const PlistDictionary& properties);
+    // writeToPath less the last step: the output goes into a new hidden file
+    // beside path, whose path is returned for commitTemporaryFile (or removal)
+    // later. Empty when nothing was written.
+    std::string writeToTemporaryFileBeside(const std::string& path, std::string_view type,
+                                           const PlistDictionary& properties);
 
     // The list picture, made on first request and kept; safe from any thread.
     std::shared_ptr<const Thumbnail> tableViewNSImage();
 
 private:
+    PlistValue readInputMetadata() const;
+
     const std::string _inputPath;
     ReferencedImage _inputNSImage;
     std::atomic<int> _maxWidth{0};

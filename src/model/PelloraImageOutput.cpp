@@ -5,7 +5,9 @@
 #include <new>
 
 #include "model/PelloraImage.h"
+#include "model/PropertiesReadOnce.h"
 #include "model/SettingsKeys.h"
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/graphics/BitmapContext.h"
@@ -144,17 +146,24 @@ std::optional<Bitmap> PelloraImage::outputCGImage() {
 }
 
 bool PelloraImage::writeToPath(const std::string& path, std::string_view type, const PlistDictionary& properties) {
+    const std::string temporary = writeToTemporaryFileBeside(path, type, properties);
+    return !temporary.empty() && commitTemporaryFile(temporary, path);
+}
+
+std::string PelloraImage::writeToTemporaryFileBeside(const std::string& path, std::string_view type,
+                                                     const PlistDictionary& properties) {
+    const PropertiesReadOnce propertiesOfThisWrite(*this);
     const std::optional<Bitmap> image = outputCGImage();
-    if (!image) return false;
+    if (!image) return {};
     const auto destination = ImageDestination::createWithPath(path, type);
-    if (!destination) return false;
+    if (!destination) return {};
     PlistDictionary merged = properties;
     if (UserDefaults::standard().boolForKey(QVXDefaultsKey_preserveMetadata)) {
         const PlistValue metadata = modifiedImageMetadata();
         for (const auto& [key, value] : metadata.dictionaryValue()) merged.set(key, value);
     }
     destination->addImage(image->view(), merged);
-    return destination->finalize();
+    return destination->finalizeToTemporaryFile();
 }
 
 } // namespace pellora

@@ -19,6 +19,9 @@ Log::Capture& capture() {
     return *hook;
 }
 
+// The lines kept back by collectLines on this thread, when it is running.
+thread_local std::vector<std::string>* collectedLines = nullptr;
+
 void openJournal() {
     static std::once_flag once;
     std::call_once(once, [] { openlog("Pellora", LOG_PID, LOG_USER); });
@@ -33,6 +36,10 @@ void Log::line(std::string_view message) {
     for (char& c : text) {
         if (c == '\n' || c == '\r') c = ' ';
     }
+    if (collectedLines) {
+        collectedLines->push_back(std::move(text));
+        return;
+    }
     std::lock_guard lock(logMutex());
     syslog(LOG_NOTICE, "%s", text.c_str());
     if (capture()) {
@@ -40,6 +47,19 @@ void Log::line(std::string_view message) {
     } else {
         std::fprintf(stderr, "Pellora: %s\n", text.c_str());
     }
+}
+
+std::vector<std::string> Log::collectLines(const std::function<void()>& work) {
+    std::vector<std::string> collected;
+    std::vector<std::string>* const outer = collectedLines;
+    collectedLines = &collected;
+    work();
+    collectedLines = outer;
+    return collected;
+}
+
+void Log::lines(const std::vector<std::string>& messages) {
+    for (const std::string& message : messages) line(message);
 }
 
 void Log::setCapture(Capture hook) {

@@ -73,17 +73,22 @@ void ImageDestination::addImage(const RgbaBitmapView& bitmap, const PlistDiction
 }
 
 bool ImageDestination::finalize() {
+    const std::string temporary = finalizeToTemporaryFile();
+    return !temporary.empty() && commitTemporaryFile(temporary, _path);
+}
+
+std::string ImageDestination::finalizeToTemporaryFile() {
     const State state = _state;
     _state = State::Finalized;
-    if (state == State::ImageRefused) return false;  // already logged
+    if (state == State::ImageRefused) return {};  // already logged
     if (state != State::ImageAdded) {
         Log::line(fmt::format("ImageDestination: nothing to write to {}", _path));
-        return false;
+        return {};
     }
     std::optional<EmbeddableMetadata> metadata;
     if (_codec->metadataWriting() != MetadataWriting::None && hasMetadata(_properties)) {
         metadata = prepareOutputMetadata(_properties);
-        if (!metadata) return false;  // already logged
+        if (!metadata) return {};  // already logged
         if (_codec->metadataWriting() == MetadataWriting::ByEncoder) {
             _options.exif = metadata->exif;
             _options.xmp = metadata->xmp;
@@ -91,21 +96,21 @@ bool ImageDestination::finalize() {
     }
     int fd = -1;
     const std::string temporary = createTemporarySibling(_path, fd);
-    if (temporary.empty()) return false;
+    if (temporary.empty()) return {};
     // The temporary file is made private; the output gets the usual mode.
     const bool prepared = ::fchmod(fd, 0644) == 0;
     ::close(fd);
     if (!prepared || !_codec->encode(_bitmap, _options, temporary)) {
         if (!prepared) Log::line(fmt::format("ImageDestination: cannot prepare {}", temporary));
         ::unlink(temporary.c_str());
-        return false;
+        return {};
     }
     if (metadata && !metadata->empty() && _codec->metadataWriting() == MetadataWriting::AfterEncoding &&
         !(embedMetadata(temporary, *metadata) && _codec->finishAfterMetadata(temporary, _options))) {
         ::unlink(temporary.c_str());
-        return false;
+        return {};
     }
-    return commitTemporaryFile(temporary, _path);
+    return temporary;
 }
 
 } // namespace pellora

@@ -12,7 +12,7 @@ namespace pellora {
 
 // One output file of a given type: the stand-in for the platform's image
 // destination. Create it, add the one image with its encoder properties, then
-// finalize to write the file.
+// finalize to write the file (or finalizeToTemporaryFile, and commit it later).
 class ImageDestination {
 public:
     // nullptr (after one log line) when no codec writes the type identifier.
@@ -31,6 +31,10 @@ public:
     // so the path ends up holding the whole new file or stays as it was.
     // false after one log line (a missing or unwritable folder, an encoder failure).
     bool finalize();
+    // The first half of finalize: encodes into a new hidden file beside the
+    // path and returns that file's path, for commitTemporaryFile to rename
+    // into place later. Empty after one log line.
+    std::string finalizeToTemporaryFile();
 
 private:
     ImageDestination(std::string path, const Codec& codec) : _path(std::move(path)), _codec(&codec) {}
