@@ -108,19 +108,24 @@ bool commitTemporaryFile(const std::string& temporaryPath, const std::string& fi
     return true;
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes, mode_t mode) {
+std::string writeTemporarySibling(const std::string& finalPath, std::string_view bytes, mode_t mode) {
     int fd = -1;
-    const std::string temporary = createTemporarySibling(path, fd);
-    if (temporary.empty()) return false;
-    const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes);
+    const std::string temporary = createTemporarySibling(finalPath, fd);
+    if (temporary.empty()) return {};
+    // Flushed here, on the writer's thread, so that committing it later is quick.
+    const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
     const int savedErrno = errno;
-    ::close(fd);
-    if (!written) {
-        Log::line(fmt::format("Cannot write {}: {}", path, std::strerror(savedErrno)));
+    if (::close(fd) != 0 || !written) {
+        Log::line(fmt::format("Cannot write {}: {}", finalPath, std::strerror(written ? errno : savedErrno)));
         ::unlink(temporary.c_str());
-        return false;
+        return {};
     }
-    return commitTemporaryFile(temporary, path);
+    return temporary;
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes, mode_t mode) {
+    const std::string temporary = writeTemporarySibling(path, bytes, mode);
+    return !temporary.empty() && commitTemporaryFile(temporary, path);
 }
 
 bool createDirectories(const std::string& path) {

@@ -16,6 +16,11 @@ bool readWholeFile(const std::string& path, std::string& contents, std::size_t m
 // string (after one log line) when it cannot be made. The descriptor is stored in fd.
 std::string createTemporarySibling(const std::string& finalPath, int& fd);
 
+// Writes bytes into a new temporary sibling of finalPath with the given mode
+// and flushes them to disk. Returns its path, or an empty string (after one log
+// line, the temporary file removed) on failure.
+std::string writeTemporarySibling(const std::string& finalPath, std::string_view bytes, mode_t mode = 0644);
+
 // Flushes the temporary file to disk, renames it over finalPath and flushes
 // the folder, so readers see the old file or the new one, never a partial one.
 // Removes the temporary file when anything fails.

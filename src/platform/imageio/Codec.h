@@ -65,15 +65,15 @@ public:
     // Encoders: the type identifier they write, or empty when the codec only decodes.
     virtual std::string_view typeIdentifier() const { return {}; }
     virtual MetadataWriting metadataWriting() const { return MetadataWriting::None; }
-    // Repairs what writing metadata into an encoded file undid; true when the file is sound.
-    virtual bool finishAfterMetadata(const std::string& /*path*/, const EncodeOptions& /*options*/) const {
+    // Repairs what writing metadata into the encoded bytes undid; true when they are sound.
+    virtual bool finishAfterMetadata(std::vector<std::uint8_t>& /*encoded*/, const EncodeOptions& /*options*/) const {
         return true;
     }
 
-    // Writes the bitmap to path (created or truncated). false (after one log line) on failure;
-    // ImageDestination hands in a temporary path and removes what a failed write left there.
+    // Encodes the bitmap into memory (encoded is replaced). false (after one log line) on
+    // failure. The file is written once, by ImageDestination, after the metadata is in.
     virtual bool encode(const RgbaBitmapView& /*bitmap*/, const EncodeOptions& /*options*/,
-                        const std::string& /*path*/) const {
+                        std::vector<std::uint8_t>& /*encoded*/) const {
         return false;
     }
 };

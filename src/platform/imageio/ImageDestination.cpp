@@ -2,8 +2,7 @@
 
 #include <cmath>
 #include <fmt/format.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <vector>
 
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
@@ -94,23 +93,16 @@ std::string ImageDestination::finalizeToTemporaryFile() {
             _options.xmp = metadata->xmp;
         }
     }
-    int fd = -1;
-    const std::string temporary = createTemporarySibling(_path, fd);
-    if (temporary.empty()) return {};
-    // The temporary file is made private; the output gets the usual mode.
-    const bool prepared = ::fchmod(fd, 0644) == 0;
-    ::close(fd);
-    if (!prepared || !_codec->encode(_bitmap, _options, temporary)) {
-        if (!prepared) Log::line(fmt::format("ImageDestination: cannot prepare {}", temporary));
-        ::unlink(temporary.c_str());
-        return {};
-    }
+    // The whole file is made in memory and written once: rewriting an encoded
+    // file to add its metadata costs a truncate, which is slow on some file systems.
+    std::vector<std::uint8_t> encoded;
+    if (!_codec->encode(_bitmap, _options, encoded)) return {};
     if (metadata && !metadata->empty() && _codec->metadataWriting() == MetadataWriting::AfterEncoding &&
-        !(embedMetadata(temporary, *metadata) && _codec->finishAfterMetadata(temporary, _options))) {
-        ::unlink(temporary.c_str());
+        !(embedMetadata(encoded, *metadata) && _codec->finishAfterMetadata(encoded, _options))) {
         return {};
     }
-    return temporary;
+    return writeTemporarySibling(
+        _path, std::string_view(reinterpret_cast<const char*>(encoded.data()), encoded.size()));
 }
 
 } // namespace pellora

@@ -376,7 +376,8 @@ DecodedImagePtr BmpCodec::decode(std::span<const std::uint8_t> data, const Decod
 }
 
 // BMP is lossless: the quality fraction does not apply and is ignored.
-bool BmpCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options, const std::string& path) const {
+bool BmpCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
+                      std::vector<std::uint8_t>& encoded) const {
     const bool withAlpha = options.hasAlpha;
     const std::uint64_t stride =
         withAlpha ? std::uint64_t{bitmap.width} * 4 : (std::uint64_t{bitmap.width} * 3 + 3) & ~3ull;
@@ -384,33 +385,30 @@ bool BmpCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options
         fileHeaderSize + (withAlpha ? v5HeaderSize : infoHeaderSize) + stride * bitmap.height;
     constexpr auto maxSide = static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max());
     if (bitmap.width > maxSide || bitmap.height > maxSide || fileSize > std::numeric_limits<std::uint32_t>::max()) {
-        Log::line(fmt::format("BMP: cannot write {}: {} x {} is too large for a BMP file", path, bitmap.width,
-                              bitmap.height));
-        return false;
-    }
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        Log::line(fmt::format("BMP: cannot create {}: {}", path, std::strerror(errno)));
+        Log::line(fmt::format("BMP: cannot encode {} x {}: too large for a BMP file", bitmap.width, bitmap.height));
         return false;
     }
     const auto headers =
         fileHeaders(bitmap, withAlpha, static_cast<std::uint32_t>(stride), pixelsPerMetreFromDpi(options.dpi));
-    bool written = std::fwrite(headers.data(), 1, headers.size(), file) == headers.size();
-    std::vector<std::uint8_t> row(stride, 0);
-    for (std::uint32_t stored = 0; written && stored < bitmap.height; ++stored) {
+    try {
+        encoded.assign(headers.begin(), headers.end());
+        encoded.resize(fileSize, 0);
+    } catch (const std::bad_alloc&) {
+        Log::line("BMP: not enough memory to encode");
+        return false;
+    }
+    for (std::uint32_t stored = 0; stored < bitmap.height; ++stored) {
         const std::uint8_t* source = bitmap.pixels + std::size_t{bitmap.height - 1 - stored} * bitmap.rowBytes;
+        std::uint8_t* row = encoded.data() + headers.size() + stored * stride;
         if (withAlpha) {
-            unpremultiplyRow(source, bitmap.width, row.data());
+            unpremultiplyRow(source, bitmap.width, row);
             for (std::uint32_t x = 0; x < bitmap.width; ++x) std::swap(row[x * 4], row[x * 4 + 2]);  // BGRA
         } else {
-            compositeRowOverWhite(source, bitmap.width, row.data());
+            compositeRowOverWhite(source, bitmap.width, row);
             for (std::uint32_t x = 0; x < bitmap.width; ++x) std::swap(row[x * 3], row[x * 3 + 2]);  // BGR
         }
-        written = std::fwrite(row.data(), 1, row.size(), file) == row.size();
     }
-    written = std::fclose(file) == 0 && written;
-    if (!written) Log::line(fmt::format("BMP: cannot write {}: {}", path, std::strerror(errno)));
-    return written;
+    return true;
 }
 
 std::unique_ptr<Codec> makeBmpCodec() { return std::make_unique<BmpCodec>(); }

@@ -17,7 +17,8 @@ public:
     std::optional<ImageHeader> readHeader(std::span<const std::uint8_t> data) const override;
     DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
     std::string_view typeIdentifier() const override;
-    bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options, const std::string& path) const override;
+    bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
+                std::vector<std::uint8_t>& encoded) const override;
 };
 
 } // namespace pellora

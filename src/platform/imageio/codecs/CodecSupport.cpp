@@ -1,13 +1,10 @@
 #include "platform/imageio/codecs/CodecSupport.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
 #include <limits>
 #include <new>
-#include <unistd.h>
 
 #include "platform/foundation/Log.h"
 #include "platform/imageio/BitmapRows.h"
@@ -42,30 +39,6 @@ void straightRow(const RgbaBitmapView& bitmap, std::uint32_t y, bool withAlpha, 
     } else {
         compositeRowOverWhite(in, bitmap.width, out);
     }
-}
-
-bool writeEncodedFile(std::string_view codec, const std::string& path,
-                      std::span<const std::uint8_t> bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        Log::line(std::string(codec) + ": cannot create " + path + ": " + std::strerror(errno));
-        return false;
-    }
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        written += static_cast<std::size_t>(n);
-    }
-    const int writeError = written == bytes.size() ? 0 : errno;
-    if (::close(fd) != 0 || writeError != 0 || written != bytes.size()) {
-        const int error = writeError != 0 ? writeError : errno;
-        ::unlink(path.c_str());
-        Log::line(std::string(codec) + ": cannot write " + path + ": " + std::strerror(error));
-        return false;
-    }
-    return true;
 }
 
 std::size_t MemoryInput::read(void* destination, std::size_t count) {

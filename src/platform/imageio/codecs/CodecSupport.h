@@ -32,11 +32,6 @@ double resolutionToWrite(double dpi);
 // (withAlpha) or as RGB composited over white. out holds width × 4 or × 3 bytes.
 void straightRow(const RgbaBitmapView& bitmap, std::uint32_t y, bool withAlpha, std::uint8_t* out);
 
-// Writes an encoded file whole. On failure removes the partial file and logs
-// one line starting with the codec's name.
-bool writeEncodedFile(std::string_view codec, const std::string& path,
-                      std::span<const std::uint8_t> bytes);
-
 // Read position over bytes owned by the caller.
 struct MemoryInput {
     std::span<const std::uint8_t> data;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
 #include "platform/imageio/codecs/BuiltinCodecs.h"
 #include "platform/imageio/codecs/CodecSupport.h"
@@ -367,9 +366,8 @@ DecodedImagePtr Jpeg2000Codec::decode(std::span<const std::uint8_t> data, const 
 }
 
 bool Jpeg2000Codec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
-                           const std::string& path) const {
+                           std::vector<std::uint8_t>& encoded) const {
     if (!isEncodableBitmap(kName, bitmap)) return false;
-    std::vector<std::uint8_t> encoded;
     try {
         // A lower fraction must never give a larger file. The lossless file
         // is written whenever it fits the byte budget of the quality; otherwise
@@ -393,25 +391,24 @@ bool Jpeg2000Codec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& op
         fail("not enough memory to encode");
         return false;
     }
-    return writeEncodedFile(kName, path, encoded);
+    return true;
 }
 
-bool Jpeg2000Codec::finishAfterMetadata(const std::string& path, const EncodeOptions& options) const {
-    std::string contents;
-    if (!readWholeFile(path, contents, std::size_t{1} << 31)) return false;
-    std::vector<std::uint8_t> file(contents.begin(), contents.end());
+bool Jpeg2000Codec::finishAfterMetadata(std::vector<std::uint8_t>& encoded, const EncodeOptions& options) const {
     std::string why;
-    const auto info = readJpeg2000Info(file, why);
+    const auto info = readJpeg2000Info(encoded, why);
     if (!info) {
         fail("the file written with metadata is broken: " + why);
         return false;
     }
     if (info->hasResolution) return true;
-    if (!addDisplayResolution(file, resolutionToWrite(options.dpi))) {
+    try {
+        if (addDisplayResolution(encoded, resolutionToWrite(options.dpi))) return true;
         fail("cannot add the resolution box");
-        return false;
+    } catch (const std::bad_alloc&) {
+        fail("not enough memory to encode");
     }
-    return writeEncodedFile(kName, path, file);
+    return false;
 }
 
 std::unique_ptr<Codec> makeJpeg2000Codec() {

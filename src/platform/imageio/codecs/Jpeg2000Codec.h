@@ -16,10 +16,10 @@ public:
 
     std::string_view typeIdentifier() const override { return "public.jpeg-2000"; }
     // Exiv2 rebuilds the header box without the resolution box: it is added back.
-    bool finishAfterMetadata(const std::string& path, const EncodeOptions& options) const override;
+    bool finishAfterMetadata(std::vector<std::uint8_t>& encoded, const EncodeOptions& options) const override;
     MetadataWriting metadataWriting() const override { return MetadataWriting::AfterEncoding; }
     bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
-                const std::string& path) const override;
+                std::vector<std::uint8_t>& encoded) const override;
 };
 
 } // namespace pellora

@@ -111,13 +111,14 @@ struct Compressor {
     jpeg_compress_struct info{};
     ErrorManager errors;
     bool created = false;
-    std::FILE* file = nullptr;
+    unsigned char* output = nullptr;  // jpeg_mem_dest's buffer, grown by libjpeg with malloc
+    unsigned long outputSize = 0;
     std::vector<std::uint8_t> row;
 
     Compressor() { installErrorManager(errors, reinterpret_cast<j_common_ptr>(&info)); }
     ~Compressor() {
         if (created) jpeg_destroy_compress(&info);
-        if (file) std::fclose(file);
+        std::free(output);
     }
     Compressor(const Compressor&) = delete;
     Compressor& operator=(const Compressor&) = delete;
@@ -262,19 +263,15 @@ DecodedImagePtr JpegCodec::decode(std::span<const std::uint8_t> data, const Deco
     return image;
 }
 
-bool JpegCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options, const std::string& path) const {
+bool JpegCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
+                       std::vector<std::uint8_t>& encoded) const {
     auto compressor = std::make_unique<Compressor>();
     const float fraction = qualityFraction(options);
     const bool written = runGuarded(compressor->errors.jump, [&] {
         jpeg_compress_struct& info = compressor->info;
-        compressor->file = std::fopen(path.c_str(), "wb");
-        if (!compressor->file) {
-            Log::line(fmt::format("JPEG: cannot create {}: {}", path, std::strerror(errno)));
-            return false;
-        }
         jpeg_create_compress(&info);
         compressor->created = true;
-        jpeg_stdio_dest(&info, compressor->file);
+        jpeg_mem_dest(&info, &compressor->output, &compressor->outputSize);
         info.image_width = bitmap.width;
         info.image_height = bitmap.height;
         info.input_components = 3;
@@ -303,18 +300,19 @@ bool JpegCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& option
             jpeg_write_scanlines(&info, &row, 1);
         }
         jpeg_finish_compress(&info);
-        const bool closed = std::fclose(compressor->file) == 0;
-        compressor->file = nullptr;
-        if (!closed) {
-            Log::line(fmt::format("JPEG: cannot write {}: {}", path, std::strerror(errno)));
-            return false;
-        }
         return true;
     });
-    if (!written && compressor->errors.message[0] != '\0') {
-        Log::line(fmt::format("JPEG: cannot write {}: {}", path, compressor->errors.message));
+    if (!written) {
+        Log::line(fmt::format("JPEG: cannot encode: {}", compressor->errors.message));
+        return false;
     }
-    return written;
+    try {
+        encoded.assign(compressor->output, compressor->output + compressor->outputSize);
+    } catch (const std::bad_alloc&) {
+        Log::line("JPEG: not enough memory to encode");
+        return false;
+    }
+    return true;
 }
 
 std::unique_ptr<Codec> makeJpegCodec() { return std::make_unique<JpegCodec>(); }

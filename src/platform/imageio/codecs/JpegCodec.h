@@ -16,7 +16,8 @@ public:
     DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
     std::string_view typeIdentifier() const override;
     MetadataWriting metadataWriting() const override { return MetadataWriting::AfterEncoding; }
-    bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options, const std::string& path) const override;
+    bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
+                std::vector<std::uint8_t>& encoded) const override;
 };
 
 } // namespace pellora

@@ -97,7 +97,7 @@ struct Writer {
     ErrorState errors;
     png_structp png = nullptr;
     png_infop info = nullptr;
-    std::FILE* file = nullptr;
+    std::vector<std::uint8_t>* output = nullptr;
     std::vector<std::uint8_t> row;
 
     Writer() {
@@ -106,7 +106,6 @@ struct Writer {
     }
     ~Writer() {
         if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
-        if (file) std::fclose(file);
     }
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
@@ -221,7 +220,21 @@ DecodedImagePtr PngCodec::decode(std::span<const std::uint8_t> data, const Decod
 // eXIf chunk and XMP into an iTXt chunk; PNG holds no IPTC.
 constexpr int kCompressionLevel = 4;
 
-bool PngCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options, const std::string& path) const {
+namespace {
+
+void appendToOutput(png_structp png, png_bytep data, png_size_t length) {
+    auto* writer = static_cast<Writer*>(png_get_io_ptr(png));
+    try {
+        writer->output->insert(writer->output->end(), data, data + length);
+    } catch (const std::bad_alloc&) {
+        png_error(png, "not enough memory");
+    }
+}
+
+} // namespace
+
+bool PngCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
+                      std::vector<std::uint8_t>& encoded) const {
     auto writer = std::make_unique<Writer>();
     if (!writer->info) {
         Log::line("PNG: cannot create a writer: out of memory");
@@ -230,12 +243,9 @@ bool PngCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options
     const bool written = runGuarded(writer->errors.jump, [&] {
         png_structp png = writer->png;
         png_infop info = writer->info;
-        writer->file = std::fopen(path.c_str(), "wb");
-        if (!writer->file) {
-            Log::line(fmt::format("PNG: cannot create {}: {}", path, std::strerror(errno)));
-            return false;
-        }
-        png_init_io(png, writer->file);
+        encoded.clear();
+        writer->output = &encoded;
+        png_set_write_fn(png, writer.get(), appendToOutput, nullptr);
         png_set_compression_level(png, kCompressionLevel);
         const int channels = options.hasAlpha ? 4 : 3;
         png_set_IHDR(png, info, bitmap.width, bitmap.height, 8,
@@ -273,17 +283,9 @@ bool PngCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options
         }
         // Every chunk went before the image data: passing info again would write eXIf twice.
         png_write_end(png, nullptr);
-        const bool closed = std::fclose(writer->file) == 0;
-        writer->file = nullptr;
-        if (!closed) {
-            Log::line(fmt::format("PNG: cannot write {}: {}", path, std::strerror(errno)));
-            return false;
-        }
         return true;
     });
-    if (!written && writer->errors.message[0] != '\0') {
-        Log::line(fmt::format("PNG: cannot write {}: {}", path, writer->errors.message));
-    }
+    if (!written) Log::line(fmt::format("PNG: cannot encode: {}", writer->errors.message));
     return written;
 }
 

@@ -395,7 +395,7 @@ DecodedImagePtr TiffCodec::decode(std::span<const std::uint8_t> data, const Deco
 // straight colours most readers expect, as PNG stores them, and the same
 // values the decoders hand back. LZW with horizontal differencing.
 bool TiffCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
-                       const std::string& path) const {
+                       std::vector<std::uint8_t>& encoded) const {
     if (!isEncodableBitmap(kName, bitmap)) return false;
     TiffMessages messages;
     MemoryOutput output;
@@ -443,7 +443,8 @@ bool TiffCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& option
         return false;
     }
     tif.reset();
-    return writeEncodedFile(kName, path, output.bytes);
+    encoded = std::move(output.bytes);
+    return true;
 }
 
 std::unique_ptr<Codec> makeTiffCodec() {

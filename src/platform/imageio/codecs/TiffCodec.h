@@ -19,7 +19,7 @@ public:
     std::string_view typeIdentifier() const override { return "public.tiff"; }
     MetadataWriting metadataWriting() const override { return MetadataWriting::AfterEncoding; }
     bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
-                const std::string& path) const override;
+                std::vector<std::uint8_t>& encoded) const override;
 };
 
 } // namespace pellora

@@ -207,10 +207,10 @@ std::optional<EmbeddableMetadata> prepareOutputMetadata(const PlistDictionary& p
     return std::nullopt;
 }
 
-bool embedMetadata(const std::string& path, const EmbeddableMetadata& metadata) {
+bool embedMetadata(std::vector<std::uint8_t>& encoded, const EmbeddableMetadata& metadata) {
     exiv2::ensureInitialized();
     try {
-        auto image = Exiv2::ImageFactory::open(path, false);
+        auto image = Exiv2::ImageFactory::open(encoded.data(), static_cast<long>(encoded.size()));
         if (image.get() == nullptr) throw Exiv2::Error(Exiv2::kerFileContainsUnknownImageType);
         Exiv2::ExifData exif;
         if (!metadata.exif.empty()) {
@@ -226,9 +226,16 @@ bool embedMetadata(const std::string& path, const EmbeddableMetadata& metadata) 
         image->setXmpPacket(metadata.xmp);
         if (metadata.xmp.empty()) image->clearXmpData();
         image->writeMetadata();
+        Exiv2::BasicIo& io = image->io();
+        const auto size = static_cast<std::size_t>(io.size());
+        std::vector<std::uint8_t> written(size);
+        if (io.open() != 0 || io.read(written.data(), static_cast<long>(size)) != static_cast<long>(size)) {
+            throw Exiv2::Error(Exiv2::kerErrorMessage, "cannot read back the file written");
+        }
+        encoded = std::move(written);
         return true;
     } catch (const std::exception& error) {
-        Log::line(fmt::format("Cannot write the metadata of {}: {}", path, error.what()));
+        Log::line(fmt::format("Cannot write the output metadata: {}", error.what()));
     }
     return false;
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/foundation/PlistValue.h"
 
@@ -25,8 +26,8 @@ struct EmbeddableMetadata {
 // stale digests go. nullopt (after one log line) when Exiv2 fails.
 std::optional<EmbeddableMetadata> prepareOutputMetadata(const PlistDictionary& properties);
 
-// Writes the blocks into an existing JPEG, TIFF or JPEG 2000 file with Exiv2.
-// false (after one log line) on failure.
-bool embedMetadata(const std::string& path, const EmbeddableMetadata& metadata);
+// Writes the blocks into an encoded JPEG, TIFF or JPEG 2000 file held in
+// memory, with Exiv2. false (after one log line, encoded unchanged) on failure.
+bool embedMetadata(std::vector<std::uint8_t>& encoded, const EmbeddableMetadata& metadata);
 
 } // namespace pellora

@@ -77,4 +77,13 @@ inline EncodeOptions encodeOptions(std::optional<float> quality, bool hasAlpha, 
     return options;
 }
 
+// Encodes the bitmap and writes the bytes to path; false when the codec fails.
+inline bool encodeToFile(const Codec& codec, const TestBitmap& bitmap, const EncodeOptions& options,
+                         const std::string& path) {
+    Bytes encoded;
+    if (!codec.encode(bitmap.view(), options, encoded)) return false;
+    writeBytes(path, encoded);
+    return true;
+}
+
 } // namespace pellora::test

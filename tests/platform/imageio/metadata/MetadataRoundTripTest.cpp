@@ -40,8 +40,12 @@ protected:
         EXPECT_EQ(test::runCommand("convert -size 60x40 xc:gray '" + output + "'"), 0);
         const auto metadata = prepareOutputMetadata(properties);
         EXPECT_TRUE(metadata.has_value());
-        if (metadata) {
-            EXPECT_TRUE(embedMetadata(output, *metadata));
+        const std::string plain = test::readFile(output);
+        std::vector<std::uint8_t> encoded(plain.begin(), plain.end());
+        if (metadata && embedMetadata(encoded, *metadata)) {
+            test::writeFile(output, std::string(encoded.begin(), encoded.end()));
+        } else {
+            ADD_FAILURE() << "the metadata could not be embedded";
         }
         return output;
     }
