@@ -57,11 +57,11 @@ LanczosTaps LanczosTaps::compute(std::uint32_t inSize, std::uint32_t outSize, st
             sum += raw[std::size_t(used)];
         }
 
-        std::int32_t* w = taps.weights.data() + index * std::size_t(maxTaps);
+        std::int16_t* w = taps.weights.data() + index * std::size_t(maxTaps);
         std::int64_t fixedSum = 0;
         int largest = 0;
         for (int k = 0; k < used; ++k) {
-            w[k] = std::int32_t(std::lround(raw[std::size_t(k)] / sum * one));
+            w[k] = std::int16_t(std::lround(raw[std::size_t(k)] / sum * one));
             fixedSum += w[k];
             if (w[k] > w[largest]) {
                 largest = k;
@@ -69,7 +69,7 @@ LanczosTaps LanczosTaps::compute(std::uint32_t inSize, std::uint32_t outSize, st
         }
         // Rounding each weight may leave the sum a few units off: give the
         // difference to the largest weight so constant areas stay exact.
-        w[largest] += std::int32_t(std::int64_t(1 << kWeightFractionBits) - fixedSum);
+        w[largest] = std::int16_t(w[largest] + (std::int64_t(1 << kWeightFractionBits) - fixedSum));
 
         // Drop zero weights at both ends (a 1:1 axis becomes a single tap).
         int begin = 0;

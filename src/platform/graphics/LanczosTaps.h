@@ -5,9 +5,10 @@
 
 namespace pellora {
 
-// Fixed-point weights carry this many fraction bits. With 8-bit samples and
-// the Lanczos kernel's negative lobes, sums stay well inside an int32.
-inline constexpr int kWeightFractionBits = 22;
+// Fixed-point weights are 16-bit with this many fraction bits, so that one
+// multiply-add instruction weighs a pair of 8-bit samples (no weight exceeds
+// 1.0 by much). Sums of 8-bit samples stay well inside an int32.
+inline constexpr int kWeightFractionBits = 14;
 
 // The Lanczos-3 kernel, sinc(x) * sinc(x / 3) on (-3, 3).
 double lanczos3(double x);
@@ -21,13 +22,13 @@ struct LanczosTaps {
     int stride = 0;                     // weight slots per output sample
     std::vector<std::int32_t> first;    // first source index, per output sample
     std::vector<std::int32_t> count;    // number of source samples, per output sample
-    std::vector<std::int32_t> weights;  // stride slots per output sample
+    std::vector<std::int16_t> weights;  // stride slots per output sample
 
     static LanczosTaps compute(std::uint32_t inSize, std::uint32_t outSize, std::uint32_t outBegin,
                                std::uint32_t outEnd);
 
     std::size_t size() const { return first.size(); }
-    const std::int32_t* weightsOf(std::size_t index) const { return weights.data() + index * stride; }
+    const std::int16_t* weightsOf(std::size_t index) const { return weights.data() + index * stride; }
 };
 
 } // namespace pellora
