@@ -1,6 +1,7 @@
 #include "platform/graphics/ColorConversion.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -138,6 +139,20 @@ void SrgbRowConverter::convertUntagged(const std::uint8_t* samples, std::uint8_t
         });
         return;
     case ColorModel::RGB:
+        if (!alpha && channels == 3 && width > 0) {
+            // The common case (camera JPEGs): each pixel read as a 32-bit word
+            // (its last byte belongs to the next pixel) and made opaque.
+            const std::uint32_t opaque = std::endian::native == std::endian::little ? 0xFF000000u : 0xFFu;
+            for (std::uint32_t x = 0; x + 1 < width; ++x, samples += 3, rgba += 4) {
+                std::uint32_t pixel;
+                std::memcpy(&pixel, samples, 4);
+                pixel |= opaque;
+                std::memcpy(rgba, &pixel, 4);
+            }
+            std::memcpy(rgba, samples, 3);
+            rgba[3] = 255;
+            return;
+        }
         convertPixels(samples, rgba, width, channels, alpha, [](const std::uint8_t* s, std::uint8_t* rgb) {
             rgb[0] = s[0];
             rgb[1] = s[1];

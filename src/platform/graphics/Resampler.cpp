@@ -20,14 +20,6 @@ std::uint8_t clampToByte(std::int32_t fixedPoint) {
     return std::uint8_t(std::clamp(fixedPoint >> kWeightFractionBits, 0, 255));
 }
 
-// The vertical pass is also built for AVX2, picked at load time where the
-// processor has it: the baseline x86-64 instruction set has no 32-bit vector multiply.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define PELLORA_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define PELLORA_VECTOR_CLONES
-#endif
-
 #if defined(__SSE2__)
 // SSE2 (every x86-64 processor has it): pmaddwd multiplies eight 16-bit
 // values by eight weights and adds neighbouring products, so the samples of
@@ -83,19 +75,51 @@ void horizontalPass(const LanczosTaps& taps, const std::uint8_t* in, std::uint8_
 }
 #endif
 
-// One row of output from `count` rows of the intermediate image starting at
-// `in`, `stride` bytes apart. The sums run along whole rows (contiguous bytes,
-// one weight per row) so that the compiler vectorises the inner loop. Ringing
-// may push a colour above its alpha: it is clamped so the result stays valid
-// premultiplied RGBA.
-PELLORA_VECTOR_CLONES
-void verticalPass(const std::int16_t* weight, int count, const std::uint8_t* in, std::size_t stride,
-                  std::int32_t* sums, std::uint8_t* out) {
-    std::fill(sums, sums + stride, kRoundingHalf);
+// The sums of one output row, over `count` rows of the intermediate image
+// starting at `in`, `stride` bytes apart. They run along whole rows so that
+// the inner loops go over contiguous bytes.
+#if defined(__SSE2__)
+// Two rows at a time: their bytes interleaved, one multiply-add weighs both.
+void sumRows(const std::int16_t* weight, int count, const std::uint8_t* in, std::size_t stride, std::int32_t* sums) {
+    const __m128i zero = _mm_setzero_si128();
+    const std::size_t vectorEnd = stride & ~std::size_t(15);
+    int k = 0;
+    for (; k + 2 <= count; k += 2, in += 2 * stride) {
+        const __m128i pair = _mm_set1_epi32(std::int32_t(std::uint16_t(weight[k]) | (std::uint32_t(std::uint16_t(weight[k + 1])) << 16)));
+        const std::uint8_t* next = in + stride;
+        std::size_t i = 0;
+        for (; i < vectorEnd; i += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(next + i));
+            const __m128i low = _mm_unpacklo_epi8(a, b);
+            const __m128i high = _mm_unpackhi_epi8(a, b);
+            __m128i* sum = reinterpret_cast<__m128i*>(sums + i);
+            _mm_storeu_si128(sum, _mm_add_epi32(_mm_loadu_si128(sum), _mm_madd_epi16(_mm_unpacklo_epi8(low, zero), pair)));
+            _mm_storeu_si128(sum + 1, _mm_add_epi32(_mm_loadu_si128(sum + 1), _mm_madd_epi16(_mm_unpackhi_epi8(low, zero), pair)));
+            _mm_storeu_si128(sum + 2, _mm_add_epi32(_mm_loadu_si128(sum + 2), _mm_madd_epi16(_mm_unpacklo_epi8(high, zero), pair)));
+            _mm_storeu_si128(sum + 3, _mm_add_epi32(_mm_loadu_si128(sum + 3), _mm_madd_epi16(_mm_unpackhi_epi8(high, zero), pair)));
+        }
+        for (; i < stride; ++i) sums[i] += in[i] * weight[k] + next[i] * weight[k + 1];
+    }
+    if (k < count) {
+        for (std::size_t i = 0; i < stride; ++i) sums[i] += in[i] * weight[k];
+    }
+}
+#else
+void sumRows(const std::int16_t* weight, int count, const std::uint8_t* in, std::size_t stride, std::int32_t* sums) {
     for (int k = 0; k < count; ++k, in += stride) {
         const std::int32_t w = weight[k];
         for (std::size_t i = 0; i < stride; ++i) sums[i] += in[i] * w;
     }
+}
+#endif
+
+// One row of output from the intermediate image. Ringing may push a colour
+// above its alpha: it is clamped so the result stays valid premultiplied RGBA.
+void verticalPass(const std::int16_t* weight, int count, const std::uint8_t* in, std::size_t stride,
+                  std::int32_t* sums, std::uint8_t* out) {
+    std::fill(sums, sums + stride, kRoundingHalf);
+    sumRows(weight, count, in, stride, sums);
     for (std::size_t i = 0; i < stride; i += 4) {
         const std::uint8_t alpha = clampToByte(sums[i + 3]);
         out[i] = std::min(clampToByte(sums[i]), alpha);
