@@ -15,6 +15,7 @@
 #include "jobs/BatchController.h"
 #include "model/Settings.h"
 #include "model/SettingsKeys.h"
+#include "platform/foundation/AllocatorTuning.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/imageio/ImageDestination.h"
@@ -42,6 +43,7 @@ bool writeSource(const std::string& path) {
 
 // In the child: exports `count` records and prints the figures.
 int exportRecords(const std::vector<std::string>& sources, std::size_t count, const std::string& folder) {
+    keepLargeBuffersForReuse();  // as the applications do
     registerDefaults();
     UserDefaults::standard().setArgumentDomain(
         {{QVXDefaultsKey_scalingMethod, 1}, {QVXDefaultsKey_scalingMaxWidthOrHeight, 512}});

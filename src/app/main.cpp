@@ -10,6 +10,7 @@
 #include "app/MainController.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
+#include "platform/foundation/AllocatorTuning.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ std::vector<std::string> absolutePathArguments(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    pellora::keepLargeBuffersForReuse();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pellora"));
     QApplication::setApplicationVersion(QStringLiteral(PELLORA_VERSION));

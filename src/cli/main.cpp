@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "cli/BatchRun.h"
+#include "platform/foundation/AllocatorTuning.h"
 
 int main(int argc, char** argv) {
+    pellora::keepLargeBuffersForReuse();
     return pellora::cli::runBatch(std::vector<std::string>(argv + 1, argv + argc));
 }
