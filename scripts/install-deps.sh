@@ -31,9 +31,11 @@ packages=(
 # Benchmarks only (`make bench` passes --bench): vipsthumbnail, the peer
 # bench_write_jpeg and bench/peer-comparison.sh time beside ours; /usr/bin/time
 # for the peak memory of each batch; Pillow and NumPy for the shared quality
-# scorer's float reference; the photographs the shared corpus script builds from.
+# scorer's float reference; the photographs the shared corpus script builds from;
+# GraphicsMagick, the third peer of the comparison (ImageMagick is there for the tests).
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(libvips-tools time python3-pil python3-numpy lomiri-wallpapers-16.04 lomiri-wallpapers-20.04)
+  packages+=(libvips-tools time python3-pil python3-numpy lomiri-wallpapers-16.04 lomiri-wallpapers-20.04
+             graphicsmagick)
 fi
 
 missing=()
