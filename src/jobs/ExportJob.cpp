@@ -9,7 +9,7 @@
 #include "jobs/SourceFileSet.h"
 #include "jobs/WindowStateSink.h"
 #include "model/PelloraImage.h"
-#include "model/PropertiesReadOnce.h"
+#include "model/RecordReadOnce.h"
 #include "model/SettingsKeys.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
@@ -40,7 +40,7 @@ Size uprightInputSize(PelloraImage& record) {
 // temporary file beside outputPath. The lines logged are kept for the commit.
 PreparedExport prepareOutput(PelloraImage& record, const std::string& outputPath, const ExportSettings& settings,
                              const UserDefaults& defaults) {
-    const PropertiesReadOnce propertiesOfThisWrite(record);
+    const RecordReadOnce fileReadOnce(record);
     PreparedExport prepared;
     prepared.attempted = true;
     prepared.limitLines = Log::collectLines([&] {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "model/PropertiesReadOnce.h"
+#include "model/RecordReadOnce.h"
 #include "model/SettingsKeys.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
@@ -28,7 +28,7 @@ ReferencedImage& PelloraImage::inputNSImage() {
 Size PelloraImage::inputSize() { return inputNSImage().size(); }
 
 PlistValue PelloraImage::inputMetadata() const {
-    PropertiesReadOnce* const memo = PropertiesReadOnce::activeFor(*this);
+    RecordReadOnce* const memo = RecordReadOnce::activeFor(*this);
     if (!memo) return readInputMetadata();
     if (!memo->properties) memo->lines = Log::collectLines([&] { memo->properties = readInputMetadata(); });
     Log::lines(memo->lines);
@@ -36,7 +36,7 @@ PlistValue PelloraImage::inputMetadata() const {
 }
 
 PlistValue PelloraImage::readInputMetadata() const {
-    const auto source = ImageSource::createWithPath(_inputPath);
+    const auto source = RecordReadOnce::openSource(_inputPath);
     if (!source) {
         Log::line("*** Error: inputMetadata: Image source is NULL.");
         return {};

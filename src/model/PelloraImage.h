@@ -35,7 +35,7 @@ public:
     // Width and height in pixels, as stored, whatever the resolution tags say.
     Size inputSize();
     // The properties of the file's first image, read afresh (once per write,
-    // see PropertiesReadOnce); null (after a log line) on failure.
+    // see RecordReadOnce); null (after a log line) on failure.
     PlistValue inputMetadata() const;
 
     int maxWidth() const { return _maxWidth; }

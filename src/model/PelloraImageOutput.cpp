@@ -5,7 +5,7 @@
 #include <new>
 
 #include "model/PelloraImage.h"
-#include "model/PropertiesReadOnce.h"
+#include "model/RecordReadOnce.h"
 #include "model/SettingsKeys.h"
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
@@ -20,8 +20,8 @@ namespace {
 // A quarter turn in single precision (0x3FC90FDB).
 constexpr float kQuarterTurn = static_cast<float>(M_PI_2);
 
-std::unique_ptr<ImageSource> openInputSource(const std::string& path) {
-    auto source = ImageSource::createWithPath(path);
+std::shared_ptr<const ImageSource> openInputSource(const std::string& path) {
+    auto source = RecordReadOnce::openSource(path);
     if (!source) Log::line("*** Error: inputCGImage: Image source is NULL.");
     return source;
 }
@@ -152,7 +152,7 @@ bool PelloraImage::writeToPath(const std::string& path, std::string_view type, c
 
 std::string PelloraImage::writeToTemporaryFileBeside(const std::string& path, std::string_view type,
                                                      const PlistDictionary& properties) {
-    const PropertiesReadOnce propertiesOfThisWrite(*this);
+    const RecordReadOnce fileReadOnce(*this);
     const std::optional<Bitmap> image = outputCGImage();
     if (!image) return {};
     const auto destination = ImageDestination::createWithPath(path, type);

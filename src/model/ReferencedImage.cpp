@@ -1,5 +1,6 @@
 #include "model/ReferencedImage.h"
 
+#include "model/RecordReadOnce.h"
 #include "platform/imageio/ImageSource.h"
 
 namespace pellora {
@@ -7,7 +8,7 @@ namespace pellora {
 void ReferencedImage::loadIfNeeded() {
     if (_loaded) return;
     _loaded = true;
-    const auto source = ImageSource::createWithPath(_path);
+    const auto source = RecordReadOnce::openSource(_path);
     if (!source) return;
     const auto header = source->header();
     if (!header || header->width == 0 || header->height == 0) return;
