@@ -33,15 +33,18 @@ LanczosTaps LanczosTaps::compute(std::uint32_t inSize, std::uint32_t outSize, st
     const double filterScale = std::max(scale, 1.0);
     const double support = kSupport * filterScale;
     const int maxTaps = int(std::ceil(support)) * 2 + 1;
+    // Slots come in whole groups of kWeightGroup, zero beyond each count, so
+    // that vector code may always load a whole group of weights.
+    const int slots = (maxTaps + kWeightGroup - 1) / kWeightGroup * kWeightGroup;
     const double one = double(1 << kWeightFractionBits);
 
     LanczosTaps taps;
     taps.outBegin = outBegin;
-    taps.stride = maxTaps;
+    taps.stride = slots;
     const std::size_t n = outEnd - outBegin;
     taps.first.resize(n);
     taps.count.resize(n);
-    taps.weights.assign(n * std::size_t(maxTaps), 0);
+    taps.weights.assign(n * std::size_t(slots), 0);
 
     std::vector<double> raw(std::size_t(maxTaps), 0.0);
     for (std::size_t index = 0; index < n; ++index) {
@@ -57,7 +60,7 @@ LanczosTaps LanczosTaps::compute(std::uint32_t inSize, std::uint32_t outSize, st
             sum += raw[std::size_t(used)];
         }
 
-        std::int16_t* w = taps.weights.data() + index * std::size_t(maxTaps);
+        std::int16_t* w = taps.weights.data() + index * std::size_t(slots);
         std::int64_t fixedSum = 0;
         int largest = 0;
         for (int k = 0; k < used; ++k) {

@@ -10,6 +10,9 @@ namespace pellora {
 // 1.0 by much). Sums of 8-bit samples stay well inside an int32.
 inline constexpr int kWeightFractionBits = 14;
 
+// Weight slots per output sample are a multiple of this.
+inline constexpr int kWeightGroup = 8;
+
 // The Lanczos-3 kernel, sinc(x) * sinc(x / 3) on (-3, 3).
 double lanczos3(double x);
 
@@ -19,7 +22,7 @@ double lanczos3(double x);
 // signal first. Each output sample's weights sum to exactly 1 << kWeightFractionBits.
 struct LanczosTaps {
     std::uint32_t outBegin = 0;
-    int stride = 0;                     // weight slots per output sample
+    int stride = 0;                     // weight slots per output sample, a multiple of kWeightGroup
     std::vector<std::int32_t> first;    // first source index, per output sample
     std::vector<std::int32_t> count;    // number of source samples, per output sample
     std::vector<std::int16_t> weights;  // stride slots per output sample

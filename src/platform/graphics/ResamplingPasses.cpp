@@ -48,26 +48,37 @@ __m128i weighPixels(const std::uint8_t* pixel, const std::int16_t* weight, int c
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // AVX2, where the processor has it: eight pixels a step, two pairs per lane.
-__attribute__((target("avx2"))) __m128i weighPixelsAvx2(const std::uint8_t* pixel, const std::int16_t* weight,
-                                                          int count) {
+// The last step loads only the pixels that remain (a masked load reads nothing
+// beyond them); the weight slots past the count are zero.
+__attribute__((target("avx2"))) __m256i weighEightPixels(__m256i pixels, const std::int16_t* weight) {
     const __m256i zero = _mm256_setzero_si256();
     // The weight pairs of the low lane's pixels, then of the high lane's.
     const __m256i firstPairs = _mm256_setr_epi32(0, 0, 0, 0, 2, 2, 2, 2);
     const __m256i secondPairs = _mm256_setr_epi32(1, 1, 1, 1, 3, 3, 3, 3);
+    const __m256i eight = _mm256_shuffle_epi32(pixels, _MM_SHUFFLE(3, 1, 2, 0));
+    const __m256i paired = _mm256_unpacklo_epi8(eight, _mm256_srli_si256(eight, 8));
+    const __m256i weights = _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(weight)));
+    return _mm256_add_epi32(
+        _mm256_madd_epi16(_mm256_unpacklo_epi8(paired, zero), _mm256_permutevar8x32_epi32(weights, firstPairs)),
+        _mm256_madd_epi16(_mm256_unpackhi_epi8(paired, zero), _mm256_permutevar8x32_epi32(weights, secondPairs)));
+}
+
+__attribute__((target("avx2"))) __m128i weighPixelsAvx2(const std::uint8_t* pixel, const std::int16_t* weight,
+                                                          int count) {
+    static constexpr std::int32_t kLanes[16] = {-1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0};
     __m256i sum = _mm256_setzero_si256();
     int k = 0;
     for (; k + 8 <= count; k += 8, pixel += 32) {
-        const __m256i eight = _mm256_shuffle_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixel)),
-                                                   _MM_SHUFFLE(3, 1, 2, 0));
-        const __m256i paired = _mm256_unpacklo_epi8(eight, _mm256_srli_si256(eight, 8));
-        const __m256i weights = _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(weight + k)));
-        sum = _mm256_add_epi32(sum, _mm256_madd_epi16(_mm256_unpacklo_epi8(paired, zero),
-                                                      _mm256_permutevar8x32_epi32(weights, firstPairs)));
-        sum = _mm256_add_epi32(sum, _mm256_madd_epi16(_mm256_unpackhi_epi8(paired, zero),
-                                                      _mm256_permutevar8x32_epi32(weights, secondPairs)));
+        const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixel));
+        sum = _mm256_add_epi32(sum, weighEightPixels(pixels, weight + k));
+    }
+    if (k < count) {
+        const __m256i remaining = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kLanes + 8 - (count - k)));
+        const __m256i pixels = _mm256_maskload_epi32(reinterpret_cast<const int*>(pixel), remaining);
+        sum = _mm256_add_epi32(sum, weighEightPixels(pixels, weight + k));
     }
     const __m128i halves = _mm_add_epi32(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
-    return _mm_add_epi32(halves, weighPixels(pixel, weight + k, count - k));
+    return _mm_add_epi32(halves, _mm_set1_epi32(kRoundingHalf));
 }
 
 bool processorHasAvx2() {
