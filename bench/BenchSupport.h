@@ -2,13 +2,29 @@
 
 // Small pieces shared by the job benchmarks (header-only: every bench_*.cpp
 // is its own program).
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "jobs/WindowStateSink.h"
 
 namespace pellora::bench {
+
+// The median wall time of `runs` calls of work, in milliseconds; -1 when a call fails.
+inline double medianMilliseconds(int runs, const std::function<bool()>& work) {
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        const auto start = std::chrono::steady_clock::now();
+        if (!work()) return -1;
+        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
 
 // A window that shows nothing: the benchmarks measure the jobs alone.
 class NullWindow final : public WindowStateSink {

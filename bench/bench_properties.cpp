@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "BenchPictures.h"
+#include "BenchSupport.h"
 #include "platform/imageio/ImageSource.h"
 
 namespace {
@@ -27,17 +28,6 @@ std::string xmpPacket() {
            "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description rdf:about='' "
            "xmlns:dc='http://purl.org/dc/elements/1.1/'><dc:subject><rdf:Bag>" +
            keywords + "</rdf:Bag></dc:subject></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end='w'?>";
-}
-
-double medianMilliseconds(int runs, const std::function<bool()>& work) {
-    std::vector<double> times;
-    for (int run = 0; run < runs; ++run) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!work()) return -1;
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
 } // namespace
@@ -69,9 +59,9 @@ int main(int argc, char** argv) {
                 xmp.size());
 
     constexpr int runs = 21;
-    const double open = medianMilliseconds(runs, [&] { return ImageSource::createWithPath(path) != nullptr; });
-    const double read = medianMilliseconds(runs, [&] { return !source->copyPropertiesAtIndex(0).isNull(); });
-    const double both = medianMilliseconds(runs, [&] {
+    const double open = bench::medianMilliseconds(runs, [&] { return ImageSource::createWithPath(path) != nullptr; });
+    const double read = bench::medianMilliseconds(runs, [&] { return !source->copyPropertiesAtIndex(0).isNull(); });
+    const double both = bench::medianMilliseconds(runs, [&] {
         const auto fresh = ImageSource::createWithPath(path);
         return fresh && !fresh->copyPropertiesAtIndex(0).isNull();
     });

@@ -14,25 +14,11 @@
 #include <vector>
 
 #include "BenchPictures.h"
+#include "BenchSupport.h"
 #include "model/PelloraImage.h"
 #include "model/Settings.h"
 
-namespace {
-
 using namespace pellora;
-
-double medianMilliseconds(int runs, const std::function<bool()>& work) {
-    std::vector<double> times;
-    for (int run = 0; run < runs; ++run) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!work()) return -1;
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     char pattern[] = "/tmp/bench_write_jpeg.XXXXXX";
@@ -54,14 +40,14 @@ int main(int argc, char** argv) {
 
     constexpr int runs = 7;
     const std::string ours = folder + "/pellora.jpg";
-    const double pellora = medianMilliseconds(runs, [&] {
+    const double pellora = bench::medianMilliseconds(runs, [&] {
         return record.writeToPath(ours, kUTTypeJPEG, {{kCGImageDestinationLossyCompressionQuality, 0.8}});
     });
     std::printf("writeToPath:   median %7.1f ms (%d runs)\n", pellora, runs);
 
     const std::string command = "vipsthumbnail '" + path + "' --size 1024x768 -o '" + folder + "/vips.jpg[Q=80]'";
     if (std::system("command -v vipsthumbnail > /dev/null") == 0) {
-        const double vips = medianMilliseconds(runs, [&] { return std::system(command.c_str()) == 0; });
+        const double vips = bench::medianMilliseconds(runs, [&] { return std::system(command.c_str()) == 0; });
         std::printf("vipsthumbnail: median %7.1f ms (%d runs, process start included)\n", vips, runs);
         std::printf("ratio writeToPath / vipsthumbnail: %.2f\n", pellora / vips);
     } else {
