@@ -55,10 +55,7 @@ class EndToEndTest : public QObject {
 private slots:
     void init() {
         QVERIFY(_files.isValid());
-        _controller = std::make_unique<MainController>();
-        _controller->window()->show();
-        _controller->applicationDidFinishLaunching();
-        QVERIFY(QTest::qWaitForWindowExposed(_controller->window()));
+        QVERIFY(guitest::launch(_controller, true));
     }
     void cleanup() {
         _controller.reset();

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "app/MainController.h"
+#include "app/MainWindow.h"
+#include "model/PelloraImage.h"
 #include "support/TestHttpServer.h"
 #include "platform/imageio/ImageDestination.h"
 #include "platform/imageio/TypeIdentifiers.h"
@@ -33,6 +35,20 @@ void writeJpeg(const QString& path, int width, int height) {
     QVERIFY(destination != nullptr);
     destination->addImage({pixels.data(), w, h, std::size_t{w} * 4}, {});
     QVERIFY(destination->finalize());
+}
+
+bool launch(std::unique_ptr<MainController>& controller, bool shown) {
+    controller = std::make_unique<MainController>();
+    if (shown) controller->window()->show();
+    controller->applicationDidFinishLaunching();
+    return !shown || QTest::qWaitForWindowExposed(controller->window());
+}
+
+void addRecords(MainController& controller, const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        controller.batch().pelloraImages().addObject(PelloraImage::pelloraImageWithPath(path));
+    }
+    controller.reloadData();
 }
 
 bool waitUntilIdle(MainController& controller, int timeoutMs) {

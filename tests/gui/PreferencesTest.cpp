@@ -18,6 +18,7 @@
 #include "app/MainController.h"
 #include "app/MainWindow.h"
 #include "model/SettingsKeys.h"
+#include "platform/foundation/PlistXml.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/TestHttpServer.h"
 #include "ui/PreferencesController.h"
@@ -51,10 +52,7 @@ private slots:
 
     void init() {
         defaults().setObject(PlistValue(false), QVXUpdateDefaultsKey_checkAtlaunch);
-        _controller = std::make_unique<MainController>();
-        _controller->window()->show();
-        _controller->applicationDidFinishLaunching();
-        QVERIFY(QTest::qWaitForWindowExposed(_controller->window()));
+        QVERIFY(guitest::launch(_controller, true));
         QVERIFY(!_controller->hasPreferencesController());
         _controller->preferencesMenuItem->trigger();
         QVERIFY(_controller->hasPreferencesController());
@@ -212,7 +210,7 @@ private slots:
     void theLabelShowsTheNewDateRightAfterACheckNow() {
         PreferencesController& p = preferences();
         p.activateUpdatePane();
-        _server.setResponse("/db.xml", {200, publishedDatabase(runningAppVersion()), {}, {}});
+        _server.setResponse("/db.xml", {200, writePlistXml(PlistDictionary{{"Pellora", PlistDictionary{{"Current Version", runningAppVersion()}}}}), {}, {}});
         auto* checkNow = p.window()->findChild<QPushButton*>(QStringLiteral("checkNowButton"));
         QVERIFY(checkNow != nullptr);
         const std::size_t requestsBefore = _server.requestCount();
@@ -232,12 +230,6 @@ private slots:
 
 private:
     PreferencesController& preferences() { return _controller->preferencesController(); }
-
-    static std::string publishedDatabase(const std::string& version) {
-        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>Pellora</key><dict>"
-               "<key>Current Version</key><string>" +
-               version + "</string><key>Download URL</key><string>https://pellora.example/</string></dict></dict></plist>";
-    }
 
     QTemporaryDir _files;
     test::TestHttpServer _server;

@@ -34,7 +34,7 @@ std::vector<int> selectedRowsOf(const MainController& controller) {
     return rows;
 }
 
-void selectRows(MainController& controller, std::initializer_list<int> rows) {
+void selectRows(MainController& controller, const QList<int>& rows) {
     QItemSelectionModel* selection = controller.imagesTableView->selectionModel();
     selection->clearSelection();
     for (const int row : rows) {
@@ -65,8 +65,7 @@ class SourceTableTest : public QObject {
 private slots:
     void init() {
         QVERIFY(_files.isValid());
-        _controller = std::make_unique<MainController>();
-        _controller->applicationDidFinishLaunching();
+        QVERIFY(guitest::launch(_controller, false));
     }
     void cleanup() { _controller.reset(); }
 
@@ -148,46 +147,37 @@ private slots:
         QVERIFY(c.selectedPelloraImage() == nullptr);
     }
 
-    void removingOneRowSelectsTheRowAbove() {
+    void removingKeepsTheSelectionNearWhereItWas_data() {
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<QList<int>>("selectedAfter");
+        QTest::addColumn<QString>("selectedName");
+        // The same row index may stand for another record: that is a change for the viewer.
+        QTest::newRow("one row selects the row above") << QList<int>{4} << 5 << QList<int>{3} << "d.jpg";
+        QTest::newRow("the first row selects the new first") << QList<int>{0} << 5 << QList<int>{0} << "b.jpg";
+        QTest::newRow("several rows leave no selection") << QList<int>{1, 3, 4} << 3 << QList<int>{} << "";
+        QTest::newRow("no selection removes nothing") << QList<int>{} << 6 << QList<int>{} << "";
+    }
+    void removingKeepsTheSelectionNearWhereItWas() {
+        QFETCH(QList<int>, selected);
+        QFETCH(int, left);
+        QFETCH(QList<int>, selectedAfter);
+        QFETCH(QString, selectedName);
         MainController& c = *_controller;
         addSixRecords(c);
-        selectRows(c, {4});
+        selectRows(c, selected);
         SelectionNotifications notifications;
         c.removeToolbarItemClicked();
-        QCOMPARE(c.batch().pelloraImages().count(), std::size_t{5});
-        QCOMPARE(selectedRowsOf(c), std::vector<int>{3});
-        QCOMPARE(QString::fromStdString(c.selectedPelloraImage()->inputName()), QStringLiteral("d.jpg"));
-        QVERIFY(notifications.count() >= 1);
-    }
-
-    void removingTheFirstRowSelectsTheNewFirstRow() {
-        MainController& c = *_controller;
-        addSixRecords(c);
-        selectRows(c, {0});
-        SelectionNotifications notifications;
-        c.removeToolbarItemClicked();
-        QCOMPARE(selectedRowsOf(c), std::vector<int>{0});
-        QCOMPARE(QString::fromStdString(c.selectedPelloraImage()->inputName()), QStringLiteral("b.jpg"));
-        // The same row index now stands for another record: that is a change for the viewer.
-        QVERIFY(notifications.count() >= 1);
-    }
-
-    void removingSeveralRowsLeavesNoSelection() {
-        MainController& c = *_controller;
-        addSixRecords(c);
-        selectRows(c, {1, 3, 4});
-        c.removeToolbarItemClicked();
-        QCOMPARE(c.batch().pelloraImages().count(), std::size_t{3});
-        QVERIFY(selectedRowsOf(c).empty());
-        QCOMPARE(c.tableModel().index(1, SourceListModel::NameColumn).data().toString(), QStringLiteral("c.jpg"));
-    }
-
-    void removingWithNoSelectionRemovesNothing() {
-        MainController& c = *_controller;
-        addSixRecords(c);
-        c.removeToolbarItemClicked();
-        QCOMPARE(c.batch().pelloraImages().count(), std::size_t{6});
-        QVERIFY(selectedRowsOf(c).empty());
+        QCOMPARE(c.tableModel().rowCount(), left);
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("%1 images").arg(left));
+        QCOMPARE(selectedRowsOf(c), std::vector<int>(selectedAfter.begin(), selectedAfter.end()));
+        if (!selectedName.isEmpty()) {
+            QCOMPARE(QString::fromStdString(c.selectedPelloraImage()->inputName()), selectedName);
+            QVERIFY(notifications.count() >= 1);
+        }
+        if (selected.size() == 3) {
+            QCOMPARE(c.tableModel().index(1, SourceListModel::NameColumn).data().toString(), QStringLiteral("c.jpg"));
+        }
     }
 
     void aReloadThatShortensTheListDropsSelectedRowsPastTheEnd() {
@@ -302,12 +292,9 @@ private:
         QModelIndex index() const { return QAbstractListModel::index(0, 0); }
     };
 
-    void addSixRecords(MainController& controller) {
-        for (const char* name : {"a", "b", "c", "d", "e", "f"}) {
-            controller.batch().pelloraImages().addObject(
-                PelloraImage::pelloraImageWithPath(std::string("/nowhere/") + name + ".jpg"));
-        }
-        controller.reloadData();
+    static void addSixRecords(MainController& controller) {
+        guitest::addRecords(controller, {"/nowhere/a.jpg", "/nowhere/b.jpg", "/nowhere/c.jpg", "/nowhere/d.jpg",
+                                         "/nowhere/e.jpg", "/nowhere/f.jpg"});
     }
 
     QTemporaryDir _files;

@@ -5,8 +5,6 @@
 
 #include "model/Settings.h"
 #include "model/SettingsKeys.h"
-#include "support/TestHttpServer.h"
-#include "support/TestSupport.h"
 #include "update/PelloraUpdateCheck.h"
 #include "update/UpdateTestSupport.h"
 
@@ -33,7 +31,7 @@ private:
     std::optional<std::string> _old;
 };
 
-class PelloraUpdateCheck : public ::testing::Test {
+class PelloraUpdateCheck : public test::UpdateCheckFixture {
 protected:
     PelloraUpdateCheck() { defaults.registerDefaults(defaultSettings()); }
     void publish(const std::string& version) {
@@ -43,7 +41,6 @@ protected:
                                        {},
                                        {}});
     }
-    QVXUpdateEnvironment environment() { return {alerts, opener, defaults}; }
     // One launch: answers whether it started a thread, and waits for it.
     bool launch() {
         std::thread thread = checkForUpdatesAtLaunch(environment());
@@ -52,13 +49,6 @@ protected:
         return started;
     }
 
-    test::TempHome home;
-    test::LogCapture log;
-    UserDefaults defaults{home.configHome() + "/pellora/Pellora.plist"};
-    test::ScriptedAlertPresenter alerts;
-    test::RecordingURLOpener opener;
-    test::UpdateNotifications notifications{alerts};
-    test::TestHttpServer server;
     ScopedVariable updateURL{PelloraUpdateURLVariable, server.url("/db.xml")};
 };
 
@@ -81,34 +71,12 @@ TEST_F(PelloraUpdateCheck, theLaunchCheckRunsOnItsOwnThreadAsTheSilentAutomaticC
     NotificationCenter::defaultCenter().removeObserver(token);
     EXPECT_EQ(server.requestCount(), 1u);
     EXPECT_NE(checker, caller);
-    EXPECT_TRUE(alerts.alerts().empty());
+    EXPECT_TRUE(recorder.alerts().empty());
     EXPECT_EQ(defaults.objectForKey(QVXUpdateDefaultsKey_lastChecked).type(), PlistValue::Type::Date);
 }
 
-TEST_F(PelloraUpdateCheck, dontAskAgainAtLaunchMeansTheNextLaunchMakesNoCheck) {
-    publish("999.0");
-    alerts.answer(1);  // "Don't Ask Again"
-    EXPECT_TRUE(launch());
-    ASSERT_EQ(alerts.alerts().size(), 1u);
-    EXPECT_EQ(alerts.alerts()[0].buttonTitles.size(), 3u);
-    EXPECT_FALSE(defaults.boolForKey(QVXUpdateDefaultsKey_checkAtlaunch));
-
-    EXPECT_FALSE(launch());
-    EXPECT_EQ(server.requestCount(), 1u);
-}
-
-TEST_F(PelloraUpdateCheck, theMenuCommandChecksEvenWithTheLaunchCheckOff) {
-    defaults.setObject(false, QVXUpdateDefaultsKey_checkAtlaunch);
-    EXPECT_FALSE(launch());
-    EXPECT_EQ(server.requestCount(), 0u);
-    EXPECT_TRUE(log.lines().empty());
-
-    publish("999.0");
-    checkForUpdates(true, environment());
-    ASSERT_EQ(alerts.alerts().size(), 1u);
-    EXPECT_EQ(alerts.alerts()[0].buttonTitles, (std::vector<std::string>{"Yes", "No"}));
-    EXPECT_EQ(server.requestCount(), 1u);
-}
+// What the launch check and the menu command then show, and that "Don't Ask Again"
+// stops the next launch's check, is tested through the window (tests/gui/UpdateCheckTest).
 
 } // namespace
 } // namespace pellora

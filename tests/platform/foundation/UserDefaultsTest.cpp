@@ -50,23 +50,6 @@ TEST_F(UserDefaultsTest, firstLaunchReadsEveryDefault) {
     EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_lastChecked).isNull());
 }
 
-TEST_F(UserDefaultsTest, defaultsTableKeepsItsOrderAndTypes) {
-    std::vector<std::string> keys;
-    for (const auto& [key, value] : defaultSettings()) keys.push_back(key);
-    EXPECT_EQ(keys, (std::vector<std::string>{
-                        QVXDefaultsKey_scalingMethod, QVXDefaultsKey_scalingMaxWidthOrHeight,
-                        QVXDefaultsKey_scalingMaxWidth, QVXDefaultsKey_scalingMaxHeight,
-                        QVXDefaultsKey_scalingPercentage, QVXDefaultsKey_exportFormat,
-                        QVXDefaultsKey_JPEGExportQuality, QVXDefaultsKey_JPEG2000ExportQuality,
-                        QVXDefaultsKey_exportDestination, QVXDefaultsKey_exportStaticLocation,
-                        QVXDefaultsKey_overriteExistingFilesOnExport, QVXDefaultsKey_preserveMetadata,
-                        QVXDefaultsKey_hardRotate, QVXUpdateDefaultsKey_checkAtlaunch}));
-    const PlistDictionary table = defaultSettings();
-    EXPECT_TRUE(table.get(QVXDefaultsKey_JPEGExportQuality).isSinglePrecision());
-    EXPECT_EQ(table.get(QVXDefaultsKey_scalingMaxHeight).type(), PlistValue::Type::Integer);
-    EXPECT_EQ(table.get(QVXDefaultsKey_hardRotate).type(), PlistValue::Type::Boolean);
-}
-
 TEST_F(UserDefaultsTest, secondRegistrationKeepsUserValues) {
     UserDefaults defaults(settingsPath());
     defaults.registerDefaults(defaultSettings());
@@ -75,14 +58,6 @@ TEST_F(UserDefaultsTest, secondRegistrationKeepsUserValues) {
     EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_scalingMethod), 3);
     defaults.removeObjectForKey(QVXDefaultsKey_scalingMethod);
     EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_scalingMethod), 0);
-}
-
-TEST_F(UserDefaultsTest, comboBoxTextReadsAsItsLeadingNumber) {
-    UserDefaults defaults(settingsPath());
-    defaults.setObject("800", QVXDefaultsKey_scalingMaxWidth);
-    defaults.setObject("abc", QVXDefaultsKey_scalingMaxHeight);
-    EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_scalingMaxWidth), 800);
-    EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_scalingMaxHeight), 0);
 }
 
 TEST_F(UserDefaultsTest, changeReachesDiskSoonAfterwardsAndWholeAtDestruction) {

@@ -88,29 +88,6 @@ TEST(AffineTransform, theLatestStepAppliesFirstToUserPoints) {
     EXPECT_NEAR(q.y, 1, 1e-6);  // counter-clockwise with y up
 }
 
-TEST(OrientedDrawing, storedFourByThreeWithTagSixStandsUpright) {
-    const DecodedImage stored = distinctPixels(4, 3);
-    Rect rect{};
-    const Bitmap drawn = drawIntoBitmap(stored, 3, 4, {}, [&](BitmapContext& c) {
-        rect = orient(c, 6, 3, 4);
-        c.drawImage(rect, stored);
-    });
-    EXPECT_FLOAT_EQ(rect.size.width, 4);
-    EXPECT_FLOAT_EQ(rect.size.height, 3);
-
-    const auto stores = [&](std::uint32_t x, std::uint32_t y) {
-        const std::uint8_t* p = &stored.pixels[(y * 4 + x) * 3];
-        return std::vector<int>{p[0], p[1], p[2], 255};
-    };
-    const auto shows = [&](std::uint32_t x, std::uint32_t y) {
-        return std::vector<int>(drawn.pixel(x, y), drawn.pixel(x, y) + 4);
-    };
-    EXPECT_EQ(shows(2, 0), stores(0, 0));  // stored top-left at the top right
-    EXPECT_EQ(shows(0, 0), stores(0, 2));  // stored bottom-left at the top left
-    EXPECT_EQ(shows(0, 3), stores(3, 2));
-    EXPECT_EQ(shows(2, 3), stores(3, 0));
-}
-
 TEST(OrientedDrawing, everyTagAtFullSizeGivesTheTiffDisplayOrientation) {
     const std::uint32_t w = 5, h = 3;
     const DecodedImage stored = distinctPixels(w, h);

@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/imageio/ImageSource.h"
-#include "platform/imageio/ImageTestHelpers.h"
+#include "support/ImageTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace pellora {
 namespace {
-
-std::span<const std::uint8_t> bytesOf(const std::string& text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
 
 // The bytes of a string literal, embedded zeros included.
 template <std::size_t size>
@@ -46,9 +42,9 @@ std::string bmpFile(std::int32_t width, std::int32_t height, int bitsPerPixel, i
 }
 
 std::vector<std::uint8_t> decodeRgba(const std::string& file) {
-    const auto source = ImageSource::createWithData(bytesOf(file));
+    const auto source = ImageSource::createWithData(test::bytesOf(file));
     const auto image = source ? source->decodeFirstImage() : nullptr;
-    return image ? test::toRgba8(*image) : std::vector<std::uint8_t>{};
+    return image ? test::rgba8(*image) : std::vector<std::uint8_t>{};
 }
 
 constexpr std::uint8_t K[] = {0, 0, 0, 255}, R[] = {255, 0, 0, 255}, G[] = {0, 255, 0, 255}, B[] = {0, 0, 255, 255},
@@ -63,9 +59,7 @@ std::vector<std::uint8_t> pixels(std::initializer_list<const std::uint8_t*> list
 TEST(BmpCodec, decodesImageMagicksVariantsAsImageMagickDoes) {
     test::TempDir dir;
     const std::string source = dir.file("source.png");
-    ASSERT_EQ(test::runCommand("convert -size 37x23 -seed 7 plasma:orange-navy -alpha on -channel A -fx 'i/w' '" +
-                               source + "'"),
-              0);
+    ASSERT_TRUE(test::magick("-size 37x23 -seed 7 plasma:orange-navy -alpha on -channel A -fx 'i/w' " + test::quoted(source)));
     struct Variant {
         const char* options;
         const char* format;
@@ -82,10 +76,8 @@ TEST(BmpCodec, decodesImageMagicksVariantsAsImageMagickDoes) {
     for (const auto& variant : variants) {
         SCOPED_TRACE(variant.options);
         const std::string path = dir.file(std::to_string(index++) + "-variant.bmp");
-        const std::string command =
-            "convert '" + source + "' " + variant.options + " " + variant.format + ":'" + path + "'";
-        ASSERT_EQ(test::runCommand(command), 0);
-        EXPECT_LE(test::maxRgbaDifference(decodeRgba(test::readFile(path)), test::imageMagickSamples(path, "rgba")), 1);
+        ASSERT_TRUE(test::magickConvert(source, variant.options, variant.format + (":" + path)));
+        EXPECT_LE(test::maxVisibleDifference(decodeRgba(test::readFile(path)), test::to8(test::magickSamples(path, "rgba"))), 1);
     }
 }
 
