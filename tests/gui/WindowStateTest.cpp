@@ -43,6 +43,24 @@ UserDefaults& defaults() {
     return UserDefaults::standard();
 }
 
+// What the user sees of the window's commands, in one line: the export
+// button's and menu item's titles, then each command marked + when enabled,
+// then the count label or the progress bar, whichever shows.
+QString commandsOf(MainController& c) {
+    const auto mark = [](const QString& name, bool enabled) { return name + (enabled ? "+" : "-"); };
+    QStringList parts{mark(c.exportButton->text(), c.exportButton->isEnabled()),
+                      mark(c.exportMenuItem->text(), c.exportMenuItem->isEnabled())};
+    for (const char* item : {QVXToolbarItemIdentifier_add, QVXToolbarItemIdentifier_remove,
+                             QVXToolbarItemIdentifier_clear, QVXToolbarItemIdentifier_view}) {
+        parts << mark(QString::fromLatin1(item), toolbarItem(c, item)->isEnabled());
+    }
+    parts << mark("addFiles", c.addFilesMenuItem->isEnabled()) << mark("viewSelected", c.viewSelectedMenuItem->isEnabled())
+          << mark("close", c.window()->closeMenuItem->isEnabled());
+    if (!c.numImagesTextField->isHidden()) parts << c.numImagesTextField->text();
+    if (!c.progressBar->isHidden()) parts << QStringLiteral("progress %1/%2").arg(c.progressBar->value()).arg(c.progressBar->maximum());
+    return parts.join(' ');
+}
+
 } // namespace
 
 class WindowStateTest : public QObject {
@@ -66,32 +84,14 @@ private slots:
     void idleStatesFollowTheListAndTheSelection() {
         MainController& c = *_controller;
         QCOMPARE(c.window()->windowTitle(), QStringLiteral("Pellora"));
-        QCOMPARE(c.exportButton->text(), QStringLiteral("Export..."));
-        QCOMPARE(c.exportMenuItem->text(), QStringLiteral("Export..."));
-        QVERIFY(!c.exportButton->isEnabled());
-        QVERIFY(!c.exportMenuItem->isEnabled());
-        QVERIFY(!c.numImagesTextField->isHidden());
-        QVERIFY(c.progressBar->isHidden());
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("0 images"));
-        QVERIFY(toolbarItem(c, QVXToolbarItemIdentifier_add)->isEnabled());
-        QVERIFY(!toolbarItem(c, QVXToolbarItemIdentifier_remove)->isEnabled());
-        QVERIFY(!toolbarItem(c, QVXToolbarItemIdentifier_view)->isEnabled());
-        QVERIFY(!toolbarItem(c, QVXToolbarItemIdentifier_clear)->isEnabled());
-        QVERIFY(c.addFilesMenuItem->isEnabled());
-        QVERIFY(!c.viewSelectedMenuItem->isEnabled());
-
+        QCOMPARE(commandsOf(c), "Export...- Export...- Add+ Remove- Clear- View- addFiles+ viewSelected- close+ 0 images");
         addRecords(c, 3);
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("3 images"));
-        QVERIFY(c.exportButton->isEnabled() == false);  // only a refresh enables it
+        // Only a refresh enables the button; menu items are checked as they show.
+        QCOMPARE(commandsOf(c), "Export...- Export...+ Add+ Remove- Clear+ View- addFiles+ viewSelected- close+ 3 images");
         c.updateInterface();
-        QVERIFY(c.exportButton->isEnabled());
-        QVERIFY(c.exportMenuItem->isEnabled());
-        QVERIFY(toolbarItem(c, QVXToolbarItemIdentifier_clear)->isEnabled());
-        QVERIFY(!toolbarItem(c, QVXToolbarItemIdentifier_remove)->isEnabled());
+        QCOMPARE(commandsOf(c), "Export...+ Export...+ Add+ Remove- Clear+ View- addFiles+ viewSelected- close+ 3 images");
         c.imagesTableView->selectRow(1);
-        QVERIFY(toolbarItem(c, QVXToolbarItemIdentifier_remove)->isEnabled());
-        QVERIFY(toolbarItem(c, QVXToolbarItemIdentifier_view)->isEnabled());
-        QVERIFY(c.viewSelectedMenuItem->isEnabled());
+        QCOMPARE(commandsOf(c), "Export...+ Export...+ Add+ Remove+ Clear+ View+ addFiles+ viewSelected+ close+ 3 images");
     }
 
     void importingDisablesSettingsAndCommandsButKeepsTheTitle() {
@@ -103,14 +103,7 @@ private slots:
         c.disableExportButton();
         c.updateInterface();
         c.readyProgressBarWithMax(5);
-        QCOMPARE(c.exportButton->text(), QStringLiteral("Export..."));
-        QVERIFY(!c.exportButton->isEnabled());
-        QVERIFY(!c.exportMenuItem->isEnabled());
-        QVERIFY(!c.addFilesMenuItem->isEnabled());
-        QVERIFY(c.numImagesTextField->isHidden());
-        QVERIFY(!c.progressBar->isHidden());
-        QCOMPARE(c.progressBar->maximum(), 5);
-        QCOMPARE(c.progressBar->value(), 0);
+        QCOMPARE(commandsOf(c), "Export...- Export...- Add- Remove- Clear- View- addFiles- viewSelected+ close- progress 0/5");
         for (QWidget* control : std::initializer_list<QWidget*>{
                  c.imagesTableView, c.imageTableVerticalScroller, c.scalingPopUpButton, c.maxSideComboBox,
                  c.maxWidthComboBox, c.maxHeightComboBox, c.formatPopUpButton, c.jpegQualitySlider,
@@ -118,11 +111,6 @@ private slots:
             QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
         }
         QVERIFY(c.scalePercentageSlider->isEnabled());
-        for (QAction* item : c.toolbarItems()) {
-            QVERIFY2(!item->isEnabled(), qPrintable(item->objectName()));
-        }
-        QVERIFY(c.viewSelectedMenuItem->isEnabled());
-        QVERIFY(!c.window()->closeMenuItem->isEnabled());
     }
 
     void exportingShowsStopWhileRecordsRemain() {
@@ -132,22 +120,15 @@ private slots:
         c.batch().setIsExporting(true);
         c.updateInterface();
         c.readyProgressBarWithMax(1);
-        QCOMPARE(c.exportButton->text(), QStringLiteral("Stop"));
-        QCOMPARE(c.exportMenuItem->text(), QStringLiteral("Stop"));
-        QVERIFY(c.exportMenuItem->isEnabled());
-        QVERIFY(!c.addFilesMenuItem->isEnabled());
-        QVERIFY(!c.progressBar->isHidden());
+        QCOMPARE(commandsOf(c), "Stop+ Stop+ Add- Remove- Clear- View- addFiles- viewSelected- close- progress 0/1");
         // The last record written: the Stop item goes, the button stays until the final refresh.
         c.batch().pelloraImages().removeAllObjects();
         c.setProgressValue(1);
-        QVERIFY(!c.exportMenuItem->isEnabled());
-        QVERIFY(c.exportButton->isEnabled());
+        QCOMPARE(commandsOf(c), "Stop+ Stop- Add- Remove- Clear- View- addFiles- viewSelected- close- progress 1/1");
         c.batch().setIsExporting(false);
         c.reloadData();
         c.updateInterface();
-        QCOMPARE(c.exportButton->text(), QStringLiteral("Export..."));
-        QVERIFY(!c.exportButton->isEnabled());
-        QVERIFY(c.progressBar->isHidden());
+        QCOMPARE(commandsOf(c), "Export...- Export...- Add+ Remove- Clear- View- addFiles+ viewSelected- close+ 0 images");
     }
 
     void aCommandDoesNotFireWhenTheFlagsChangedBeforeTheRefresh() {
@@ -292,7 +273,6 @@ private slots:
         QVERIFY(c.window()->isVisible());
         c.batch().setIsExporting(false);
         c.updateInterface();
-        QVERIFY(c.window()->closeMenuItem->isEnabled());
         c.window()->closeMenuItem->trigger();
         c.quitMenuItem->trigger();
         QCOMPARE(terminate.count(), 2);

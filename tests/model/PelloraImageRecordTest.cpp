@@ -116,17 +116,5 @@ TEST(PelloraImageRecord, orientationTagIsReadFromJpegTiffAndPngFiles) {
     }
 }
 
-// Thumbnail sizes (proportionalSizeFromSizeAndMaxSide) are tested through real files in ThumbnailTest.
-TEST(ImageRep, resolutionHelpersKeepThePixelCount) {
-    ImageRep rep{3000, 2000, Size{720, 480}};
-    EXPECT_EQ(dpiX(rep), 300.0f);
-    EXPECT_EQ(dpiY(rep), 300.0f);
-    setdpiX(rep, 72);
-    EXPECT_EQ(rep.size.width, 3000.0f);
-    EXPECT_EQ(rep.size.height, 480.0f);
-    setdpiY(rep, 144);
-    EXPECT_EQ(rep.size.height, 1000.0f);
-}
-
 } // namespace
 } // namespace pellora

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <zlib.h>
 
 #include "platform/imageio/CodecRegistry.h"
 #include "support/TestSupport.h"
@@ -141,6 +142,36 @@ TestBitmap makeTestBitmap(std::uint32_t width, std::uint32_t height, bool transl
         return ::testing::AssertionFailure() << "log line without the codec's name: " << lines[0];
     }
     return ::testing::AssertionSuccess() << lines[0];
+}
+
+namespace {
+
+void put(std::string& out, std::uint32_t value, int bytes, bool bigEndian) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * (bigEndian ? bytes - 1 - i : i)));
+}
+
+} // namespace
+
+std::string pngChunk(const std::string& type, const std::string& data) {
+    std::string chunk;
+    put(chunk, std::uint32_t(data.size()), 4, true);
+    chunk += type + data;
+    const std::string body = type + data;
+    put(chunk, std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))), 4, true);
+    return chunk;
+}
+
+std::string bmpFile(std::int32_t width, std::int32_t height, int bitsPerPixel, int compression,
+                    const std::string& palette, const std::string& pixels) {
+    const auto offset = std::uint32_t(14 + 40 + palette.size());
+    std::string bmp = "BM";
+    for (const auto& [value, bytes] : std::initializer_list<std::pair<std::uint32_t, int>>{
+             {offset + std::uint32_t(pixels.size()), 4}, {0, 4}, {offset, 4}, {40, 4}, {std::uint32_t(width), 4},
+             {std::uint32_t(height), 4}, {1, 2}, {std::uint32_t(bitsPerPixel), 2}, {std::uint32_t(compression), 4},
+             {std::uint32_t(pixels.size()), 4}, {2835, 4}, {2835, 4}, {std::uint32_t(palette.size() / 4), 4}, {0, 4}}) {
+        put(bmp, value, bytes, false);
+    }
+    return bmp + palette + pixels;
 }
 
 std::vector<int> readJsonIntegers(const std::string& path) {

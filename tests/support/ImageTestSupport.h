@@ -91,6 +91,12 @@ TestBitmap makeTestBitmap(std::uint32_t width, std::uint32_t height, bool transl
 ::testing::AssertionResult refusedWithOneLine(const Codec& codec, std::span<const std::uint8_t> bytes,
                                               const DecodeOptions& options = {});
 
+// Files built byte by byte: a PNG chunk with its length and checksum, and a BMP
+// with a BITMAPINFOHEADER, the given palette (BGRx entries) and pixel data.
+std::string pngChunk(const std::string& type, const std::string& data);
+std::string bmpFile(std::int32_t width, std::int32_t height, int bitsPerPixel, int compression,
+                    const std::string& palette, const std::string& pixels);
+
 // The integers of a JSON array file, in order.
 std::vector<int> readJsonIntegers(const std::string& path);
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <sys/stat.h>
-#include <zlib.h>
 
 #include "platform/imageio/ImageDestination.h"
 #include "platform/imageio/ImageSource.h"
@@ -16,23 +15,6 @@
 namespace pellora {
 namespace {
 
-void putBigEndian(std::string& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);
-}
-void putLittleEndian(std::string& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
-}
-
-std::string pngChunk(const std::string& type, const std::string& data) {
-    std::string chunk;
-    putBigEndian(chunk, static_cast<std::uint32_t>(data.size()));
-    chunk += type + data;
-    const std::string crcInput = type + data;
-    putBigEndian(chunk, static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(crcInput.data()),
-                                                         static_cast<uInt>(crcInput.size()))));
-    return chunk;
-}
-
 std::size_t linesSayingLimits(const test::LogCapture& log) {
     const auto lines = log.lines();
     return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
@@ -42,32 +24,11 @@ std::size_t linesSayingLimits(const test::LogCapture& log) {
 
 // A well-formed PNG whose header claims width × height RGB pixels.
 std::string pngClaiming(std::uint32_t width, std::uint32_t height) {
-    std::string header;
-    putBigEndian(header, width);
-    putBigEndian(header, height);
+    std::string header{char(width >> 24), char(width >> 16), char(width >> 8), char(width),
+                       char(height >> 24), char(height >> 16), char(height >> 8), char(height)};
     header += std::string("\x08\x02\x00\x00\x00", 5);
     const std::string emptyZlibStream("\x78\x9c\x03\x00\x00\x00\x00\x01", 8);
-    return "\x89PNG\r\n\x1a\n" + pngChunk("IHDR", header) + pngChunk("IDAT", emptyZlibStream) + pngChunk("IEND", "");
-}
-
-// An 8-bit run-length BMP claiming width × height pixels with a few bytes of data.
-std::string bmpClaiming(std::uint32_t width, std::uint32_t height) {
-    std::string bmp = "BM";
-    putLittleEndian(bmp, 14 + 40 + 8 + 4, 4);
-    putLittleEndian(bmp, 0, 4);
-    putLittleEndian(bmp, 14 + 40 + 8, 4);  // pixel data after two palette entries
-    putLittleEndian(bmp, 40, 4);
-    putLittleEndian(bmp, width, 4);
-    putLittleEndian(bmp, height, 4);
-    putLittleEndian(bmp, 1, 2);
-    putLittleEndian(bmp, 8, 2);
-    putLittleEndian(bmp, 1, 4);  // BI_RLE8
-    bmp += std::string(12, '\0');
-    putLittleEndian(bmp, 2, 4);  // colours used
-    putLittleEndian(bmp, 0, 4);
-    bmp += std::string("\0\0\0\0\xff\xff\xff\0", 8);
-    bmp += std::string("\x04\x01\x00\x01", 4);  // four pixels, end of bitmap
-    return bmp;
+    return "\x89PNG\r\n\x1a\n" + test::pngChunk("IHDR", header) + test::pngChunk("IDAT", emptyZlibStream) + test::pngChunk("IEND", "");
 }
 
 // A small JPEG of ours with the frame header patched to claim 65500 × 65500 (the most libjpeg takes).
@@ -106,7 +67,7 @@ TEST(HostileInput, pathsThatAreNotReadableImagesGiveNoSource) {
 
 TEST(HostileInput, headerBombsAreRefusedBeforeAnyPixelIsAllocated) {
     test::TempDir dir;
-    const std::string bombs[] = {pngClaiming(100000, 100000), bmpClaiming(100000, 100000),
+    const std::string bombs[] = {pngClaiming(100000, 100000), test::bmpFile(100000, 100000, 8, 1, std::string("\0\0\0\0\xff\xff\xff\0", 8), "\x04\x01\x00\x01"),
                                  jpegClaimingTheLargestSize(dir)};
     for (const auto& bomb : bombs) {
         const auto source = ImageSource::createWithData(test::bytesOf(bomb));
