@@ -55,7 +55,10 @@ class EndToEndTest : public QObject {
 private slots:
     void init() {
         QVERIFY(_files.isValid());
-        QVERIFY(guitest::launch(_controller, true));
+        _controller = std::make_unique<MainController>();
+        _controller->window()->show();
+        _controller->applicationDidFinishLaunching();
+        QVERIFY(QTest::qWaitForWindowExposed(_controller->window()));
     }
     void cleanup() {
         _controller.reset();

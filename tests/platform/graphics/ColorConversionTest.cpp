@@ -65,14 +65,14 @@ TEST(ColorConversion, greyIsReplicatedAndItsAlphaPremultiplied) {
 
 TEST(ColorConversion, sixteenBitSamplesRoundToTheNearestByte) {
     // 25828 is just below 100.5 / 255 of full scale, 25829 just above.
-    const DecodedImage image = test::imageFromWords(
+    const DecodedImage image = test::imageFromSamples<std::uint16_t>(
         2, 1, ColorModel::RGB, true, {0, 25828, 25829, 65535, 65535, 32768, 257, 65535});
     expectNear(drawnRow(image), {{0, 100, 101, 255}, {255, 128, 1, 255}}, 0);
 }
 
 TEST(ColorConversion, floatSamplesAreClampedAndRounded) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const DecodedImage image = test::imageFromFloats(2, 1, ColorModel::RGB, false, {0.5f, -0.2f, 1.7f, 0.2f, nan, 1.0f});
+    const DecodedImage image = test::imageFromSamples<float>(2, 1, ColorModel::RGB, false, {0.5f, -0.2f, 1.7f, 0.2f, nan, 1.0f});
     expectNear(drawnRow(image), {{128, 0, 255, 255}, {51, 0, 255, 255}}, 0);
 }
 
@@ -111,12 +111,12 @@ TEST(ColorConversion, anSrgbProfileKeepsTheValuesInEverySampleFormat) {
     const Pixels expected = {{10, 128, 250, 255}, {100, 50, 25, 128}};
     expectNear(drawnRow(bytes), expected, 1);
 
-    DecodedImage words = test::imageFromWords(2, 1, ColorModel::RGB, true,
+    DecodedImage words = test::imageFromSamples<std::uint16_t>(2, 1, ColorModel::RGB, true,
                                               {2570, 32896, 64250, 65535, 51400, 25700, 12850, 32896});
     words.iccProfile = profile;
     expectNear(drawnRow(words), expected, 1);
 
-    DecodedImage floats = test::imageFromFloats(
+    DecodedImage floats = test::imageFromSamples<float>(
         2, 1, ColorModel::RGB, true, {10 / 255.f, 128 / 255.f, 250 / 255.f, 1.f, 200 / 255.f, 100 / 255.f, 50 / 255.f, 128 / 255.f});
     floats.iccProfile = profile;
     expectNear(drawnRow(floats), expected, 1);
