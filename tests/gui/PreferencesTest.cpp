@@ -177,20 +177,6 @@ private slots:
         QTRY_COMPARE(field->text(), folder);
     }
 
-    void theUpdatePaneShowsTheNeverCheckedTextAndTheSwitch() {
-        PreferencesController& p = preferences();
-        p.activateUpdatePane();
-        QCOMPARE(p.QVXUpdate_lastCheckedTextField->text(), QStringLiteral("Never checked for updates"));
-        QVERIFY(!p.QVXUpdate_checkAtLaunchCheckbox->isChecked());
-        QTest::mouseClick(p.QVXUpdate_checkAtLaunchCheckbox, Qt::LeftButton);
-        QCOMPARE(defaults().objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), PlistValue(true));
-        QTest::mouseClick(p.QVXUpdate_checkAtLaunchCheckbox, Qt::LeftButton);
-        QCOMPARE(defaults().objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), PlistValue(false));
-        // Only a date counts as a check.
-        QCOMPARE(PreferencesController::lastCheckedText(PlistValue("yesterday")),
-                 QStringLiteral("Never checked for updates"));
-    }
-
     void theLabelRendersTheDateInTheLocalTimeZone() {
         const bool hadZone = qEnvironmentVariableIsSet("TZ");
         const QByteArray zone = qgetenv("TZ");
@@ -207,9 +193,19 @@ private slots:
         QCOMPARE(text, QStringLiteral("Last checked: 2026-12-06 20:03"));
     }
 
-    void theLabelShowsTheNewDateRightAfterACheckNow() {
+    void theUpdatePaneShowsTheSwitchAndTheNewDateRightAfterACheckNow() {
         PreferencesController& p = preferences();
         p.activateUpdatePane();
+        QCOMPARE(p.QVXUpdate_lastCheckedTextField->text(), QStringLiteral("Never checked for updates"));
+        QVERIFY(!p.QVXUpdate_checkAtLaunchCheckbox->isChecked());
+        QTest::mouseClick(p.QVXUpdate_checkAtLaunchCheckbox, Qt::LeftButton);
+        QCOMPARE(defaults().objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), PlistValue(true));
+        QTest::mouseClick(p.QVXUpdate_checkAtLaunchCheckbox, Qt::LeftButton);
+        QCOMPARE(defaults().objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), PlistValue(false));
+        // Only a date counts as a check.
+        QCOMPARE(PreferencesController::lastCheckedText(PlistValue("yesterday")),
+                 QStringLiteral("Never checked for updates"));
+
         _server.setResponse("/db.xml", {200, writePlistXml(PlistDictionary{{"Pellora", PlistDictionary{{"Current Version", runningAppVersion()}}}}), {}, {}});
         auto* checkNow = p.window()->findChild<QPushButton*>(QStringLiteral("checkNowButton"));
         QVERIFY(checkNow != nullptr);

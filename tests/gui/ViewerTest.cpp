@@ -63,7 +63,7 @@ private slots:
         QVERIFY(first->window()->isVisible());
     }
 
-    void theViewerShowsTheSelectedImageAndItsShownSize() {
+    void theViewerFollowsTheSelectionAndShowsTheShownSize() {
         MainController& c = *_controller;
         c.imagesTableView->selectRow(0);
         ViewerController& viewer = c.viewerController();
@@ -88,13 +88,8 @@ private slots:
         QCOMPARE(viewer.resolutionTextField->text(), QStringLiteral("Current Size: 120 x 90"));
         QVERIFY(shown.wait(5000));
         QCOMPARE(viewer.imageView->image().size(), QSize(120, 90));
-    }
 
-    void withNoSelectionTheMessageShowsAndTheTitleStays() {
-        MainController& c = *_controller;
-        c.imagesTableView->selectRow(1);
-        c.showViewer();
-        ViewerController& viewer = c.viewerController();
+        // No selection: the message shows, the title and the label stay.
         c.imagesTableView->clearSelection();
         QVERIFY(!viewer.noImageSelectedTextField->isHidden());
         QVERIFY(viewer.imageView->isHidden());

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 
 #include "model/PelloraImage.h"
 #include "model/PipelineTestSupport.h"

@@ -1,5 +1,4 @@
 #include <bit>
-#include <cstring>
 #include <gtest/gtest.h>
 
 #include "platform/foundation/PlistXml.h"

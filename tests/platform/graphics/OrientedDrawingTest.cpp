@@ -2,7 +2,6 @@
 
 #include <array>
 #include <bit>
-#include <numbers>
 
 #include "platform/graphics/GraphicsTestImages.h"
 #include "support/TestSupport.h"
