@@ -21,6 +21,7 @@
 #include "platform/foundation/PlistXml.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
 #include "ui/PreferencesController.h"
 #include "update/PelloraUpdateCheck.h"
 
@@ -178,16 +179,12 @@ private slots:
     }
 
     void theLabelRendersTheDateInTheLocalTimeZone() {
-        const bool hadZone = qEnvironmentVariableIsSet("TZ");
-        const QByteArray zone = qgetenv("TZ");
-        qputenv("TZ", "IST-5:30");  // a POSIX zone five and a half hours ahead of UTC
-        tzset();
-        const PlistDate date = std::chrono::system_clock::from_time_t(1796567580);  // 2026-12-06 14:33 UTC
-        const QString text = PreferencesController::lastCheckedText(PlistValue(date));
-        if (hadZone) {
-            qputenv("TZ", zone);
-        } else {
-            qunsetenv("TZ");
+        QString text;
+        {
+            test::ScopedVariable zone("TZ", "IST-5:30");  // a POSIX zone five and a half hours ahead of UTC
+            tzset();
+            const PlistDate date = std::chrono::system_clock::from_time_t(1796567580);  // 2026-12-06 14:33 UTC
+            text = PreferencesController::lastCheckedText(PlistValue(date));
         }
         tzset();
         QCOMPARE(text, QStringLiteral("Last checked: 2026-12-06 20:03"));

@@ -1,6 +1,4 @@
-#include <cstdlib>
 #include <gtest/gtest.h>
-#include <optional>
 #include <thread>
 
 #include "model/Settings.h"
@@ -10,26 +8,6 @@
 
 namespace pellora {
 namespace {
-
-// Sets an environment variable for one test and restores it afterwards.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::string& value) : _name(name) {
-        if (const char* old = std::getenv(name)) _old = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable() {
-        if (_old) {
-            ::setenv(_name, _old->c_str(), 1);
-        } else {
-            ::unsetenv(_name);
-        }
-    }
-
-private:
-    const char* _name;
-    std::optional<std::string> _old;
-};
 
 class PelloraUpdateCheck : public test::UpdateCheckFixture {
 protected:
@@ -49,12 +27,12 @@ protected:
         return started;
     }
 
-    ScopedVariable updateURL{PelloraUpdateURLVariable, server.url("/db.xml")};
+    test::ScopedVariable updateURL{PelloraUpdateURLVariable, server.url("/db.xml")};
 };
 
 TEST_F(PelloraUpdateCheck, theDatabaseURLIsTheConstantUnlessTheEnvironmentReplacesIt) {
     EXPECT_EQ(updateDatabaseURL(), server.url("/db.xml"));
-    ScopedVariable empty(PelloraUpdateURLVariable, "");
+    test::ScopedVariable empty(PelloraUpdateURLVariable, "");
     EXPECT_EQ(updateDatabaseURL(), "http://updates.pellora.invalid/QVXUpdateDatabase.xml");
     EXPECT_EQ(runningAppVersion(), PELLORA_VERSION);
 }
