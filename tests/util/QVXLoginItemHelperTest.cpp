@@ -68,14 +68,12 @@ TEST_F(LoginItems, itemsAreMatchedAndRemovedByTheExactLastPathComponent) {
     EXPECT_FALSE(QVXLoginItemHelper::isInLoginItems("Tool"));
 }
 
-TEST_F(LoginItems, removingWithoutAListWritesAnEmptyOne) {
+// Removing without a list writes an empty one; a list that cannot be read is left unchanged.
+TEST_F(LoginItems, aMissingListIsWrittenEmptyAndAnUnreadableOneIsLeftAlone) {
     QVXLoginItemHelper::removeFromLoginItems("/x/Pellora");
     const PlistValue domain = readPlistFile(QVXLoginItemHelper::domainFilePath());
     EXPECT_EQ(domain, PlistValue(PlistDictionary{{"AutoLaunchedApplicationDictionary", PlistArray{}}}));
-}
 
-TEST_F(LoginItems, aListThatCannotBeReadIsLeftUnchanged) {
-    std::filesystem::create_directories(home.configHome() + "/pellora");
     test::writeFile(QVXLoginItemHelper::domainFilePath(), "<plist><dict><key>Auto");
     test::LogCapture log;
     QVXLoginItemHelper::addToLoginItems(program("Apps/Pellora"), false);

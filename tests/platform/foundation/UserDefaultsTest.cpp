@@ -29,7 +29,7 @@ protected:
     std::string settingsPath() const { return home.configHome() + "/pellora/Pellora.plist"; }
 };
 
-TEST_F(UserDefaultsTest, firstLaunchReadsEveryDefault) {
+TEST_F(UserDefaultsTest, firstLaunchReadsEveryDefaultAndALaterRegistrationKeepsUserValues) {
     UserDefaults defaults(settingsPath());
     defaults.registerDefaults(defaultSettings());
     EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_scalingMethod), 0);
@@ -48,11 +48,8 @@ TEST_F(UserDefaultsTest, firstLaunchReadsEveryDefault) {
     EXPECT_TRUE(defaults.boolForKey(QVXDefaultsKey_hardRotate));
     EXPECT_TRUE(defaults.boolForKey(QVXUpdateDefaultsKey_checkAtlaunch));
     EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_lastChecked).isNull());
-}
 
-TEST_F(UserDefaultsTest, secondRegistrationKeepsUserValues) {
-    UserDefaults defaults(settingsPath());
-    defaults.registerDefaults(defaultSettings());
+    // A second registration keeps what the user set; removing it shows the default again.
     defaults.setObject(3, QVXDefaultsKey_scalingMethod);
     defaults.registerDefaults(defaultSettings());
     EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_scalingMethod), 3);
