@@ -44,19 +44,8 @@ TEST(PlistXml, keepsDictionaryOrderWhenWriting) {
 }
 
 TEST(PlistXml, readsTheStandardFormOtherToolsWrite) {
-    const std::string xml = R"(<?xml version="1.0" encoding="UTF-8"?>
-<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
-<plist version="1.0">
-<dict>
-	<key>Pellora</key>
-	<dict><key>Version</key><string>1.2</string><key>Count</key><integer>+7</integer></dict>
-	<key>Stamp</key><date>2026-12-06T16:04:37Z</date>
-	<key>Blob</key><data>
-	AAEC
-	/w==
-	</data>
-</dict>
-</plist>)";
+    // As other tools write them: a DOCTYPE, tabs, a signed integer, data over several lines.
+    const std::string xml = test::readFile(std::string(PELLORA_TEST_DATA_DIR) + "/desktop/standard.plist");
     const PlistValue value = readPlistXml(xml);
     ASSERT_TRUE(value.isDictionary());
     const PlistDictionary& top = value.dictionaryValue();

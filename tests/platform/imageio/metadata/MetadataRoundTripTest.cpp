@@ -17,14 +17,7 @@ protected:
     void SetUp() override {
         source = dir.file("source.jpg");
         ASSERT_EQ(test::runCommand("convert -size 120x80 gradient:red-blue '" + source + "'"), 0);
-        ASSERT_TRUE(test::exifToolWrite(
-            source,
-            "-Make=Canon '-Model=Canon EOS 5D' '-DateTimeOriginal=2024:05:06 07:08:09' -ExposureTime=1/250 "
-            "-FNumber=5.6 -ISO=200 -GPSLatitude=48.8566 -GPSLatitudeRef=N -GPSLongitude=2.3522 "
-            "-GPSLongitudeRef=E -Orientation#=6 -XResolution=300 -YResolution=300 -ResolutionUnit=inches "
-            "-ExifImageWidth=120 -ExifImageHeight=80 -ColorSpace=sRGB -IPTC:Keywords=alpha "
-            "-IPTC:Keywords=beta -IPTC:City=Paris -XMP:Creator=Ann -XMP:Rating=4 -XMP-tiff:Orientation#=6 -XMP-exif:PixelXDimension=120 "
-            "-Artist=Ann '-Copyright=(c) Ann' '-UserComment=caf\xc3\xa9'"));
+        ASSERT_TRUE(test::exifToolWrite(source, "-@ '" + std::string(PELLORA_TEST_DATA_DIR) + "/camera/tags.args'"));
     }
 
     PlistDictionary readProperties(const std::string& path) {
