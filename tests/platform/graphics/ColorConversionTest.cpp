@@ -55,24 +55,20 @@ std::vector<int> wideToSrgb(int r, int g, int b) {
     return rgba;
 }
 
-TEST(ColorConversion, greyIsReplicatedAndItsAlphaPremultiplied) {
+// Grey is replicated and its alpha premultiplied; 16-bit samples round to the
+// nearest byte; float samples are clamped and rounded.
+TEST(ColorConversion, untaggedSamplesOfEveryFormatBecomePremultipliedBytes) {
     expectNear(drawnRow(test::imageFromBytes(3, 1, ColorModel::Gray, false, {0, 77, 255})),
                {{0, 0, 0, 255}, {77, 77, 77, 255}, {255, 255, 255, 255}}, 0);
     expectNear(drawnRow(test::imageFromBytes(2, 1, ColorModel::Gray, true, {200, 51, 90, 0})),
                {{40, 40, 40, 51}, {0, 0, 0, 0}}, 0);
-}
-
-TEST(ColorConversion, sixteenBitSamplesRoundToTheNearestByte) {
     // 25828 is just below 100.5 / 255 of full scale, 25829 just above.
-    const DecodedImage image = test::imageFromSamples<std::uint16_t>(
-        2, 1, ColorModel::RGB, true, {0, 25828, 25829, 65535, 65535, 32768, 257, 65535});
-    expectNear(drawnRow(image), {{0, 100, 101, 255}, {255, 128, 1, 255}}, 0);
-}
-
-TEST(ColorConversion, floatSamplesAreClampedAndRounded) {
+    expectNear(drawnRow(test::imageFromSamples<std::uint16_t>(2, 1, ColorModel::RGB, true,
+                                                              {0, 25828, 25829, 65535, 65535, 32768, 257, 65535})),
+               {{0, 100, 101, 255}, {255, 128, 1, 255}}, 0);
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const DecodedImage image = test::imageFromSamples<float>(2, 1, ColorModel::RGB, false, {0.5f, -0.2f, 1.7f, 0.2f, nan, 1.0f});
-    expectNear(drawnRow(image), {{128, 0, 255, 255}, {51, 0, 255, 255}}, 0);
+    expectNear(drawnRow(test::imageFromSamples<float>(2, 1, ColorModel::RGB, false, {0.5f, -0.2f, 1.7f, 0.2f, nan, 1.0f})),
+               {{128, 0, 255, 255}, {51, 0, 255, 255}}, 0);
 }
 
 // CMYK inks drawn as stored and as Adobe files store them (inverted), with the profile when given.

@@ -134,14 +134,12 @@ TEST_P(EncoderRoundTrip, theResolutionReadsBackAsWritten) {
     }
 }
 
+// An existing file is replaced, with no temporary file left.
 TEST_P(EncoderRoundTrip, writingIntoAMissingFolderFailsCleanly) {
     test::LogCapture log;
     EXPECT_FALSE(write(_dir.file("missing/out"), test::makeTestBitmap(8, 8, false), {}));
     EXPECT_EQ(log.lines().size(), 1u);
     EXPECT_EQ(entriesIn(_dir.path()), 0u);
-}
-
-TEST_P(EncoderRoundTrip, anExistingFileIsReplacedWithNoTemporaryFileLeft) {
     const std::string path = _dir.file("existing");
     test::writeFile(path, "old contents");
     ASSERT_TRUE(write(path, test::makeTestBitmap(8, 8, false), {}));
