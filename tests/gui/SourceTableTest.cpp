@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPainter>
+#include <QStandardItemModel>
 #include <QStyleOptionViewItem>
 
 #include "GuiTestSupport.h"
@@ -237,7 +238,8 @@ private slots:
 
     void nameCellDrawsInBlackPastItsCell() {
         PelloraImageNameCell cell;
-        LongNameModel model;
+        QStandardItemModel model(1, 1);
+        model.setItem(0, 0, new QStandardItem(QStringLiteral("A rather long file name that runs on.jpg")));
         QImage canvas(300, 45, QImage::Format_ARGB32);
         canvas.fill(Qt::white);
         QPainter painter(&canvas);
@@ -246,7 +248,7 @@ private slots:
         option.state = QStyle::State_Enabled | QStyle::State_Selected;
         option.showDecorationSelected = true;  // as a table view sets it
         option.palette.setColor(QPalette::Highlight, QColor(0, 0, 200));
-        cell.paint(&painter, option, model.index());
+        cell.paint(&painter, option, model.index(0, 0));
         painter.end();
         // Text beyond the cell's right edge, and none of it white.
         int darkPastTheCell = 0;
@@ -268,18 +270,6 @@ private slots:
     }
 
 private:
-    // A one-cell model holding a long name, for drawing the cell alone.
-    class LongNameModel : public QAbstractListModel {
-    public:
-        int rowCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : 1; }
-        QVariant data(const QModelIndex& index, int role) const override {
-            return index.isValid() && role == Qt::DisplayRole
-                       ? QVariant(QStringLiteral("A rather long file name that runs on.jpg"))
-                       : QVariant();
-        }
-        QModelIndex index() const { return QAbstractListModel::index(0, 0); }
-    };
-
     static void addSixRecords(MainController& controller) {
         guitest::addRecords(controller, {"/nowhere/a.jpg", "/nowhere/b.jpg", "/nowhere/c.jpg", "/nowhere/d.jpg",
                                          "/nowhere/e.jpg", "/nowhere/f.jpg"});
