@@ -10,29 +10,31 @@
 #include <vector>
 
 #include "app/MainController.h"
+#include "app/MainWindow.h"
+#include "model/PelloraImage.h"
 #include "support/TestHttpServer.h"
-#include "platform/imageio/ImageDestination.h"
+#include "support/TestPictures.h"
 #include "platform/imageio/TypeIdentifiers.h"
 
 namespace pellora::guitest {
 
 void writeJpeg(const QString& path, int width, int height) {
-    const auto w = static_cast<std::uint32_t>(width);
-    const auto h = static_cast<std::uint32_t>(height);
-    std::vector<std::uint8_t> pixels(std::size_t{w} * h * 4);
-    for (std::uint32_t y = 0; y < h; ++y) {
-        for (std::uint32_t x = 0; x < w; ++x) {
-            std::uint8_t* pixel = pixels.data() + (std::size_t{y} * w + x) * 4;
-            pixel[0] = static_cast<std::uint8_t>(x * 255 / w);
-            pixel[1] = static_cast<std::uint8_t>(y * 255 / h);
-            pixel[2] = 128;
-            pixel[3] = 255;
-        }
+    QVERIFY(test::writeGradient(QFile::encodeName(path).toStdString(), kUTTypeJPEG, std::uint32_t(width),
+                                std::uint32_t(height)));
+}
+
+bool launch(std::unique_ptr<MainController>& controller, bool shown) {
+    controller = std::make_unique<MainController>();
+    if (shown) controller->window()->show();
+    controller->applicationDidFinishLaunching();
+    return !shown || QTest::qWaitForWindowExposed(controller->window());
+}
+
+void addRecords(MainController& controller, const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        controller.batch().pelloraImages().addObject(PelloraImage::pelloraImageWithPath(path));
     }
-    const auto destination = ImageDestination::createWithPath(QFile::encodeName(path).toStdString(), kUTTypeJPEG);
-    QVERIFY(destination != nullptr);
-    destination->addImage({pixels.data(), w, h, std::size_t{w} * 4}, {});
-    QVERIFY(destination->finalize());
+    controller.reloadData();
 }
 
 bool waitUntilIdle(MainController& controller, int timeoutMs) {

@@ -6,6 +6,7 @@
 #include <QtTest>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/foundation/UserDefaults.h"
 
@@ -17,6 +18,11 @@ namespace pellora::guitest {
 
 // Writes a JPEG of the given size (a smooth gradient) with the core's encoder.
 void writeJpeg(const QString& path, int width, int height);
+// Makes the main window as a launch does: shown when asked, then told that
+// the application finished launching. False when the shown window was not exposed.
+bool launch(std::unique_ptr<MainController>& controller, bool shown);
+// Adds a record for each path to the source list and reloads the table.
+void addRecords(MainController& controller, const std::vector<std::string>& paths);
 // Waits until neither an import nor an export runs and the window has had
 // its final refresh.
 bool waitUntilIdle(MainController& controller, int timeoutMs = 20000);

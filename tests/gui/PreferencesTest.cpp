@@ -18,8 +18,10 @@
 #include "app/MainController.h"
 #include "app/MainWindow.h"
 #include "model/SettingsKeys.h"
+#include "platform/foundation/PlistXml.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
 #include "ui/PreferencesController.h"
 #include "update/PelloraUpdateCheck.h"
 
@@ -51,10 +53,7 @@ private slots:
 
     void init() {
         defaults().setObject(PlistValue(false), QVXUpdateDefaultsKey_checkAtlaunch);
-        _controller = std::make_unique<MainController>();
-        _controller->window()->show();
-        _controller->applicationDidFinishLaunching();
-        QVERIFY(QTest::qWaitForWindowExposed(_controller->window()));
+        QVERIFY(guitest::launch(_controller, true));
         QVERIFY(!_controller->hasPreferencesController());
         _controller->preferencesMenuItem->trigger();
         QVERIFY(_controller->hasPreferencesController());
@@ -179,7 +178,19 @@ private slots:
         QTRY_COMPARE(field->text(), folder);
     }
 
-    void theUpdatePaneShowsTheNeverCheckedTextAndTheSwitch() {
+    void theLabelRendersTheDateInTheLocalTimeZone() {
+        QString text;
+        {
+            test::ScopedVariable zone("TZ", "IST-5:30");  // a POSIX zone five and a half hours ahead of UTC
+            tzset();
+            const PlistDate date = std::chrono::system_clock::from_time_t(1796567580);  // 2026-12-06 14:33 UTC
+            text = PreferencesController::lastCheckedText(PlistValue(date));
+        }
+        tzset();
+        QCOMPARE(text, QStringLiteral("Last checked: 2026-12-06 20:03"));
+    }
+
+    void theUpdatePaneShowsTheSwitchAndTheNewDateRightAfterACheckNow() {
         PreferencesController& p = preferences();
         p.activateUpdatePane();
         QCOMPARE(p.QVXUpdate_lastCheckedTextField->text(), QStringLiteral("Never checked for updates"));
@@ -191,28 +202,8 @@ private slots:
         // Only a date counts as a check.
         QCOMPARE(PreferencesController::lastCheckedText(PlistValue("yesterday")),
                  QStringLiteral("Never checked for updates"));
-    }
 
-    void theLabelRendersTheDateInTheLocalTimeZone() {
-        const bool hadZone = qEnvironmentVariableIsSet("TZ");
-        const QByteArray zone = qgetenv("TZ");
-        qputenv("TZ", "IST-5:30");  // a POSIX zone five and a half hours ahead of UTC
-        tzset();
-        const PlistDate date = std::chrono::system_clock::from_time_t(1796567580);  // 2026-12-06 14:33 UTC
-        const QString text = PreferencesController::lastCheckedText(PlistValue(date));
-        if (hadZone) {
-            qputenv("TZ", zone);
-        } else {
-            qunsetenv("TZ");
-        }
-        tzset();
-        QCOMPARE(text, QStringLiteral("Last checked: 2026-12-06 20:03"));
-    }
-
-    void theLabelShowsTheNewDateRightAfterACheckNow() {
-        PreferencesController& p = preferences();
-        p.activateUpdatePane();
-        _server.setResponse("/db.xml", {200, publishedDatabase(runningAppVersion()), {}, {}});
+        _server.setResponse("/db.xml", {200, writePlistXml(PlistDictionary{{"Pellora", PlistDictionary{{"Current Version", runningAppVersion()}}}}), {}, {}});
         auto* checkNow = p.window()->findChild<QPushButton*>(QStringLiteral("checkNowButton"));
         QVERIFY(checkNow != nullptr);
         const std::size_t requestsBefore = _server.requestCount();
@@ -232,12 +223,6 @@ private slots:
 
 private:
     PreferencesController& preferences() { return _controller->preferencesController(); }
-
-    static std::string publishedDatabase(const std::string& version) {
-        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>Pellora</key><dict>"
-               "<key>Current Version</key><string>" +
-               version + "</string><key>Download URL</key><string>https://pellora.example/</string></dict></dict></plist>";
-    }
 
     QTemporaryDir _files;
     test::TestHttpServer _server;

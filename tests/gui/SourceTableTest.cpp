@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPainter>
+#include <QStandardItemModel>
 #include <QStyleOptionViewItem>
 
 #include "GuiTestSupport.h"
@@ -34,7 +35,7 @@ std::vector<int> selectedRowsOf(const MainController& controller) {
     return rows;
 }
 
-void selectRows(MainController& controller, std::initializer_list<int> rows) {
+void selectRows(MainController& controller, const QList<int>& rows) {
     QItemSelectionModel* selection = controller.imagesTableView->selectionModel();
     selection->clearSelection();
     for (const int row : rows) {
@@ -65,8 +66,7 @@ class SourceTableTest : public QObject {
 private slots:
     void init() {
         QVERIFY(_files.isValid());
-        _controller = std::make_unique<MainController>();
-        _controller->applicationDidFinishLaunching();
+        QVERIFY(guitest::launch(_controller, false));
     }
     void cleanup() { _controller.reset(); }
 
@@ -109,11 +109,8 @@ private slots:
 
     void thumbnailsArriveFromWorkersAtTheirUnroundedSize() {
         MainController& c = *_controller;
-        c.batch().pelloraImages().addObject(
-            PelloraImage::pelloraImageWithPath(QFile::encodeName(_files.filePath("wide.jpg")).toStdString()));
-        c.batch().pelloraImages().addObject(PelloraImage::pelloraImageWithPath(
-            QFile::encodeName(_files.filePath("notes.txt")).toStdString()));
-        c.reloadData();
+        guitest::addRecords(c, {QFile::encodeName(_files.filePath("wide.jpg")).toStdString(),
+                                QFile::encodeName(_files.filePath("notes.txt")).toStdString()});
         const QModelIndex icon = c.tableModel().index(0, SourceListModel::IconColumn);
         QSignalSpy changed(&c.tableModel(), &QAbstractItemModel::dataChanged);
         icon.data(Qt::DecorationRole);  // asks for it
@@ -130,8 +127,7 @@ private slots:
 
     void countLabelHasNoSingular() {
         MainController& c = *_controller;
-        c.batch().pelloraImages().addObject(PelloraImage::pelloraImageWithPath("/nowhere/one.jpg"));
-        c.reloadData();
+        guitest::addRecords(c, {"/nowhere/one.jpg"});
         QCOMPARE(c.numImagesTextField->text(), QStringLiteral("1 images"));
         c.clearToolbarItemClicked();
         QCOMPARE(c.numImagesTextField->text(), QStringLiteral("0 images"));
@@ -146,59 +142,47 @@ private slots:
         QCOMPARE(QString::fromStdString(c.selectedPelloraImage()->inputName()), QStringLiteral("c.jpg"));
         selectRows(c, {});
         QVERIFY(c.selectedPelloraImage() == nullptr);
-    }
 
-    void removingOneRowSelectsTheRowAbove() {
-        MainController& c = *_controller;
-        addSixRecords(c);
-        selectRows(c, {4});
-        SelectionNotifications notifications;
-        c.removeToolbarItemClicked();
-        QCOMPARE(c.batch().pelloraImages().count(), std::size_t{5});
-        QCOMPARE(selectedRowsOf(c), std::vector<int>{3});
-        QCOMPARE(QString::fromStdString(c.selectedPelloraImage()->inputName()), QStringLiteral("d.jpg"));
-        QVERIFY(notifications.count() >= 1);
-    }
-
-    void removingTheFirstRowSelectsTheNewFirstRow() {
-        MainController& c = *_controller;
-        addSixRecords(c);
-        selectRows(c, {0});
-        SelectionNotifications notifications;
-        c.removeToolbarItemClicked();
-        QCOMPARE(selectedRowsOf(c), std::vector<int>{0});
-        QCOMPARE(QString::fromStdString(c.selectedPelloraImage()->inputName()), QStringLiteral("b.jpg"));
-        // The same row index now stands for another record: that is a change for the viewer.
-        QVERIFY(notifications.count() >= 1);
-    }
-
-    void removingSeveralRowsLeavesNoSelection() {
-        MainController& c = *_controller;
-        addSixRecords(c);
-        selectRows(c, {1, 3, 4});
-        c.removeToolbarItemClicked();
-        QCOMPARE(c.batch().pelloraImages().count(), std::size_t{3});
-        QVERIFY(selectedRowsOf(c).empty());
-        QCOMPARE(c.tableModel().index(1, SourceListModel::NameColumn).data().toString(), QStringLiteral("c.jpg"));
-    }
-
-    void removingWithNoSelectionRemovesNothing() {
-        MainController& c = *_controller;
-        addSixRecords(c);
-        c.removeToolbarItemClicked();
-        QCOMPARE(c.batch().pelloraImages().count(), std::size_t{6});
-        QVERIFY(selectedRowsOf(c).empty());
-    }
-
-    void aReloadThatShortensTheListDropsSelectedRowsPastTheEnd() {
-        MainController& c = *_controller;
-        addSixRecords(c);
+        // A reload that shortens the list drops selected rows past its end, and says so once.
         selectRows(c, {5});
-        SelectionNotifications notifications;
+        SelectionNotifications afterReload;
         c.batch().pelloraImages().removeObjectsAtIndexes({4, 5});
         c.reloadData();
         QVERIFY(selectedRowsOf(c).empty());
-        QCOMPARE(notifications.count(), 1);
+        QCOMPARE(afterReload.count(), 1);
+    }
+
+    void removingKeepsTheSelectionNearWhereItWas_data() {
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<QList<int>>("selectedAfter");
+        QTest::addColumn<QString>("selectedName");
+        // The same row index may stand for another record: that is a change for the viewer.
+        QTest::newRow("one row selects the row above") << QList<int>{4} << 5 << QList<int>{3} << "d.jpg";
+        QTest::newRow("the first row selects the new first") << QList<int>{0} << 5 << QList<int>{0} << "b.jpg";
+        QTest::newRow("several rows leave no selection") << QList<int>{1, 3, 4} << 3 << QList<int>{} << "";
+        QTest::newRow("no selection removes nothing") << QList<int>{} << 6 << QList<int>{} << "";
+    }
+    void removingKeepsTheSelectionNearWhereItWas() {
+        QFETCH(QList<int>, selected);
+        QFETCH(int, left);
+        QFETCH(QList<int>, selectedAfter);
+        QFETCH(QString, selectedName);
+        MainController& c = *_controller;
+        addSixRecords(c);
+        selectRows(c, selected);
+        SelectionNotifications notifications;
+        c.removeToolbarItemClicked();
+        QCOMPARE(c.tableModel().rowCount(), left);
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("%1 images").arg(left));
+        QCOMPARE(selectedRowsOf(c), std::vector<int>(selectedAfter.begin(), selectedAfter.end()));
+        if (!selectedName.isEmpty()) {
+            QCOMPARE(QString::fromStdString(c.selectedPelloraImage()->inputName()), selectedName);
+            QVERIFY(notifications.count() >= 1);
+        }
+        if (selected.size() == 3) {
+            QCOMPARE(c.tableModel().index(1, SourceListModel::NameColumn).data().toString(), QStringLiteral("c.jpg"));
+        }
     }
 
     void aDisabledTableIgnoresTheMouse() {
@@ -219,8 +203,11 @@ private slots:
         QCOMPARE(selectedRowsOf(c), std::vector<int>{2});
     }
 
-    void dragsAreOfferedCopyOnlyWhenSomethingWouldBeAdded() {
+    // A drag is offered as a copy only when something would be added; a drop on
+    // any row adds the images at the end.
+    void dragsAreOfferedWhenSomethingWouldBeAddedAndDropsAddAtTheEnd() {
         MainController& c = *_controller;
+        addSixRecords(c);
         const QByteArray text = fileUri(_files.filePath("notes.txt")) + "\r\n";
         const QByteArray image = fileUri(_files.filePath("wide.jpg")) + "\r\n";
         const QByteArray folder = fileUri(_files.filePath("folder")) + "\r\n";
@@ -228,16 +215,8 @@ private slots:
         QVERIFY(!guitest::dragUriListOntoTable(c, text, false));
         QVERIFY(!guitest::dragUriListOntoTable(c, emptyFolder, false));
         QVERIFY(!guitest::dragUriListOntoTable(c, "https://example.com/a.jpg\r\n", false));
-        QVERIFY(guitest::dragUriListOntoTable(c, text + image, false));
         QVERIFY(guitest::dragUriListOntoTable(c, folder, false));
-    }
-
-    void aDropOnAnyRowAddsTheImagesAtTheEnd() {
-        MainController& c = *_controller;
-        addSixRecords(c);
-        const QByteArray uris = fileUri(_files.filePath("notes.txt")) + "\r\n" + fileUri(_files.filePath("wide.jpg")) +
-                                "\r\n" + fileUri(_files.filePath("folder")) + "\r\n";
-        QVERIFY(guitest::dragUriListOntoTable(c, uris, true));
+        QVERIFY(guitest::dragUriListOntoTable(c, text + image + folder, true));
         QVERIFY(guitest::waitUntilIdle(c));
         QCOMPARE(c.tableModel().rowCount(), 8);
         QCOMPARE(c.tableModel().index(6, SourceListModel::NameColumn).data().toString(), QStringLiteral("wide.jpg"));
@@ -259,7 +238,8 @@ private slots:
 
     void nameCellDrawsInBlackPastItsCell() {
         PelloraImageNameCell cell;
-        LongNameModel model;
+        QStandardItemModel model(1, 1);
+        model.setItem(0, 0, new QStandardItem(QStringLiteral("A rather long file name that runs on.jpg")));
         QImage canvas(300, 45, QImage::Format_ARGB32);
         canvas.fill(Qt::white);
         QPainter painter(&canvas);
@@ -268,7 +248,7 @@ private slots:
         option.state = QStyle::State_Enabled | QStyle::State_Selected;
         option.showDecorationSelected = true;  // as a table view sets it
         option.palette.setColor(QPalette::Highlight, QColor(0, 0, 200));
-        cell.paint(&painter, option, model.index());
+        cell.paint(&painter, option, model.index(0, 0));
         painter.end();
         // Text beyond the cell's right edge, and none of it white.
         int darkPastTheCell = 0;
@@ -290,24 +270,9 @@ private slots:
     }
 
 private:
-    // A one-cell model holding a long name, for drawing the cell alone.
-    class LongNameModel : public QAbstractListModel {
-    public:
-        int rowCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : 1; }
-        QVariant data(const QModelIndex& index, int role) const override {
-            return index.isValid() && role == Qt::DisplayRole
-                       ? QVariant(QStringLiteral("A rather long file name that runs on.jpg"))
-                       : QVariant();
-        }
-        QModelIndex index() const { return QAbstractListModel::index(0, 0); }
-    };
-
-    void addSixRecords(MainController& controller) {
-        for (const char* name : {"a", "b", "c", "d", "e", "f"}) {
-            controller.batch().pelloraImages().addObject(
-                PelloraImage::pelloraImageWithPath(std::string("/nowhere/") + name + ".jpg"));
-        }
-        controller.reloadData();
+    static void addSixRecords(MainController& controller) {
+        guitest::addRecords(controller, {"/nowhere/a.jpg", "/nowhere/b.jpg", "/nowhere/c.jpg", "/nowhere/d.jpg",
+                                         "/nowhere/e.jpg", "/nowhere/f.jpg"});
     }
 
     QTemporaryDir _files;

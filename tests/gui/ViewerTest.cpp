@@ -24,13 +24,9 @@ private slots:
         guitest::writeJpeg(_files.filePath(QStringLiteral("small.jpg")), 120, 90);
     }
     void init() {
-        _controller = std::make_unique<MainController>();
-        _controller->applicationDidFinishLaunching();
-        for (const char* name : {"large.jpg", "small.jpg"}) {
-            _controller->batch().pelloraImages().addObject(
-                PelloraImage::pelloraImageWithPath(QFile::encodeName(_files.filePath(name)).toStdString()));
-        }
-        _controller->reloadData();
+        QVERIFY(guitest::launch(_controller, false));
+        guitest::addRecords(*_controller, {QFile::encodeName(_files.filePath("large.jpg")).toStdString(),
+                                           QFile::encodeName(_files.filePath("small.jpg")).toStdString()});
     }
     void cleanup() { _controller.reset(); }
 
@@ -52,11 +48,12 @@ private slots:
         QCOMPARE(QSizeF(result.width, result.height), shown);
     }
 
-    void theSameControllerServesEveryShow() {
+    void oneControllerServesEveryShowAndADoubleClickNeedsASelection() {
         MainController& c = *_controller;
+        c.tableViewDoubleClicked();
         QVERIFY(!c.hasViewerController());
         c.imagesTableView->selectRow(0);
-        c.showViewer();
+        c.tableViewDoubleClicked();
         ViewerController* first = &c.viewerController();
         QVERIFY(first->window()->isVisible());
         first->window()->close();
@@ -66,17 +63,7 @@ private slots:
         QVERIFY(first->window()->isVisible());
     }
 
-    void doubleClickOpensTheViewerOnlyWithASelection() {
-        MainController& c = *_controller;
-        c.tableViewDoubleClicked();
-        QVERIFY(!c.hasViewerController());
-        c.imagesTableView->selectRow(1);
-        c.tableViewDoubleClicked();
-        QVERIFY(c.hasViewerController());
-        QVERIFY(c.viewerController().window()->isVisible());
-    }
-
-    void theViewerShowsTheSelectedImageAndItsShownSize() {
+    void theViewerFollowsTheSelectionAndShowsTheShownSize() {
         MainController& c = *_controller;
         c.imagesTableView->selectRow(0);
         ViewerController& viewer = c.viewerController();
@@ -101,13 +88,8 @@ private slots:
         QCOMPARE(viewer.resolutionTextField->text(), QStringLiteral("Current Size: 120 x 90"));
         QVERIFY(shown.wait(5000));
         QCOMPARE(viewer.imageView->image().size(), QSize(120, 90));
-    }
 
-    void withNoSelectionTheMessageShowsAndTheTitleStays() {
-        MainController& c = *_controller;
-        c.imagesTableView->selectRow(1);
-        c.showViewer();
-        ViewerController& viewer = c.viewerController();
+        // No selection: the message shows, the title and the label stay.
         c.imagesTableView->clearSelection();
         QVERIFY(!viewer.noImageSelectedTextField->isHidden());
         QVERIFY(viewer.imageView->isHidden());

@@ -5,26 +5,13 @@
 #include <dirent.h>
 #include <fmt/format.h>
 
-#include "platform/imageio/ImageDestination.h"
 #include "platform/imageio/ImageSource.h"
+#include "support/TestPictures.h"
 
 namespace pellora::test {
 
 bool writeTestImage(const std::string& path, std::uint32_t width, std::uint32_t height, const char* type) {
-    std::vector<std::uint8_t> pixels(std::size_t{width} * height * 4);
-    for (std::uint32_t y = 0; y < height; ++y) {
-        for (std::uint32_t x = 0; x < width; ++x) {
-            std::uint8_t* pixel = &pixels[(std::size_t{y} * width + x) * 4];
-            pixel[0] = static_cast<std::uint8_t>(255 * x / std::max(1u, width - 1));
-            pixel[1] = static_cast<std::uint8_t>(255 * y / std::max(1u, height - 1));
-            pixel[2] = 96;
-            pixel[3] = 255;
-        }
-    }
-    auto destination = ImageDestination::createWithPath(path, type);
-    if (!destination) return false;
-    destination->addImage(RgbaBitmapView{pixels.data(), width, height, std::size_t{width} * 4}, {});
-    return destination->finalize();
+    return writeGradient(path, type, width, height);
 }
 
 DecodedSize decodedSize(const std::string& path) {

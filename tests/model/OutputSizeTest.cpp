@@ -54,6 +54,7 @@ TEST(OutputSize, uprightImagesAreLimitedWidthFirstInSinglePrecisionAndNeverEnlar
     expectSize(outputSizeWithin(square, 1000, 1000), 1000, 1000);
 }
 
+// Orientations outside 1 to 8 count as not turned.
 TEST(OutputSize, turnedImagesAreLimitedCrosswiseAndSwappedOnlyWhenHardRotated) {
     test::pipelineSettings();
     test::TempDir dir;
@@ -63,11 +64,7 @@ TEST(OutputSize, turnedImagesAreLimitedCrosswiseAndSwappedOnlyWhenHardRotated) {
     test::setSetting(QVXDefaultsKey_hardRotate, false);
     expectSize(outputSizeWithin(turned, 1024, 1024), 1024, 768);
     expectSize(outputSizeWithin(turned, -1, 500), 4000, 3000);
-}
-
-TEST(OutputSize, orientationsOutsideOneToEightCountAsNotTurned) {
-    test::pipelineSettings();
-    test::TempDir dir;
+    test::pipelineSettings();  // hard rotation back on
     PelloraImage nine(pictureOfSize(dir, 4000, 3000, 9));
     PelloraImage withoutTag(pictureOfSize(dir, 4000, 3000, "Ann"));
     ASSERT_EQ(orientationTagOf(withoutTag.inputMetadata()), 0);

@@ -2,7 +2,6 @@
 
 #include "model/Settings.h"
 #include "model/SettingsKeys.h"
-#include "platform/imageio/ImageDestination.h"
 #include "platform/imageio/ImageSource.h"
 
 namespace pellora::test {
@@ -30,26 +29,6 @@ std::vector<std::string> errorLines(const LogCapture& log) {
         if (line.starts_with("*** Error")) errors.push_back(line);
     }
     return errors;
-}
-
-bool writePicture(const std::string& path, const char* type, std::uint32_t width, std::uint32_t height,
-                  const PixelFunction& pixel, const PlistDictionary& properties) {
-    std::vector<std::uint8_t> pixels(std::size_t{width} * height * 4);
-    for (std::uint32_t y = 0; y < height; ++y) {
-        for (std::uint32_t x = 0; x < width; ++x) {
-            const Rgba colour = pixel(x, y);
-            std::uint8_t* out = pixels.data() + (std::size_t{y} * width + x) * 4;
-            // The encoder takes premultiplied pixels.
-            out[0] = static_cast<std::uint8_t>((colour.r * colour.a + 127) / 255);
-            out[1] = static_cast<std::uint8_t>((colour.g * colour.a + 127) / 255);
-            out[2] = static_cast<std::uint8_t>((colour.b * colour.a + 127) / 255);
-            out[3] = colour.a;
-        }
-    }
-    const auto destination = ImageDestination::createWithPath(path, type);
-    if (!destination) return false;
-    destination->addImage({pixels.data(), width, height, std::size_t{width} * 4}, properties);
-    return destination->finalize();
 }
 
 DecodedImagePtr decodeFile(const std::string& path) {

@@ -33,7 +33,7 @@ TEST(Thumbnail, sizesFollowThePixelProportionsWithTheLongerSideAt41) {
     EXPECT_EQ(printThumbnail->size.height, 27.333334f);
 }
 
-TEST(Thumbnail, isDrawnOnceAndKeptForTheRecordsLife) {
+TEST(Thumbnail, isDrawnOnceAndKeptForTheRecordsLifeAndIsEmptyForUnreadableFiles) {
     test::TempDir dir;
     const std::string path = dir.file("halves.jpg");
     ASSERT_TRUE(test::writePicture(path, kUTTypeJPEG, 1600, 1200, halves));
@@ -52,14 +52,12 @@ TEST(Thumbnail, isDrawnOnceAndKeptForTheRecordsLife) {
     // Once made, the file is not read again.
     std::remove(path.c_str());
     EXPECT_EQ(record.tableViewNSImage(), seen.front());
-}
 
-TEST(Thumbnail, aFileThatCannotBeReadGetsAnEmptySquare) {
-    test::TempDir dir;
+    // A file that cannot be read gets an empty square.
     test::writeFile(dir.file("broken.png"), "no picture here");
-    for (const std::string& path : {dir.file("missing.jpg"), dir.file("broken.png")}) {
+    for (const std::string& unreadable : {dir.file("missing.jpg"), dir.file("broken.png")}) {
         test::LogCapture quiet;
-        const auto thumbnail = PelloraImage(path).tableViewNSImage();
+        const auto thumbnail = PelloraImage(unreadable).tableViewNSImage();
         EXPECT_EQ(thumbnail->size.width, 41.0f);
         EXPECT_EQ(thumbnail->size.height, 41.0f);
         EXPECT_TRUE(thumbnail->raster.pixels.empty());

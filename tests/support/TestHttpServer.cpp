@@ -40,12 +40,7 @@ int boundSocket(int& port) {
 }
 
 const char* reasonPhrase(int status) {
-    switch (status) {
-    case 200: return "OK";
-    case 302: return "Found";
-    case 404: return "Not Found";
-    default: return "Status";
-    }
+    return status == 200 ? "OK" : status == 302 ? "Found" : status == 404 ? "Not Found" : "Status";
 }
 
 } // namespace

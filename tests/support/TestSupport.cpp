@@ -24,22 +24,17 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(_path, ignored);
 }
 
-TempHome::TempHome() {
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
-        if (const char* value = std::getenv(name)) {
-            _saved.emplace_back(name, value);
-        } else {
-            _unset.emplace_back(name);
-        }
-    }
-    ::setenv("HOME", _dir.path().c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", configHome().c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (_dir.path() + "/.local/share").c_str(), 1);
+ScopedVariable::ScopedVariable(const char* name, const std::string& value) : _name(name) {
+    if (const char* old = std::getenv(name)) _old = old;
+    ::setenv(name, value.c_str(), 1);
 }
 
-TempHome::~TempHome() {
-    for (const auto& [name, value] : _saved) ::setenv(name.c_str(), value.c_str(), 1);
-    for (const auto& name : _unset) ::unsetenv(name.c_str());
+ScopedVariable::~ScopedVariable() {
+    if (_old) {
+        ::setenv(_name.c_str(), _old->c_str(), 1);
+    } else {
+        ::unsetenv(_name.c_str());
+    }
 }
 
 LogCapture::LogCapture() {

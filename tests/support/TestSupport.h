@@ -1,6 +1,7 @@
 #pragma once
 
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,19 +21,31 @@ private:
     std::string _path;
 };
 
+// Sets an environment variable while alive and restores (or unsets) it afterwards.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const std::string& value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    std::string _name;
+    std::optional<std::string> _old;
+};
+
 // Points HOME, XDG_CONFIG_HOME and XDG_DATA_HOME at a temporary home for the
 // test's lifetime and restores them afterwards.
 class TempHome {
 public:
-    TempHome();
-    ~TempHome();
     const std::string& home() const { return _dir.path(); }
     std::string configHome() const { return _dir.path() + "/.config"; }
 
 private:
     TempDir _dir;
-    std::vector<std::pair<std::string, std::string>> _saved;
-    std::vector<std::string> _unset;
+    ScopedVariable _home{"HOME", _dir.path()};
+    ScopedVariable _configHome{"XDG_CONFIG_HOME", configHome()};
+    ScopedVariable _dataHome{"XDG_DATA_HOME", _dir.path() + "/.local/share"};
 };
 
 // Collects log lines while alive instead of printing them.

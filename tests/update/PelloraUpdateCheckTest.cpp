@@ -1,39 +1,15 @@
-#include <cstdlib>
 #include <gtest/gtest.h>
-#include <optional>
 #include <thread>
 
 #include "model/Settings.h"
 #include "model/SettingsKeys.h"
-#include "support/TestHttpServer.h"
-#include "support/TestSupport.h"
 #include "update/PelloraUpdateCheck.h"
 #include "update/UpdateTestSupport.h"
 
 namespace pellora {
 namespace {
 
-// Sets an environment variable for one test and restores it afterwards.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::string& value) : _name(name) {
-        if (const char* old = std::getenv(name)) _old = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable() {
-        if (_old) {
-            ::setenv(_name, _old->c_str(), 1);
-        } else {
-            ::unsetenv(_name);
-        }
-    }
-
-private:
-    const char* _name;
-    std::optional<std::string> _old;
-};
-
-class PelloraUpdateCheck : public ::testing::Test {
+class PelloraUpdateCheck : public test::UpdateCheckFixture {
 protected:
     PelloraUpdateCheck() { defaults.registerDefaults(defaultSettings()); }
     void publish(const std::string& version) {
@@ -43,7 +19,6 @@ protected:
                                        {},
                                        {}});
     }
-    QVXUpdateEnvironment environment() { return {alerts, opener, defaults}; }
     // One launch: answers whether it started a thread, and waits for it.
     bool launch() {
         std::thread thread = checkForUpdatesAtLaunch(environment());
@@ -52,19 +27,12 @@ protected:
         return started;
     }
 
-    test::TempHome home;
-    test::LogCapture log;
-    UserDefaults defaults{home.configHome() + "/pellora/Pellora.plist"};
-    test::ScriptedAlertPresenter alerts;
-    test::RecordingURLOpener opener;
-    test::UpdateNotifications notifications{alerts};
-    test::TestHttpServer server;
-    ScopedVariable updateURL{PelloraUpdateURLVariable, server.url("/db.xml")};
+    test::ScopedVariable updateURL{PelloraUpdateURLVariable, server.url("/db.xml")};
 };
 
 TEST_F(PelloraUpdateCheck, theDatabaseURLIsTheConstantUnlessTheEnvironmentReplacesIt) {
     EXPECT_EQ(updateDatabaseURL(), server.url("/db.xml"));
-    ScopedVariable empty(PelloraUpdateURLVariable, "");
+    test::ScopedVariable empty(PelloraUpdateURLVariable, "");
     EXPECT_EQ(updateDatabaseURL(), "http://updates.pellora.invalid/QVXUpdateDatabase.xml");
     EXPECT_EQ(runningAppVersion(), PELLORA_VERSION);
 }
@@ -81,34 +49,12 @@ TEST_F(PelloraUpdateCheck, theLaunchCheckRunsOnItsOwnThreadAsTheSilentAutomaticC
     NotificationCenter::defaultCenter().removeObserver(token);
     EXPECT_EQ(server.requestCount(), 1u);
     EXPECT_NE(checker, caller);
-    EXPECT_TRUE(alerts.alerts().empty());
+    EXPECT_TRUE(recorder.alerts().empty());
     EXPECT_EQ(defaults.objectForKey(QVXUpdateDefaultsKey_lastChecked).type(), PlistValue::Type::Date);
 }
 
-TEST_F(PelloraUpdateCheck, dontAskAgainAtLaunchMeansTheNextLaunchMakesNoCheck) {
-    publish("999.0");
-    alerts.answer(1);  // "Don't Ask Again"
-    EXPECT_TRUE(launch());
-    ASSERT_EQ(alerts.alerts().size(), 1u);
-    EXPECT_EQ(alerts.alerts()[0].buttonTitles.size(), 3u);
-    EXPECT_FALSE(defaults.boolForKey(QVXUpdateDefaultsKey_checkAtlaunch));
-
-    EXPECT_FALSE(launch());
-    EXPECT_EQ(server.requestCount(), 1u);
-}
-
-TEST_F(PelloraUpdateCheck, theMenuCommandChecksEvenWithTheLaunchCheckOff) {
-    defaults.setObject(false, QVXUpdateDefaultsKey_checkAtlaunch);
-    EXPECT_FALSE(launch());
-    EXPECT_EQ(server.requestCount(), 0u);
-    EXPECT_TRUE(log.lines().empty());
-
-    publish("999.0");
-    checkForUpdates(true, environment());
-    ASSERT_EQ(alerts.alerts().size(), 1u);
-    EXPECT_EQ(alerts.alerts()[0].buttonTitles, (std::vector<std::string>{"Yes", "No"}));
-    EXPECT_EQ(server.requestCount(), 1u);
-}
+// What the launch check and the menu command then show, and that "Don't Ask Again"
+// stops the next launch's check, is tested through the window (tests/gui/UpdateCheckTest).
 
 } // namespace
 } // namespace pellora

@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "model/SettingsKeys.h"
-#include "support/TestHttpServer.h"
-#include "support/TestSupport.h"
 #include "update/QVXUpdate.h"
 #include "update/UpdateTestSupport.h"
 
@@ -19,7 +17,7 @@ constexpr const char* kRunningVersion = "1.9";
 constexpr int kYes = 0;
 constexpr int kDontAskAgain = 1;
 
-class QVXUpdateCheck : public ::testing::Test {
+class QVXUpdateCheck : public test::UpdateCheckFixture {
 protected:
     void publish(const PlistDictionary& entry) {
         server.setResponse(kDatabasePath, {200, test::updateDatabase("Pellora", entry), {}, {}});
@@ -27,7 +25,6 @@ protected:
     void publish(const std::string& version, const std::string& downloadURL = "https://pellora.example/download") {
         publish(PlistDictionary{{"Current Version", version}, {"Download URL", downloadURL}});
     }
-    QVXUpdateEnvironment environment() { return {alerts, opener, defaults, limits}; }
     void check(bool userAsked, const std::string& url) {
         QVXUpdate::updateForApplication("Pellora", url, environment())
             .checkForUpdates(userAsked, kRunningVersion, QVXUpdateDefaultsKey_checkAtlaunch,
@@ -35,108 +32,86 @@ protected:
     }
     void check(bool userAsked) { check(userAsked, server.url(kDatabasePath)); }
 
-    // Only the time-out line; nothing shown, stored or posted.
-    void expectOnlyTimedOut(const std::string& what) {
-        EXPECT_EQ(log.lines(), (Lines{"Checking for updates...", "Check for updates timed out."})) << what;
-        EXPECT_TRUE(alerts.alerts().empty()) << what;
-        EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_lastChecked).isNull()) << what;
-        EXPECT_EQ(notifications.finished(), 0) << what;
-        EXPECT_EQ(notifications.defaultsDidChange(), 0) << what;
-    }
     void expectDateStoredSince(Clock::time_point before) {
         const PlistValue stored = defaults.objectForKey(QVXUpdateDefaultsKey_lastChecked);
         ASSERT_EQ(stored.type(), PlistValue::Type::Date);
         EXPECT_GE(stored.dateValue(), before);
         EXPECT_LE(stored.dateValue(), Clock::now());
     }
-
-    test::TempHome home;
-    test::LogCapture log;
-    UserDefaults defaults{home.configHome() + "/pellora/Pellora.plist"};
-    test::ScriptedAlertPresenter alerts;
-    test::RecordingURLOpener opener;
-    test::UpdateNotifications notifications{alerts};
-    URLFetchLimits limits;
-    TestHttpServer server;
 };
 
-TEST_F(QVXUpdateCheck, upToDateWhenAskedShowsTheAlertStoresTheDateAndPostsFinished) {
-    publish(kRunningVersion);
-    const auto before = Clock::now();
-    check(true);
-
-    ASSERT_EQ(alerts.alerts().size(), 1u);
-    const Alert alert = alerts.alerts()[0];
-    EXPECT_EQ(alert.messageText, "Pellora is up to date");
-    EXPECT_EQ(alert.informativeText, "Pellora 1.9 is the newest version available.");
-    EXPECT_EQ(alert.buttonTitles, Lines{"OK"});
-    EXPECT_EQ(log.lines(), (Lines{"Checking for updates...", "Pellora is up-to-date."}));
-    expectDateStoredSince(before);
-    EXPECT_EQ(notifications.finished(), 1);
-    EXPECT_TRUE(notifications.finishedUserInfoEmpty());
-    EXPECT_EQ(notifications.defaultsDidChange(), 0);
-    EXPECT_EQ(server.requestedPaths(), Lines{kDatabasePath});
-}
-
-TEST_F(QVXUpdateCheck, upToDateOnTheAutomaticCheckIsSilentButStoresTheDateAndPostsFinished) {
+// Only the user who asked is told; either check stores the date and posts that it finished.
+TEST_F(QVXUpdateCheck, upToDateStoresTheDateAndPostsFinishedAndTellsOnlyTheUserWhoAsked) {
     publish(kRunningVersion);
     const auto before = Clock::now();
     check(false);
-
-    EXPECT_TRUE(alerts.alerts().empty());
+    EXPECT_TRUE(recorder.alerts().empty());
     expectDateStoredSince(before);
-    EXPECT_EQ(notifications.finished(), 1);
+    EXPECT_EQ(recorder.finished(), 1);
+    test::LogCapture asked;
+    check(true);
+
+    ASSERT_EQ(recorder.alerts().size(), 1u);
+    const Alert alert = recorder.alerts()[0];
+    EXPECT_EQ(alert.messageText, "Pellora is up to date");
+    EXPECT_EQ(alert.informativeText, "Pellora 1.9 is the newest version available.");
+    EXPECT_EQ(alert.buttonTitles, Lines{"OK"});
+    EXPECT_EQ(asked.lines(), (Lines{"Checking for updates...", "Pellora is up-to-date."}));
+    EXPECT_EQ(recorder.finished(), 2);
+    EXPECT_TRUE(recorder.finishedUserInfoEmpty());
+    EXPECT_EQ(recorder.defaultsDidChange(), 0);
+    EXPECT_EQ(server.requestedPaths(), (Lines{kDatabasePath, kDatabasePath}));
 }
 
 TEST_F(QVXUpdateCheck, automaticCheckOffersThreeButtonsAndDontAskAgainSwitchesItOff) {
     publish("2.0");
-    alerts.answer(kDontAskAgain);
+    recorder.answer(kDontAskAgain);
     check(false);
 
-    ASSERT_EQ(alerts.alerts().size(), 1u);
-    const Alert alert = alerts.alerts()[0];
+    ASSERT_EQ(recorder.alerts().size(), 1u);
+    const Alert alert = recorder.alerts()[0];
     EXPECT_EQ(alert.messageText, "A new version is available");
     EXPECT_EQ(alert.informativeText, "Pellora 2.0 can be downloaded now. Would you like to open its download page?");
     EXPECT_EQ(alert.buttonTitles, (Lines{"Yes", "Don't Ask Again", "No"}));
-    EXPECT_EQ(alerts.updateNotificationsBeforeAlert(), std::vector<int>{1});
+    EXPECT_EQ(recorder.defaultsDidChangeBeforeAlert(), std::vector<int>{1});
     EXPECT_EQ(log.lines(), (Lines{"Checking for updates...", "Pellora version 2.0 is available."}));
 
     const PlistValue checkAtLaunch = defaults.objectForKey(QVXUpdateDefaultsKey_checkAtlaunch);
     EXPECT_EQ(checkAtLaunch.type(), PlistValue::Type::Boolean);
     EXPECT_FALSE(checkAtLaunch.boolValue());
-    EXPECT_TRUE(opener.opened().empty());
-    EXPECT_EQ(notifications.finished(), 1);
+    EXPECT_TRUE(recorder.opened().empty());
+    EXPECT_EQ(recorder.finished(), 1);
 }
 
 TEST_F(QVXUpdateCheck, askedCheckOffersYesAndNoAndYesOpensTheDownloadPage) {
     publish("2.0", server.url("/download"));
-    alerts.answer(kYes);
+    recorder.answer(kYes);
     check(true);
 
-    ASSERT_EQ(alerts.alerts().size(), 1u);
-    EXPECT_EQ(alerts.alerts()[0].buttonTitles, (Lines{"Yes", "No"}));
-    EXPECT_EQ(opener.opened(), Lines{server.url("/download")});
+    ASSERT_EQ(recorder.alerts().size(), 1u);
+    EXPECT_EQ(recorder.alerts()[0].buttonTitles, (Lines{"Yes", "No"}));
+    EXPECT_EQ(recorder.opened(), Lines{server.url("/download")});
     EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_checkAtlaunch).isNull());
-    EXPECT_EQ(notifications.defaultsDidChange(), 1);
-    EXPECT_EQ(notifications.finished(), 1);
+    EXPECT_EQ(recorder.defaultsDidChange(), 1);
+    EXPECT_EQ(recorder.finished(), 1);
 }
 
 // On the asked check the second button is "No": it must not switch the automatic check off.
 TEST_F(QVXUpdateCheck, noOpensAndSwitchesOffNothingButStillStoresTheDate) {
     publish("2.0");
-    alerts.answer(1);   // "No" on the asked check
-    alerts.answer(2);   // "No" on the automatic check
-    alerts.answer(-1);  // dismissed
+    recorder.answer(1);   // "No" on the asked check
+    recorder.answer(2);   // "No" on the automatic check
+    recorder.answer(-1);  // dismissed
     const auto before = Clock::now();
     check(true);
     check(false);
     check(false);
 
-    EXPECT_EQ(alerts.alerts().size(), 3u);
-    EXPECT_TRUE(opener.opened().empty());
+    EXPECT_EQ(recorder.alerts().size(), 3u);
+    EXPECT_TRUE(recorder.opened().empty());
     EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_checkAtlaunch).isNull());
     expectDateStoredSince(before);
-    EXPECT_EQ(notifications.finished(), 3);
+    EXPECT_EQ(recorder.finished(), 3);
 }
 
 // Versions are compared for equality, never ordered: a lower or merely differently
@@ -149,53 +124,17 @@ TEST_F(QVXUpdateCheck, anyOtherPublishedVersionIsOffered) {
     publish(PlistDictionary{{"Current Version", 2}});  // not a string: never equal
     check(true);
 
-    const auto shown = alerts.alerts();
+    const auto shown = recorder.alerts();
     ASSERT_EQ(shown.size(), 6u);
     for (const Alert& alert : shown) EXPECT_EQ(alert.messageText, "A new version is available");
     EXPECT_EQ(shown[0].informativeText, "Pellora 1.8 can be downloaded now. Would you like to open its download page?");
     EXPECT_EQ(shown[5].informativeText, "Pellora 2 can be downloaded now. Would you like to open its download page?");
-    EXPECT_EQ(notifications.defaultsDidChange(), 6);
+    EXPECT_EQ(recorder.defaultsDidChange(), 6);
 }
 
-TEST_F(QVXUpdateCheck, noServerOnThePortOnlyLogsTimedOut) {
-    check(true, "http://127.0.0.1:" + std::to_string(TestHttpServer::closedPort()) + kDatabasePath);
-    expectOnlyTimedOut("no server");
-}
-
-TEST_F(QVXUpdateCheck, aServerThatStallsPastTheTimeOutOnlyLogsTimedOut) {
-    server.setResponse(kDatabasePath, {200, "", {}, TestHttpServer::Response::Mode::Stall});
-    limits.totalTimeout = std::chrono::milliseconds(1000);
-    const auto start = std::chrono::steady_clock::now();
-    check(true);
-    // The limit ends the transfer; without it the check would wait for the server forever.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-    expectOnlyTimedOut("stalled server");
-}
-
-TEST_F(QVXUpdateCheck, answersWithoutAPublishedVersionOnlyLogTimedOut) {
-    const std::vector<std::pair<std::string, TestHttpServer::Response>> answers{
-        {"not a property list", {200, "<html><body>Welcome</body></html>", {}, {}}},
-        {"empty answer", {200, "", {}, {}}},
-        {"root is an array", {200, writePlistXml(PlistArray{"Pellora", "1.9"}), {}, {}}},
-        {"no Pellora entry",
-         {200, writePlistXml(PlistDictionary{{"Other App", PlistDictionary{{"Current Version", "2.0"}}}}), {}, {}}},
-        {"entry is no dictionary", {200, writePlistXml(PlistDictionary{{"Pellora", "2.0"}}), {}, {}}},
-        {"no Current Version",
-         {200, test::updateDatabase("Pellora", {{"Download URL", "https://pellora.example/"}}), {}, {}}},
-        {"error status", {500, test::updateDatabase("Pellora", {{"Current Version", "2.0"}}), {}, {}}},
-    };
-    for (const auto& [what, answer] : answers) {
-        test::LogCapture caseLog;
-        server.setResponse(kDatabasePath, answer);
-        check(true);
-        EXPECT_EQ(caseLog.lines(), (Lines{"Checking for updates...", "Check for updates timed out."})) << what;
-    }
-    EXPECT_TRUE(alerts.alerts().empty());
-    EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_lastChecked).isNull());
-    EXPECT_EQ(notifications.finished(), 0);
-}
-
-TEST_F(QVXUpdateCheck, hostileAnswersAreRefusedWithoutACrash) {
+// Whatever goes wrong, the check logs that it timed out and nothing else:
+// nothing is shown, stored or posted.
+TEST_F(QVXUpdateCheck, everyFailureOnlyLogsTimedOut) {
     std::string deep = "<plist version=\"1.0\"><dict><key>Pellora</key>";
     for (int i = 0; i < 5000; ++i) deep += "<array>";
     for (int i = 0; i < 5000; ++i) deep += "</array>";
@@ -207,36 +146,58 @@ TEST_F(QVXUpdateCheck, hostileAnswersAreRefusedWithoutACrash) {
     // A valid database padded past the 1 MiB cap, declared in Content-Length and streamed without one.
     const std::string padded =
         test::updateDatabase("Pellora", {{"Current Version", "2.0"}, {"Padding", std::string(2u << 20, 'x')}});
+    using Mode = TestHttpServer::Response::Mode;
     const std::vector<std::pair<std::string, TestHttpServer::Response>> answers{
+        {"not a property list", {200, "<html><body>Welcome</body></html>", {}, {}}},
+        {"empty answer", {200, "", {}, {}}},
+        {"root is an array", {200, writePlistXml(PlistArray{"Pellora", "1.9"}), {}, {}}},
+        {"no Pellora entry",
+         {200, writePlistXml(PlistDictionary{{"Other App", PlistDictionary{{"Current Version", "2.0"}}}}), {}, {}}},
+        {"entry is no dictionary", {200, writePlistXml(PlistDictionary{{"Pellora", "2.0"}}), {}, {}}},
+        {"no Current Version",
+         {200, test::updateDatabase("Pellora", {{"Download URL", "https://pellora.example/"}}), {}, {}}},
+        {"error status", {500, test::updateDatabase("Pellora", {{"Current Version", "2.0"}}), {}, {}}},
         {"deep nesting", {200, deep, {}, {}}},
         {"entity declarations", {200, entities, {}, {}}},
         {"declared body over the cap", {200, padded, {}, {}}},
-        {"streamed body over the cap", {200, padded, {}, TestHttpServer::Response::Mode::Endless}},
+        {"streamed body over the cap", {200, padded, {}, Mode::Endless}},
+        // The time limit ends the transfer; without it the check would wait for the server forever.
+        {"stalled server", {200, "", {}, Mode::Stall}},
     };
+    limits.totalTimeout = std::chrono::milliseconds(1000);
+    const auto start = std::chrono::steady_clock::now();
+    bool asked = true;  // asked and automatic checks alike
     for (const auto& [what, answer] : answers) {
         test::LogCapture caseLog;
         server.setResponse(kDatabasePath, answer);
-        check(false);
+        check(asked);
+        asked = !asked;
         EXPECT_EQ(caseLog.lines(), (Lines{"Checking for updates...", "Check for updates timed out."})) << what;
     }
-    EXPECT_TRUE(alerts.alerts().empty());
-    EXPECT_EQ(notifications.finished(), 0);
+    test::LogCapture caseLog;
+    check(true, "http://127.0.0.1:" + std::to_string(TestHttpServer::closedPort()) + kDatabasePath);
+    EXPECT_EQ(caseLog.lines(), (Lines{"Checking for updates...", "Check for updates timed out."})) << "no server";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_TRUE(recorder.alerts().empty());
+    EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_lastChecked).isNull());
+    EXPECT_EQ(recorder.finished(), 0);
+    EXPECT_EQ(recorder.defaultsDidChange(), 0);
 }
 
 TEST_F(QVXUpdateCheck, aDownloadURLWithTheFileSchemeOpensNothing) {
     publish("2.0", "file:///etc/passwd");
-    alerts.answer(kYes);
+    recorder.answer(kYes);
     const auto before = Clock::now();
     check(true);
 
-    EXPECT_TRUE(opener.opened().empty());
+    EXPECT_TRUE(recorder.opened().empty());
     EXPECT_EQ(
         log.lines(),
         (Lines{
             "Checking for updates...", "Pellora version 2.0 is available.",
             "QVXUpdate: Not opening download URL \"file:///etc/passwd\": not an http or https address with a host"}));
     expectDateStoredSince(before);
-    EXPECT_EQ(notifications.finished(), 1);
+    EXPECT_EQ(recorder.finished(), 1);
 }
 
 TEST_F(QVXUpdateCheck, onlyAbsoluteWebAddressesWithAHostAreOpened) {
@@ -250,11 +211,11 @@ TEST_F(QVXUpdateCheck, onlyAbsoluteWebAddressesWithAHostAreOpened) {
         update.downloadUpdateWithURL(refused);
         EXPECT_EQ(caseLog.lines().size(), 1u) << refused;
     }
-    EXPECT_TRUE(opener.opened().empty());
+    EXPECT_TRUE(recorder.opened().empty());
 
     update.downloadUpdateWithURL("HTTPS://Pellora.example/download?v=2");
     update.downloadUpdateWithURL("http://127.0.0.1:8080/");
-    EXPECT_EQ(opener.opened(), (Lines{"https://Pellora.example/download?v=2", "http://127.0.0.1:8080/"}));
+    EXPECT_EQ(recorder.opened(), (Lines{"https://Pellora.example/download?v=2", "http://127.0.0.1:8080/"}));
 }
 
 } // namespace

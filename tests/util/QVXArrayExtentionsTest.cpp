@@ -11,50 +11,41 @@ PlistArray strings(std::initializer_list<const char*> elements) {
     return array;
 }
 
-TEST(ArrayLists, joinWithoutTrailingSeparator) {
+// Lists join without a trailing separator; parsing stops at the first empty line
+// and the header variant skips the first.
+TEST(ArrayLists, joinAndParseVerticalAndHorizontalLists) {
     EXPECT_EQ(verticalListFromStringArrayWithQuotes(strings({"a", "b", "c"}), false), "a\nb\nc");
     EXPECT_EQ(horizontalListFromStringArrayWithQuotes(strings({"a", "b", "c"}), true), "\"a\", \"b\", \"c\"");
     EXPECT_EQ(verticalListFromStringArrayWithQuotes({}, true), "");
     EXPECT_EQ(horizontalListFromStringArrayWithQuotes(strings({"only"}), false), "only");
     EXPECT_EQ(verticalListFromStringArrayWithQuotes(strings({"only"}), true), "\"only\"");
     EXPECT_EQ(horizontalListFromStringArrayWithQuotes(PlistArray{5, "x"}, true), "\"5\", \"x\"");
-}
-
-TEST(ArrayLists, parsingStopsAtTheFirstEmptyLine) {
     EXPECT_EQ(arrayByParsingVerticalList("a\nb\n"), strings({"a", "b"}));
     EXPECT_EQ(arrayByParsingVerticalList("a\n\nb"), strings({"a"}));
     EXPECT_EQ(arrayByParsingVerticalList("a\r\nb"), strings({"a\r", "b"}));
     EXPECT_TRUE(arrayByParsingVerticalList("").empty());
     EXPECT_TRUE(arrayByParsingVerticalList("\nx").empty());
-}
-
-TEST(ArrayLists, parsingAfterHeaderSkipsTheFirstLine) {
     EXPECT_EQ(arrayByParsingVerticalListAfterHeader("Header\na\nb"), strings({"a", "b"}));
     EXPECT_TRUE(arrayByParsingVerticalListAfterHeader("Header").empty());
     EXPECT_EQ(arrayByParsingVerticalListAfterHeader("\na"), strings({"a"}));
 }
 
-TEST(ArrayLists, removingStringsRemovesEveryOccurrenceAndKeepsOthers) {
-    const PlistArray receiver{"x", "y", "x", 5};
-    EXPECT_EQ(arrayByRemovingStringsFromArray(receiver, strings({"x"})), (PlistArray{"y", 5}));
-    EXPECT_EQ(arrayByRemovingStringsFromArray(receiver, PlistArray{5}), receiver);
-}
-
-TEST(ArrayLists, addingWithoutDuplicatesChecksTheGrowingResult) {
-    const PlistValue receiver(strings({"a"}));
-    const PlistValue added = arrayByAddingStringsFromArrayWithoutDuplicates(receiver, PlistArray{"b", "a", "b", 7});
+// Removing takes every occurrence; adding checks the growing result for duplicates
+// and, when it adds nothing, gives the receiver itself.
+TEST(ArrayLists, removingAndAddingStrings) {
+    const PlistArray mixed{"x", "y", "x", 5};
+    EXPECT_EQ(arrayByRemovingStringsFromArray(mixed, strings({"x"})), (PlistArray{"y", 5}));
+    EXPECT_EQ(arrayByRemovingStringsFromArray(mixed, PlistArray{5}), mixed);
+    const PlistValue single(strings({"a"}));
+    const PlistValue added = arrayByAddingStringsFromArrayWithoutDuplicates(single, PlistArray{"b", "a", "b", 7});
     EXPECT_EQ(added.arrayValue(), strings({"a", "b"}));
-    EXPECT_EQ(receiver.arrayValue(), strings({"a"}));
+    EXPECT_EQ(single.arrayValue(), strings({"a"}));
 
     const PlistValue withRepeats(strings({"a", "a"}));
     EXPECT_EQ(arrayByAddingStringsFromArrayWithoutDuplicates(withRepeats, strings({"b"})).arrayValue(),
               strings({"a", "a", "b"}));
-}
-
-TEST(ArrayLists, addingNothingGivesTheReceiverItself) {
-    const PlistValue receiver(strings({"a", "b"}));
-    const PlistValue same = arrayByAddingStringsFromArrayWithoutDuplicates(receiver, PlistArray{"a", 3});
-    EXPECT_TRUE(same.isSameObject(receiver));
+    const PlistValue both(strings({"a", "b"}));
+    EXPECT_TRUE(arrayByAddingStringsFromArrayWithoutDuplicates(both, PlistArray{"a", 3}).isSameObject(both));
 }
 
 TEST(ArrayLists, containsStringIsExactAndCaseSensitive) {

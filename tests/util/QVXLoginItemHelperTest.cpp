@@ -37,12 +37,15 @@ protected:
     test::TempHome home;
 };
 
+// Adding twice gives two equal entries.
 TEST_F(LoginItems, storesEachItemInTheLoginWindowFile) {
     const std::string app = program("Apps/Pellora");
     QVXLoginItemHelper::addToLoginItems(app, true);
+    QVXLoginItemHelper::addToLoginItems(app, true);
     EXPECT_EQ(QVXLoginItemHelper::domainFilePath(), home.configHome() + "/pellora/loginwindow.plist");
     const PlistArray entries = storedEntries();
-    ASSERT_EQ(entries.size(), 1u);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0], entries[1]);
     const PlistDictionary& entry = entries[0].dictionaryValue();
     EXPECT_EQ(entry.get("Path"), PlistValue(app));
     EXPECT_EQ(entry.get("Hide"), PlistValue(true));
@@ -50,40 +53,27 @@ TEST_F(LoginItems, storesEachItemInTheLoginWindowFile) {
               std::filesystem::canonical(app).string());
 }
 
-TEST_F(LoginItems, matchesByTheExactLastPathComponent) {
+TEST_F(LoginItems, itemsAreMatchedAndRemovedByTheExactLastPathComponent) {
     EXPECT_FALSE(QVXLoginItemHelper::isInLoginItems("/x/Pellora"));
     QVXLoginItemHelper::addToLoginItems(program("Apps/Pellora"), false);
     EXPECT_TRUE(QVXLoginItemHelper::isInLoginItems("/elsewhere/Pellora"));
     EXPECT_TRUE(QVXLoginItemHelper::isInLoginItems("Pellora"));
     EXPECT_FALSE(QVXLoginItemHelper::isInLoginItems(home.home() + "/Apps/pellora"));
     EXPECT_FALSE(QVXLoginItemHelper::isInLoginItems(home.home() + "/Apps"));
-}
-
-TEST_F(LoginItems, removingANameRemovesEveryMatchAndKeepsTheOthersInOrder) {
+    // Removing a name removes every match and keeps the others in order.
     const std::vector<std::string> paths{program("a/Tool"), program("b/Other"), program("c/Tool"), program("d/Third")};
     for (const std::string& path : paths) QVXLoginItemHelper::addToLoginItems(path, false);
     QVXLoginItemHelper::removeFromLoginItems("/nowhere/Tool");
-    EXPECT_EQ(storedPaths(), (PlistArray{paths[1], paths[3]}));
+    EXPECT_EQ(storedPaths(), (PlistArray{home.home() + "/Apps/Pellora", paths[1], paths[3]}));
     EXPECT_FALSE(QVXLoginItemHelper::isInLoginItems("Tool"));
 }
 
-TEST_F(LoginItems, addingTwiceGivesTwoEqualEntries) {
-    const std::string app = program("Apps/Pellora");
-    QVXLoginItemHelper::addToLoginItems(app, false);
-    QVXLoginItemHelper::addToLoginItems(app, false);
-    const PlistArray entries = storedEntries();
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0], entries[1]);
-}
-
-TEST_F(LoginItems, removingWithoutAListWritesAnEmptyOne) {
+// Removing without a list writes an empty one; a list that cannot be read is left unchanged.
+TEST_F(LoginItems, aMissingListIsWrittenEmptyAndAnUnreadableOneIsLeftAlone) {
     QVXLoginItemHelper::removeFromLoginItems("/x/Pellora");
     const PlistValue domain = readPlistFile(QVXLoginItemHelper::domainFilePath());
     EXPECT_EQ(domain, PlistValue(PlistDictionary{{"AutoLaunchedApplicationDictionary", PlistArray{}}}));
-}
 
-TEST_F(LoginItems, aListThatCannotBeReadIsLeftUnchanged) {
-    std::filesystem::create_directories(home.configHome() + "/pellora");
     test::writeFile(QVXLoginItemHelper::domainFilePath(), "<plist><dict><key>Auto");
     test::LogCapture log;
     QVXLoginItemHelper::addToLoginItems(program("Apps/Pellora"), false);

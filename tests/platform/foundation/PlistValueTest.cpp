@@ -5,7 +5,8 @@
 namespace pellora {
 namespace {
 
-TEST(PlistValue, stringsReadAsTheirLeadingDecimalNumber) {
+// Strings read as their leading decimal number; null and other types as zero.
+TEST(PlistValue, typedReadsOfStringsNullAndOtherTypes) {
     EXPECT_EQ(PlistValue("800").intValue(), 800);
     EXPECT_EQ(PlistValue("abc").intValue(), 0);
     EXPECT_EQ(PlistValue("  -42px").intValue(), -42);
@@ -17,9 +18,6 @@ TEST(PlistValue, stringsReadAsTheirLeadingDecimalNumber) {
     EXPECT_FLOAT_EQ(PlistValue("3e").floatValue(), 3.0f);
     EXPECT_EQ(PlistValue(".").floatValue(), 0.0f);
     EXPECT_EQ(PlistValue("").intValue(), 0);
-}
-
-TEST(PlistValue, typedReadsOfNullAndOtherTypesAreZero) {
     const PlistValue null;
     EXPECT_EQ(null.intValue(), 0);
     EXPECT_EQ(null.floatValue(), 0.0f);
@@ -27,9 +25,6 @@ TEST(PlistValue, typedReadsOfNullAndOtherTypesAreZero) {
     EXPECT_EQ(PlistValue(PlistArray{1}).intValue(), 0);
     EXPECT_EQ(PlistValue(true).intValue(), 1);
     EXPECT_EQ(PlistValue(2.75).intValue(), 2);
-}
-
-TEST(PlistValue, boolValueOfStrings) {
     EXPECT_TRUE(PlistValue("YES").boolValue());
     EXPECT_TRUE(PlistValue("true").boolValue());
     EXPECT_TRUE(PlistValue(" 5").boolValue());
@@ -37,14 +32,11 @@ TEST(PlistValue, boolValueOfStrings) {
     EXPECT_FALSE(PlistValue("0").boolValue());
 }
 
-TEST(PlistValue, floatKeepsSinglePrecision) {
+TEST(PlistValue, floatKeepsSinglePrecisionAndCopiesShareUntilWritten) {
     const PlistValue quality(0.8f);
     EXPECT_TRUE(quality.isSinglePrecision());
     EXPECT_EQ(quality.floatValue(), 0.8f);
     EXPECT_DOUBLE_EQ(quality.doubleValue(), 0.800000011920929);
-}
-
-TEST(PlistValue, copiesShareUntilWritten) {
     PlistValue first(PlistArray{"a"});
     PlistValue second = first;
     EXPECT_TRUE(second.isSameObject(first));

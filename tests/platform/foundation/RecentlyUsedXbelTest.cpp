@@ -16,37 +16,8 @@ using test::writeFile;
 
 // An entry another application wrote, with a title and a group, and one it
 // shares with Pellora's files, as GLib writes them.
-constexpr const char* kOtherApplicationsFile = R"(<?xml version="1.0" encoding="UTF-8"?>
-<xbel version="1.0"
-      xmlns:bookmark="http://www.freedesktop.org/standards/desktop-bookmarks"
-      xmlns:mime="http://www.freedesktop.org/standards/shared-mime-info"
->
-  <bookmark href="file:///home/ann/notes.txt" added="2026-11-01T10:00:00.000001Z" modified="2026-11-01T10:00:00.000001Z" visited="2026-11-01T10:00:00.000001Z">
-    <title>Shopping notes</title>
-    <info>
-      <metadata owner="http://freedesktop.org">
-        <mime:mime-type type="text/plain"/>
-        <bookmark:groups>
-          <bookmark:group>Lists</bookmark:group>
-        </bookmark:groups>
-        <bookmark:applications>
-          <bookmark:application name="Scribe" exec="&apos;scribe %u&apos;" modified="2026-11-01T10:00:00.000001Z" count="3"/>
-        </bookmark:applications>
-      </metadata>
-    </info>
-  </bookmark>
-  <bookmark href="file:///home/ann/shared.png" added="2026-11-01T10:00:00.000001Z" modified="2026-11-01T10:00:00.000001Z" visited="2026-11-01T10:00:00.000001Z">
-    <info>
-      <metadata owner="http://freedesktop.org">
-        <mime:mime-type type="image/png"/>
-        <bookmark:applications>
-          <bookmark:application name="Scribe" exec="&apos;scribe %u&apos;" modified="2026-11-01T10:00:00.000001Z" count="1"/>
-        </bookmark:applications>
-      </metadata>
-    </info>
-  </bookmark>
-</xbel>
-)";
+const std::string kOtherApplicationsFile =
+    test::readFile(std::string(PELLORA_TEST_DATA_DIR) + "/desktop/recently-used.xbel");
 
 RecentlyUsedXbel pelloraList(const std::string& filePath) {
     return RecentlyUsedXbel(filePath, "Pellora", "'pellora %u'");
@@ -89,7 +60,7 @@ TEST(RecentlyUsedXbel, GLibReadsTheWrittenFileWithOtherApplicationsEntriesIntact
 TEST(RecentlyUsedXbel, AFileThatDoesNotParseIsLeftUntouched) {
     TempDir dir;
     const std::string file = dir.file("recently-used.xbel");
-    const std::string corrupt = std::string(kOtherApplicationsFile).substr(0, 900);
+    const std::string corrupt = kOtherApplicationsFile.substr(0, 900);
     writeFile(file, corrupt);
     LogCapture log;
     EXPECT_FALSE(pelloraList(file).addFiles({"/photos/a.png"}, 500));

@@ -8,13 +8,12 @@
 namespace pellora {
 namespace {
 
-TEST(StringTable, theBuiltInTableIsTheResourceFile) {
+// The built-in table is the resource file; a missing key or table shows the
+// value given, else the key.
+TEST(StringTable, lookUpInTheBuiltInTable) {
     const auto resources = std::filesystem::path(PELLORA_TEST_DATA_DIR).parent_path().parent_path() / "resources";
     EXPECT_EQ(embeddedResource("QVXUpdate.strings.plist"), test::readFile(resources / "QVXUpdate.strings.plist"));
     EXPECT_TRUE(embeddedResource("Missing.strings.plist").empty());
-}
-
-TEST(StringTable, aMissingKeyOrTableShowsTheValueElseTheKey) {
     EXPECT_EQ(localizedStringForKey("Yes", "", "QVXUpdate"), "Yes");
     EXPECT_EQ(localizedStringForKey("Update Available window title", "", "QVXUpdate"), "A new version is available");
     EXPECT_EQ(localizedStringForKey("No such key", "", "QVXUpdate"), "No such key");

@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <lcms2.h>
-
-#include <array>
 #include <cmath>
 #include <limits>
 #include <thread>
 
 #include "platform/graphics/GraphicsTestImages.h"
-#include "platform/graphics/TestProfiles.h"
+#include "support/TestProfiles.h"
 #include "support/TestSupport.h"
 
 namespace pellora {
@@ -35,30 +32,6 @@ void expectNear(const Pixels& actual, const Pixels& expected, int tolerance) {
     }
 }
 
-std::vector<std::uint8_t> saveProfile(cmsHPROFILE profile) {
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    std::vector<std::uint8_t> bytes(size);
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
-    return bytes;
-}
-
-std::vector<std::uint8_t> srgbProfile() {
-    return saveProfile(cmsCreate_sRGBProfile());
-}
-
-// Adobe RGB (1998): its primaries, D65 white and a pure 2.2 gamma.
-std::vector<std::uint8_t> wideGamutProfile() {
-    const cmsCIExyY white{0.3127, 0.3290, 1.0};
-    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
-    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
-    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-    cmsFreeToneCurve(gamma);
-    return saveProfile(profile);
-}
-
 // What an Adobe RGB value is in sRGB, through XYZ with the published
 // matrices of both spaces (same white, so no adaptation).
 std::vector<int> wideToSrgb(int r, int g, int b) {
@@ -82,72 +55,63 @@ std::vector<int> wideToSrgb(int r, int g, int b) {
     return rgba;
 }
 
-TEST(ColorConversion, greyIsReplicatedAndItsAlphaPremultiplied) {
+// Grey is replicated and its alpha premultiplied; 16-bit samples round to the
+// nearest byte; float samples are clamped and rounded.
+TEST(ColorConversion, untaggedSamplesOfEveryFormatBecomePremultipliedBytes) {
     expectNear(drawnRow(test::imageFromBytes(3, 1, ColorModel::Gray, false, {0, 77, 255})),
                {{0, 0, 0, 255}, {77, 77, 77, 255}, {255, 255, 255, 255}}, 0);
     expectNear(drawnRow(test::imageFromBytes(2, 1, ColorModel::Gray, true, {200, 51, 90, 0})),
                {{40, 40, 40, 51}, {0, 0, 0, 0}}, 0);
-}
-
-TEST(ColorConversion, sixteenBitSamplesRoundToTheNearestByte) {
     // 25828 is just below 100.5 / 255 of full scale, 25829 just above.
-    const DecodedImage image = test::imageFromWords(
-        2, 1, ColorModel::RGB, true, {0, 25828, 25829, 65535, 65535, 32768, 257, 65535});
-    expectNear(drawnRow(image), {{0, 100, 101, 255}, {255, 128, 1, 255}}, 0);
-}
-
-TEST(ColorConversion, floatSamplesAreClampedAndRounded) {
+    expectNear(drawnRow(test::imageFromSamples<std::uint16_t>(2, 1, ColorModel::RGB, true,
+                                                              {0, 25828, 25829, 65535, 65535, 32768, 257, 65535})),
+               {{0, 100, 101, 255}, {255, 128, 1, 255}}, 0);
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const DecodedImage image = test::imageFromFloats(2, 1, ColorModel::RGB, false, {0.5f, -0.2f, 1.7f, 0.2f, nan, 1.0f});
-    expectNear(drawnRow(image), {{128, 0, 255, 255}, {51, 0, 255, 255}}, 0);
+    expectNear(drawnRow(test::imageFromSamples<float>(2, 1, ColorModel::RGB, false, {0.5f, -0.2f, 1.7f, 0.2f, nan, 1.0f})),
+               {{128, 0, 255, 255}, {51, 0, 255, 255}}, 0);
 }
 
-TEST(ColorConversion, untaggedCmykIsConvertedNaivelyAlsoWhenStoredInverted) {
-    const std::vector<std::uint8_t> inks = {0, 0, 0, 0, 255, 0, 0, 0, 100, 0, 0, 50, 0, 0, 0, 255};
-    const Pixels expected = {{255, 255, 255, 255}, {0, 255, 255, 255}, {125, 205, 205, 255}, {0, 0, 0, 255}};
-    expectNear(drawnRow(test::imageFromBytes(4, 1, ColorModel::CMYK, false, inks)), expected, 0);
-
-    std::vector<std::uint8_t> stored = inks;
-    for (auto& v : stored) {
-        v = std::uint8_t(255 - v);
+// CMYK inks drawn as stored and as Adobe files store them (inverted), with the profile when given.
+void expectCmykDrawsAs(const std::vector<std::uint8_t>& inks, const std::vector<std::uint8_t>& profile,
+                       const Pixels& expected, int tolerance) {
+    for (const bool inverted : {false, true}) {
+        SCOPED_TRACE(inverted ? "stored inverted" : "stored as ink");
+        std::vector<std::uint8_t> stored = inks;
+        if (inverted) {
+            for (auto& v : stored) v = std::uint8_t(255 - v);
+        }
+        DecodedImage image = test::imageFromBytes(std::uint32_t(inks.size() / 4), 1, ColorModel::CMYK, false, stored);
+        image.iccProfile = profile;
+        image.cmykInverted = inverted;
+        expectNear(drawnRow(image), expected, tolerance);
     }
-    DecodedImage inverted = test::imageFromBytes(4, 1, ColorModel::CMYK, false, stored);
-    inverted.cmykInverted = true;
-    expectNear(drawnRow(inverted), expected, 0);
+}
+
+TEST(ColorConversion, untaggedCmykIsConvertedNaively) {
+    expectCmykDrawsAs({0, 0, 0, 0, 255, 0, 0, 0, 100, 0, 0, 50, 0, 0, 0, 255}, {},
+                      {{255, 255, 255, 255}, {0, 255, 255, 255}, {125, 205, 205, 255}, {0, 0, 0, 255}}, 0);
 }
 
 TEST(ColorConversion, cmykWithAProfileFollowsTheProfile) {
-    const std::vector<std::uint8_t> profile = test::cmykPressProfile();
-    const std::vector<std::uint8_t> inks = {0, 0, 0, 0, 255, 0, 0, 0, 0, 255, 255, 0, 0, 0, 0, 255};
-    const Pixels expected = {test::pressRgba(0, 0, 0, 0), test::pressRgba(1, 0, 0, 0), test::pressRgba(0, 1, 1, 0),
-                             test::pressRgba(0, 0, 0, 1)};
-    DecodedImage image = test::imageFromBytes(4, 1, ColorModel::CMYK, false, inks);
-    image.iccProfile = profile;
-    expectNear(drawnRow(image), expected, 2);
-
-    std::vector<std::uint8_t> stored = inks;
-    for (auto& v : stored) {
-        v = std::uint8_t(255 - v);
-    }
-    DecodedImage inverted = test::imageFromBytes(4, 1, ColorModel::CMYK, false, stored);
-    inverted.iccProfile = profile;
-    inverted.cmykInverted = true;
-    expectNear(drawnRow(inverted), expected, 2);
+    expectCmykDrawsAs({0, 0, 0, 0, 255, 0, 0, 0, 0, 255, 255, 0, 0, 0, 0, 255}, test::cmykPressProfile(),
+                      {test::pressRgba(0, 0, 0, 0), test::pressRgba(1, 0, 0, 0), test::pressRgba(0, 1, 1, 0),
+                       test::pressRgba(0, 0, 0, 1)},
+                      2);
 }
 
 TEST(ColorConversion, anSrgbProfileKeepsTheValuesInEverySampleFormat) {
-    const std::vector<std::uint8_t> profile = srgbProfile();
+    const std::vector<std::uint8_t> profile = test::srgbIccProfile();
     DecodedImage bytes = test::imageFromBytes(2, 1, ColorModel::RGB, true, {10, 128, 250, 255, 200, 100, 50, 128});
     bytes.iccProfile = profile;
     const Pixels expected = {{10, 128, 250, 255}, {100, 50, 25, 128}};
     expectNear(drawnRow(bytes), expected, 1);
 
-    DecodedImage words = test::imageFromWords(2, 1, ColorModel::RGB, true,
+    DecodedImage words = test::imageFromSamples<std::uint16_t>(2, 1, ColorModel::RGB, true,
                                               {2570, 32896, 64250, 65535, 51400, 25700, 12850, 32896});
     words.iccProfile = profile;
     expectNear(drawnRow(words), expected, 1);
 
-    DecodedImage floats = test::imageFromFloats(
+    DecodedImage floats = test::imageFromSamples<float>(
         2, 1, ColorModel::RGB, true, {10 / 255.f, 128 / 255.f, 250 / 255.f, 1.f, 200 / 255.f, 100 / 255.f, 50 / 255.f, 128 / 255.f});
     floats.iccProfile = profile;
     expectNear(drawnRow(floats), expected, 1);
@@ -155,7 +119,7 @@ TEST(ColorConversion, anSrgbProfileKeepsTheValuesInEverySampleFormat) {
 
 TEST(ColorConversion, aWideGamutProfileIsConvertedIntoSrgb) {
     DecodedImage image = test::imageFromBytes(3, 1, ColorModel::RGB, false, {150, 120, 100, 128, 128, 128, 90, 160, 110});
-    image.iccProfile = wideGamutProfile();
+    image.iccProfile = test::wideGamutProfile();
     const Pixels drawn = drawnRow(image);
     expectNear(drawn, {wideToSrgb(150, 120, 100), wideToSrgb(128, 128, 128), wideToSrgb(90, 160, 110)}, 2);
     // The wider green primary makes greens more saturated in sRGB.
@@ -165,7 +129,7 @@ TEST(ColorConversion, aWideGamutProfileIsConvertedIntoSrgb) {
 
 TEST(ColorConversion, threadsShareProfileTransformsSafely) {
     DecodedImage image = test::imageFromBytes(3, 1, ColorModel::RGB, false, {150, 120, 100, 128, 128, 128, 90, 160, 110});
-    image.iccProfile = wideGamutProfile();
+    image.iccProfile = test::wideGamutProfile();
     const Pixels expected = drawnRow(image);
     std::vector<Pixels> results(4);
     std::vector<std::thread> threads;
@@ -188,7 +152,7 @@ TEST(ColorConversion, anUnusableProfileIsLoggedAndTheImageTreatedAsUntagged) {
     DecodedImage junk = test::imageFromBytes(1, 1, ColorModel::RGB, false, {10, 128, 250});
     junk.iccProfile = {'n', 'o', 't', ' ', 'a', 'n', ' ', 'I', 'C', 'C'};
     DecodedImage mismatched = test::imageFromBytes(1, 1, ColorModel::Gray, false, {77});
-    mismatched.iccProfile = srgbProfile();
+    mismatched.iccProfile = test::srgbIccProfile();
 
     test::LogCapture log;
     expectNear(drawnRow(junk), {{10, 128, 250, 255}}, 0);

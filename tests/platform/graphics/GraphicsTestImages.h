@@ -24,22 +24,14 @@ inline DecodedImage imageFromBytes(std::uint32_t width, std::uint32_t height, Co
     return image;
 }
 
-inline DecodedImage imageFromWords(std::uint32_t width, std::uint32_t height, ColorModel model, bool alpha,
-                                   const std::vector<std::uint16_t>& samples) {
+// The same from 16-bit or float samples.
+template <typename Sample>
+DecodedImage imageFromSamples(std::uint32_t width, std::uint32_t height, ColorModel model, bool alpha,
+                              const std::vector<Sample>& samples) {
     DecodedImage image = imageFromBytes(width, height, model, alpha, {});
-    image.sampleFormat = SampleFormat::UInt16;
-    image.rowBytes *= 2;
-    image.pixels.resize(samples.size() * 2);
-    std::memcpy(image.pixels.data(), samples.data(), image.pixels.size());
-    return image;
-}
-
-inline DecodedImage imageFromFloats(std::uint32_t width, std::uint32_t height, ColorModel model, bool alpha,
-                                    const std::vector<float>& samples) {
-    DecodedImage image = imageFromBytes(width, height, model, alpha, {});
-    image.sampleFormat = SampleFormat::Float32;
-    image.rowBytes *= 4;
-    image.pixels.resize(samples.size() * 4);
+    image.sampleFormat = sizeof(Sample) == 2 ? SampleFormat::UInt16 : SampleFormat::Float32;
+    image.rowBytes *= sizeof(Sample);
+    image.pixels.resize(samples.size() * sizeof(Sample));
     std::memcpy(image.pixels.data(), samples.data(), image.pixels.size());
     return image;
 }

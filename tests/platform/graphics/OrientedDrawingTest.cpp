@@ -2,7 +2,6 @@
 
 #include <array>
 #include <bit>
-#include <numbers>
 
 #include "platform/graphics/GraphicsTestImages.h"
 #include "support/TestSupport.h"
@@ -76,81 +75,30 @@ DecodedImage texturedPixels(std::uint32_t w, std::uint32_t h) {
     });
 }
 
-TEST(AffineTransform, theLatestStepAppliesFirstToUserPoints) {
-    const auto t = AffineTransform::identity().translated(10, 0).scaled(2, 3);
-    const Point p = t.apply({1, 1});
-    EXPECT_FLOAT_EQ(p.x, 12);  // scaled to (2, 3) first, then moved by 10
-    EXPECT_FLOAT_EQ(p.y, 3);
-
-    const auto r = AffineTransform::identity().rotated(std::numbers::pi_v<float> / 2);
-    const Point q = r.apply({1, 0});
-    EXPECT_NEAR(q.x, 0, 1e-6);
-    EXPECT_NEAR(q.y, 1, 1e-6);  // counter-clockwise with y up
-}
-
-TEST(OrientedDrawing, storedFourByThreeWithTagSixStandsUpright) {
-    const DecodedImage stored = distinctPixels(4, 3);
-    Rect rect{};
-    const Bitmap drawn = drawIntoBitmap(stored, 3, 4, {}, [&](BitmapContext& c) {
-        rect = orient(c, 6, 3, 4);
-        c.drawImage(rect, stored);
-    });
-    EXPECT_FLOAT_EQ(rect.size.width, 4);
-    EXPECT_FLOAT_EQ(rect.size.height, 3);
-
-    const auto stores = [&](std::uint32_t x, std::uint32_t y) {
-        const std::uint8_t* p = &stored.pixels[(y * 4 + x) * 3];
-        return std::vector<int>{p[0], p[1], p[2], 255};
-    };
-    const auto shows = [&](std::uint32_t x, std::uint32_t y) {
-        return std::vector<int>(drawn.pixel(x, y), drawn.pixel(x, y) + 4);
-    };
-    EXPECT_EQ(shows(2, 0), stores(0, 0));  // stored top-left at the top right
-    EXPECT_EQ(shows(0, 0), stores(0, 2));  // stored bottom-left at the top left
-    EXPECT_EQ(shows(0, 3), stores(3, 2));
-    EXPECT_EQ(shows(2, 3), stores(3, 0));
-}
-
-TEST(OrientedDrawing, everyTagAtFullSizeGivesTheTiffDisplayOrientation) {
-    const std::uint32_t w = 5, h = 3;
-    const DecodedImage stored = distinctPixels(w, h);
+// At full size every displayed pixel is the stored one the tag names; shrunk
+// (by unequal factors on the two axes), the result is the upright shrink turned exactly.
+TEST(OrientedDrawing, everyTagGivesTheTiffDisplayOrientationAtFullSizeAndShrunk) {
+    const DecodedImage distinct = distinctPixels(5, 3);
+    const DecodedImage textured = texturedPixels(40, 30);
+    const Bitmap uprightShrink = drawIntoBitmap(textured, 17, 11, makeRect(0, 0, 17, 11));
     for (int tag = 1; tag <= 8; ++tag) {
-        SCOPED_TRACE(tag);
-        const bool turned = tag >= 5;
-        const std::uint32_t outW = turned ? h : w, outH = turned ? w : h;
-        Rect rect{};
-        const Bitmap drawn = drawIntoBitmap(stored, outW, outH, {}, [&](BitmapContext& c) {
-            rect = orient(c, tag, float(outW), float(outH));
-            c.drawImage(rect, stored);
-        });
-        for (std::uint32_t y = 0; y < outH; ++y) {
-            for (std::uint32_t x = 0; x < outW; ++x) {
-                const auto [sx, sy] = storedPixelShownAt(tag, x, y, w, h);
-                const std::uint8_t* expected = &stored.pixels[(sy * w + sx) * 3];
-                const std::uint8_t* actual = drawn.pixel(x, y);
-                ASSERT_EQ(std::vector<int>(actual, actual + 4),
-                          (std::vector<int>{expected[0], expected[1], expected[2], 255}))
-                    << "at " << x << "," << y;
-            }
-        }
-    }
-}
-
-TEST(OrientedDrawing, aTurnedShrinkIsTheUprightShrinkTurnedExactly) {
-    const std::uint32_t w = 40, h = 30, scaledW = 17, scaledH = 11;  // unequal factors on the two axes
-    const DecodedImage stored = texturedPixels(w, h);
-    const Bitmap plain = drawIntoBitmap(stored, scaledW, scaledH, makeRect(0, 0, scaledW, scaledH));
-    for (int tag = 2; tag <= 8; ++tag) {
-        SCOPED_TRACE(tag);
-        const bool turned = tag >= 5;
-        const std::uint32_t outW = turned ? scaledH : scaledW, outH = turned ? scaledW : scaledH;
-        const Bitmap drawn = drawIntoBitmap(stored, outW, outH, {}, [&](BitmapContext& c) {
-            c.drawImage(orient(c, tag, float(outW), float(outH)), stored);
-        });
-        for (std::uint32_t y = 0; y < outH; ++y) {
-            for (std::uint32_t x = 0; x < outW; ++x) {
-                const auto [sx, sy] = storedPixelShownAt(tag, x, y, scaledW, scaledH);
-                ASSERT_EQ(0, std::memcmp(drawn.pixel(x, y), plain.pixel(sx, sy), 4)) << "at " << x << "," << y;
+        for (const bool shrunk : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "tag " << tag << (shrunk ? " shrunk" : " full size"));
+            const DecodedImage& stored = shrunk ? textured : distinct;
+            const std::uint32_t w = shrunk ? 17 : 5, h = shrunk ? 11 : 3;
+            const std::uint32_t outW = tag >= 5 ? h : w, outH = tag >= 5 ? w : h;
+            const Bitmap drawn = drawIntoBitmap(stored, outW, outH, {}, [&](BitmapContext& c) {
+                c.drawImage(orient(c, tag, float(outW), float(outH)), stored);
+            });
+            for (std::uint32_t y = 0; y < outH; ++y) {
+                for (std::uint32_t x = 0; x < outW; ++x) {
+                    const auto [sx, sy] = storedPixelShownAt(tag, x, y, w, h);
+                    const std::uint8_t* p = &stored.pixels[(sy * w + sx) * 3];
+                    const std::vector<int> expected =
+                        shrunk ? std::vector<int>(uprightShrink.pixel(sx, sy), uprightShrink.pixel(sx, sy) + 4)
+                               : std::vector<int>{p[0], p[1], p[2], 255};
+                    ASSERT_EQ(std::vector<int>(drawn.pixel(x, y), drawn.pixel(x, y) + 4), expected) << "at " << x << "," << y;
+                }
             }
         }
     }

@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/imageio/ImageSource.h"
-#include "platform/imageio/ImageTestHelpers.h"
+#include "support/ImageTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace pellora {
 namespace {
-
-std::span<const std::uint8_t> bytesOf(const std::string& text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
 
 // The bytes of a string literal, embedded zeros included.
 template <std::size_t size>
@@ -17,38 +13,10 @@ std::string bytes(const char (&literal)[size]) {
     return {literal, size - 1};
 }
 
-void put(std::string& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
-}
-
-// A BMP with a BITMAPINFOHEADER, the given palette (BGRx entries) and pixel data.
-std::string bmpFile(std::int32_t width, std::int32_t height, int bitsPerPixel, int compression,
-                    const std::string& palette, const std::string& pixels) {
-    const auto offset = static_cast<std::uint32_t>(14 + 40 + palette.size());
-    std::string bmp = "BM";
-    put(bmp, offset + static_cast<std::uint32_t>(pixels.size()), 4);
-    put(bmp, 0, 4);
-    put(bmp, offset, 4);
-    put(bmp, 40, 4);
-    put(bmp, static_cast<std::uint32_t>(width), 4);
-    put(bmp, static_cast<std::uint32_t>(height), 4);
-    put(bmp, 1, 2);
-    put(bmp, static_cast<std::uint32_t>(bitsPerPixel), 2);
-    put(bmp, static_cast<std::uint32_t>(compression), 4);
-    put(bmp, static_cast<std::uint32_t>(pixels.size()), 4);
-    put(bmp, 2835, 4);
-    put(bmp, 2835, 4);
-    put(bmp, static_cast<std::uint32_t>(palette.size() / 4), 4);
-    put(bmp, 0, 4);
-    bmp += palette;
-    bmp += pixels;
-    return bmp;
-}
-
 std::vector<std::uint8_t> decodeRgba(const std::string& file) {
-    const auto source = ImageSource::createWithData(bytesOf(file));
+    const auto source = ImageSource::createWithData(test::bytesOf(file));
     const auto image = source ? source->decodeFirstImage() : nullptr;
-    return image ? test::toRgba8(*image) : std::vector<std::uint8_t>{};
+    return image ? test::rgba8(*image) : std::vector<std::uint8_t>{};
 }
 
 constexpr std::uint8_t K[] = {0, 0, 0, 255}, R[] = {255, 0, 0, 255}, G[] = {0, 255, 0, 255}, B[] = {0, 0, 255, 255},
@@ -63,9 +31,7 @@ std::vector<std::uint8_t> pixels(std::initializer_list<const std::uint8_t*> list
 TEST(BmpCodec, decodesImageMagicksVariantsAsImageMagickDoes) {
     test::TempDir dir;
     const std::string source = dir.file("source.png");
-    ASSERT_EQ(test::runCommand("convert -size 37x23 -seed 7 plasma:orange-navy -alpha on -channel A -fx 'i/w' '" +
-                               source + "'"),
-              0);
+    ASSERT_TRUE(test::magick("-size 37x23 -seed 7 plasma:orange-navy -alpha on -channel A -fx 'i/w' " + test::quoted(source)));
     struct Variant {
         const char* options;
         const char* format;
@@ -82,10 +48,8 @@ TEST(BmpCodec, decodesImageMagicksVariantsAsImageMagickDoes) {
     for (const auto& variant : variants) {
         SCOPED_TRACE(variant.options);
         const std::string path = dir.file(std::to_string(index++) + "-variant.bmp");
-        const std::string command =
-            "convert '" + source + "' " + variant.options + " " + variant.format + ":'" + path + "'";
-        ASSERT_EQ(test::runCommand(command), 0);
-        EXPECT_LE(test::maxRgbaDifference(decodeRgba(test::readFile(path)), test::imageMagickSamples(path, "rgba")), 1);
+        ASSERT_TRUE(test::magickConvert(source, variant.options, variant.format + (":" + path)));
+        EXPECT_LE(test::maxVisibleDifference(decodeRgba(test::readFile(path)), test::to8(test::magickSamples(path, "rgba"))), 1);
     }
 }
 
@@ -97,33 +61,33 @@ TEST(BmpCodec, runLengthFourBitDataWithLiteralsDeltasAndEarlyLineEnds) {
                                    "\0\x04\x21\x12" "\0\0"      // literal 2 1 1 2, the rest skipped
                                    "\0\x02\x03\x00" "\x02\x22"  // move right by 3, then 2 2
                                    "\0\x01");                   // end of bitmap
-    EXPECT_EQ(decodeRgba(bmpFile(6, 3, 4, 2, palette, data)),
+    EXPECT_EQ(decodeRgba(test::bmpFile(6, 3, 4, 2, palette, data)),
               pixels({K, K, K, G, G, K, G, R, R, G, K, K, R, G, R, G, R, G}));
 }
 
 TEST(BmpCodec, topDownRowsAndIndicesPastThePalette) {
     const std::string rows = bytes("\0\0\xff" "\xff\0\0" "\0\0"         // red, blue, padding
                                    "\0\xff\0" "\xff\xff\xff" "\0\0");  // green, white
-    EXPECT_EQ(decodeRgba(bmpFile(2, -2, 24, 0, "", rows)), pixels({R, B, G, W}));
+    EXPECT_EQ(decodeRgba(test::bmpFile(2, -2, 24, 0, "", rows)), pixels({R, B, G, W}));
     // Index 3 lies past a two-colour palette: drawn black, not read out of bounds.
     const std::string palette = bytes("\xff\xff\xff\0" "\0\0\xff\0");
-    EXPECT_EQ(decodeRgba(bmpFile(2, 1, 8, 0, palette, bytes("\x01\x03\0\0"))), pixels({R, K}));
+    EXPECT_EQ(decodeRgba(test::bmpFile(2, 1, 8, 0, palette, bytes("\x01\x03\0\0"))), pixels({R, K}));
 }
 // clang-format on
 
 TEST(BmpCodec, malformedHeadersAreRefusedWithOneLine) {
     const std::string rgb(8, '\0');
     const std::string cases[] = {
-        bmpFile(0, 2, 24, 0, "", rgb),                          // no width
-        bmpFile(-5, 2, 24, 0, "", rgb),                         // negative width
-        bmpFile(2, 0, 24, 0, "", rgb),                          // no height
-        bmpFile(2, -2147483647 - 1, 24, 0, "", rgb),            // height that cannot be negated
-        bmpFile(2, 2, 7, 0, "", rgb),                           // no such depth
-        bmpFile(2, 2, 24, 4, "", rgb),                          // embedded JPEG
-        bmpFile(2, -2, 8, 1, std::string(8, '\0'), rgb),        // top-down run lengths
-        bmpFile(2, 2, 16, 3, "", rgb),                          // bit fields with no masks
-        bmpFile(2, 3, 24, 0, "", rgb),                          // a row short
-        bmpFile(2, 2, 8, 1, std::string(8, '\0'), "\x02\x01"),  // run lengths without an end
+        test::bmpFile(0, 2, 24, 0, "", rgb),                          // no width
+        test::bmpFile(-5, 2, 24, 0, "", rgb),                         // negative width
+        test::bmpFile(2, 0, 24, 0, "", rgb),                          // no height
+        test::bmpFile(2, -2147483647 - 1, 24, 0, "", rgb),            // height that cannot be negated
+        test::bmpFile(2, 2, 7, 0, "", rgb),                           // no such depth
+        test::bmpFile(2, 2, 24, 4, "", rgb),                          // embedded JPEG
+        test::bmpFile(2, -2, 8, 1, std::string(8, '\0'), rgb),        // top-down run lengths
+        test::bmpFile(2, 2, 16, 3, "", rgb),                          // bit fields with no masks
+        test::bmpFile(2, 3, 24, 0, "", rgb),                          // a row short
+        test::bmpFile(2, 2, 8, 1, std::string(8, '\0'), "\x02\x01"),  // run lengths without an end
     };
     for (const auto& file : cases) {
         test::LogCapture log;

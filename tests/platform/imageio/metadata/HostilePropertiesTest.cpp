@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <zlib.h>
-
 #include <cstring>
 
 #include "model/PipelineTestSupport.h"
 #include "platform/imageio/ImageProperties.h"
 #include "platform/imageio/ImageSource.h"
 #include "platform/imageio/TypeIdentifiers.h"
+#include "support/ImageTestSupport.h"
 
 // Properties of files whose metadata is hostile: the header's entries (or
 // nothing) and a log line, never a crash or a hang.
@@ -20,10 +19,6 @@ std::string smallPicture(const test::TempDir& dir, const char* type, const std::
     return test::readFile(path);
 }
 
-std::string bigEndian32(std::uint32_t value) {
-    return {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
-}
-
 // The JPEG with an APP1 EXIF segment holding the TIFF-structured block.
 std::string withExif(std::string jpeg, const std::string& tiff) {
     const std::string payload = std::string("Exif\0\0", 6) + tiff;
@@ -33,9 +28,7 @@ std::string withExif(std::string jpeg, const std::string& tiff) {
 
 // The PNG with a chunk inserted before IEND.
 std::string withChunk(std::string png, const std::string& type, const std::string& data) {
-    const std::string body = type + data;
-    const auto crc = std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size())));
-    return png.insert(png.size() - 12, bigEndian32(std::uint32_t(data.size())) + body + bigEndian32(crc));
+    return png.insert(png.size() - 12, test::pngChunk(type, data));
 }
 
 struct Outcome {

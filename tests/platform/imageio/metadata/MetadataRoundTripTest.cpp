@@ -10,20 +10,14 @@ namespace pellora {
 namespace {
 
 // A camera-like JPEG made by ImageMagick and tagged by exiftool, so that what
-// is checked was written by tools nobody here wrote.
+// is checked was written by tools nobody here wrote. What the written files
+// carry over is checked through the whole pipeline in ModifiedMetadataTest.
 class MetadataRoundTrip : public ::testing::Test {
 protected:
     void SetUp() override {
         source = dir.file("source.jpg");
         ASSERT_EQ(test::runCommand("convert -size 120x80 gradient:red-blue '" + source + "'"), 0);
-        ASSERT_TRUE(test::exifToolWrite(
-            source,
-            "-Make=Canon '-Model=Canon EOS 5D' '-DateTimeOriginal=2024:05:06 07:08:09' -ExposureTime=1/250 "
-            "-FNumber=5.6 -ISO=200 -GPSLatitude=48.8566 -GPSLatitudeRef=N -GPSLongitude=2.3522 "
-            "-GPSLongitudeRef=E -Orientation#=6 -XResolution=300 -YResolution=300 -ResolutionUnit=inches "
-            "-ExifImageWidth=120 -ExifImageHeight=80 -ColorSpace=sRGB -IPTC:Keywords=alpha "
-            "-IPTC:Keywords=beta -IPTC:City=Paris -XMP:Creator=Ann -XMP:Rating=4 -XMP-tiff:Orientation#=6 -XMP-exif:PixelXDimension=120 "
-            "-Artist=Ann '-Copyright=(c) Ann' '-UserComment=caf\xc3\xa9'"));
+        ASSERT_TRUE(test::exifToolWrite(source, "-@ '" + std::string(PELLORA_TEST_DATA_DIR) + "/camera/tags.args'"));
     }
 
     PlistDictionary readProperties(const std::string& path) {
@@ -70,46 +64,7 @@ TEST_F(MetadataRoundTrip, familiesCarryThePlatformKeys) {
     EXPECT_EQ(iptc.get("City").stringValue(), "Paris");
 }
 
-TEST_F(MetadataRoundTrip, unchangedEntriesSurviveExactly) {
-    const auto before = test::exifToolTags(source);
-    const auto after = test::exifToolTags(writeInto(readProperties(source)));
-    // What the writer is meant to change or drop: resolution follows the
-    // top-level DPI (absent here), the storage tag YCbCrPositioning, and the
-    // XMP toolkit and digests that exiftool computes.
-    const std::set<std::string> mayDiffer{"IFD0:YCbCrPositioning", "XMP-x:XMPToolkit", "JFIF:JFIFVersion",
-                                          "JFIF:ResolutionUnit",   "JFIF:XResolution", "JFIF:YResolution",
-                                          "IPTC:ApplicationRecordVersion"};
-    for (const auto& [tag, value] : before) {
-        if (mayDiffer.count(tag) != 0) continue;
-        const auto found = after.find(tag);
-        ASSERT_NE(found, after.end()) << tag << " was lost";
-        EXPECT_EQ(found->second, value) << tag;
-    }
-}
-
-TEST_F(MetadataRoundTrip, changedEntriesAreWrittenAndXmpFollowsExif) {
-    PlistDictionary properties = readProperties(source);
-    PlistValue tiff = properties.get(kCGImagePropertyTIFFDictionary);
-    tiff.mutableDictionary().set(kCGImagePropertyTIFFOrientation, 1);
-    properties.set(kCGImagePropertyTIFFDictionary, tiff);
-    PlistValue exif = properties.get(kCGImagePropertyExifDictionary);
-    exif.mutableDictionary().set(kCGImagePropertyExifPixelXDimension, 60.0);
-    exif.mutableDictionary().set(kCGImagePropertyExifPixelYDimension, 40.0);
-    properties.set(kCGImagePropertyExifDictionary, exif);
-    properties.set(kCGImagePropertyDPIWidth, 72);
-    properties.set(kCGImagePropertyDPIHeight, 72);
-
-    auto after = test::exifToolTags(writeInto(properties));
-    EXPECT_EQ(after["IFD0:Orientation"], "1");
-    EXPECT_EQ(after["XMP-tiff:Orientation"], "1");
-    EXPECT_EQ(after["ExifIFD:ExifImageWidth"], "60");
-    EXPECT_EQ(after["ExifIFD:ExifImageHeight"], "40");
-    EXPECT_EQ(after["IFD0:XResolution"], "72");
-    EXPECT_EQ(after["IFD0:ResolutionUnit"], "2");
-    EXPECT_EQ(after["ExifIFD:ExposureTime"], "0.004");
-}
-
-TEST_F(MetadataRoundTrip, removedFamilyIsNotWrittenAndNoneIsAdded) {
+TEST_F(MetadataRoundTrip, aRemovedFamilyIsNotWritten) {
     PlistDictionary properties = readProperties(source);
     properties.remove(kCGImagePropertyGPSDictionary);
     properties.remove(kCGImagePropertyIPTCDictionary);
@@ -118,30 +73,8 @@ TEST_F(MetadataRoundTrip, removedFamilyIsNotWrittenAndNoneIsAdded) {
         EXPECT_FALSE(tag.starts_with("GPS:")) << tag;
         EXPECT_FALSE(tag.starts_with("IPTC:")) << tag;
     }
-
-    const std::string bare = dir.file("bare.jpg");
-    ASSERT_EQ(test::runCommand("convert -size 8x8 xc:white '" + bare + "'"), 0);
-    ASSERT_TRUE(test::exifToolWrite(bare, "-Artist=Ann"));
-    const auto bareAfter = test::exifToolTags(writeInto(readProperties(bare)));
-    EXPECT_EQ(bareAfter.at("IFD0:Artist"), "Ann");
-    for (const auto& [tag, value] : bareAfter) EXPECT_FALSE(tag.starts_with("ExifIFD:")) << tag;
-}
-
-TEST(MetadataReader, corruptExifGivesALogLineNotACrash) {
-    test::TempDir dir;
-    const std::string path = dir.file("corrupt.jpg");
-    ASSERT_EQ(test::runCommand("convert -size 8x8 xc:white '" + path + "'"), 0);
-    ASSERT_TRUE(test::exifToolWrite(path, "-Artist=Ann -Make=Canon"));
-    std::string bytes = test::readFile(path);
-    // Point every IFD entry count and offset somewhere wild.
-    const auto tiff = bytes.find("MM\0*", 0, 4);
-    ASSERT_NE(tiff, std::string::npos);
-    for (std::size_t i = tiff + 8; i < tiff + 60 && i < bytes.size(); ++i) bytes[i] = static_cast<char>(0xFF);
-    PlistDictionary properties;
-    test::LogCapture log;
-    addMetadataProperties(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), path,
-                          properties);
-    EXPECT_LE(log.lines().size(), 2u);
+    EXPECT_EQ(after.at("IFD0:Make"), "Canon");
+    EXPECT_EQ(after.at("XMP-dc:Creator"), "Ann");
 }
 
 } // namespace

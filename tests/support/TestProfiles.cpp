@@ -1,4 +1,4 @@
-#include "platform/graphics/TestProfiles.h"
+#include "support/TestProfiles.h"
 
 #include <lcms2.h>
 
@@ -17,9 +17,7 @@ std::vector<std::uint8_t> saveProfile(cmsHPROFILE profile) {
     return bytes;
 }
 
-// A model press for a CMYK profile, in sRGB in [0, 1]: each ink filters the
-// light by its own colour at full strength (not the ideal complement that the
-// naive conversion assumes), and black is not quite black.
+// The model press of cmykPressProfile, in sRGB in [0, 1].
 std::array<double, 3> press(double c, double m, double y, double k) {
     const double inks[3][3] = {{0, 160 / 255.0, 225 / 255.0}, {230 / 255.0, 0, 140 / 255.0}, {1, 240 / 255.0, 0}};
     const double amounts[3] = {c, m, y};
@@ -44,12 +42,23 @@ int sampleAsLab(const cmsUInt16Number in[], cmsUInt16Number out[], void* cargo) 
 
 } // namespace
 
+std::vector<std::uint8_t> srgbIccProfile() { return saveProfile(cmsCreate_sRGBProfile()); }
+
+std::vector<std::uint8_t> wideGamutProfile() {
+    const cmsCIExyY white{0.3127, 0.3290, 1.0};
+    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
+    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
+    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsFreeToneCurve(gamma);
+    return saveProfile(profile);
+}
+
 std::vector<int> pressRgba(double c, double m, double y, double k) {
     const auto rgb = press(c, m, y, k);
     return {int(std::lround(rgb[0] * 255)), int(std::lround(rgb[1] * 255)), int(std::lround(rgb[2] * 255)), 255};
 }
 
-// A CMYK profile whose device-to-Lab table samples the model press.
 std::vector<std::uint8_t> cmykPressProfile() {
     cmsHPROFILE srgb = cmsCreate_sRGBProfile();
     cmsHPROFILE lab = cmsCreateLab2Profile(nullptr);

@@ -1,11 +1,10 @@
-#include "CodecTestSupport.h"
+#include "support/ImageTestSupport.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <gtest/gtest.h>
-#include <lcms2.h>
+#include <zlib.h>
 
 #include "platform/imageio/CodecRegistry.h"
 #include "support/TestSupport.h"
@@ -20,36 +19,17 @@ const Codec& registeredCodec(std::string_view name) {
     std::abort();
 }
 
-Bytes readBytes(const std::string& path) {
-    const std::string text = readFile(path);
-    return {text.begin(), text.end()};
-}
+std::string quoted(const std::string& path) { return "'" + path + "'"; }
 
-void writeBytes(const std::string& path, const Bytes& bytes) {
-    writeFile(path, std::string(bytes.begin(), bytes.end()));
-}
-
-bool magick(const std::string& arguments) {
-    return runCommand("convert " + arguments + " 2>/dev/null") == 0;
-}
-
-std::string quoted(const std::string& path) {
-    std::string text("'");
-    text.append(path).append("'");
-    return text;
-}
+bool magick(const std::string& arguments) { return runCommand("convert " + arguments + " 2>/dev/null") == 0; }
 
 bool magickConvert(const std::string& input, const std::string& options, const std::string& output) {
-    std::string arguments = quoted(input);
-    arguments.append(" ").append(options).append(" ").append(quoted(output));
-    return magick(arguments);
+    return magick(quoted(input) + " " + options + " " + quoted(output));
 }
 
 std::vector<std::uint16_t> magickSamples(const std::string& path, const std::string& format) {
     std::string raw;
-    std::string command("convert ");
-    command.append(quoted(path)).append(" -depth 16 -endian LSB ").append(format).append(":- 2>/dev/null");
-    if (runCommand(command, &raw) != 0) {
+    if (runCommand("convert " + quoted(path) + " -depth 16 -endian LSB " + format + ":- 2>/dev/null", &raw) != 0) {
         ADD_FAILURE() << "ImageMagick cannot read " << path;
         return {};
     }
@@ -61,20 +41,8 @@ std::vector<std::uint16_t> magickSamples(const std::string& path, const std::str
 std::string makeSourcePng(const std::string& folder, bool withAlpha) {
     const std::string path = folder + (withAlpha ? "/source-alpha.png" : "/source.png");
     const std::string alpha = withAlpha ? " -alpha set -channel A -fx 'i/w' +channel" : "";
-    std::string arguments("-seed 7 -size 48x32 plasma:fractal -depth 8");
-    arguments.append(alpha).append(" ").append(quoted(path));
-    EXPECT_TRUE(magick(arguments));
+    EXPECT_TRUE(magick("-seed 7 -size 48x32 plasma:fractal -depth 8" + alpha + " " + quoted(path)));
     return path;
-}
-
-Bytes makeIccProfile() {
-    cmsHPROFILE profile = cmsCreate_sRGBProfile();
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    Bytes bytes(size);
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
-    return bytes;
 }
 
 std::vector<std::uint16_t> samples16(const DecodedImage& image, bool keepChannels) {
@@ -103,32 +71,22 @@ std::vector<std::uint16_t> samples16(const DecodedImage& image, bool keepChannel
     return out;
 }
 
-int maxDifference(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b) {
-    if (a.size() != b.size()) return 65535;
-    int worst = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::abs(int(a[i]) - int(b[i])));
-    return worst;
+std::vector<std::uint8_t> to8(const std::vector<std::uint16_t>& samples) {
+    std::vector<std::uint8_t> out;
+    for (const std::uint16_t sample : samples) out.push_back(std::uint8_t((sample + 128) / 257));
+    return out;
 }
 
-int maxVisibleDifference(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b) {
-    if (a.size() != b.size() || a.size() % 4 != 0) return 65535;
-    int worst = 0;
-    for (std::size_t i = 0; i < a.size(); i += 4) {
-        const bool hidden = a[i + 3] == 0 && b[i + 3] == 0;
-        for (std::size_t c = hidden ? 3 : 0; c < 4; ++c) worst = std::max(worst, std::abs(int(a[i + c]) - int(b[i + c])));
-    }
-    return worst;
-}
-
-TestBitmap makeTranslucentBitmap(std::uint32_t width, std::uint32_t height) {
+TestBitmap makeTestBitmap(std::uint32_t width, std::uint32_t height, bool translucent) {
     const std::size_t size = std::size_t(width) * height * 4;
     TestBitmap bitmap{width, height, Bytes(size), Bytes(size)};
     for (std::uint32_t y = 0; y < height; ++y) {
         for (std::uint32_t x = 0; x < width; ++x) {
             const std::size_t at = (std::size_t(y) * width + x) * 4;
-            const unsigned alpha = width > 1 ? 255 - x * 255 / (width - 1) : 255;
-            const unsigned straight[3] = {x * 255 / std::max(width - 1, 1u), y * 255 / std::max(height - 1, 1u),
-                                          (x * 7 + y * 13) % 256};
+            const int r = int(x * 255 / std::max(1u, width - 1)), g = int(y * 255 / std::max(1u, height - 1));
+            const bool patch = x < width / 4 && y < height / 4;
+            const int straight[3] = {patch ? 200 : r, patch ? 40 : g, patch ? 90 : 128 + (r - g) / 4};
+            const int alpha = translucent ? r : 255;
             for (int c = 0; c < 3; ++c) {
                 bitmap.straight[at + c] = std::uint8_t(straight[c]);
                 bitmap.pixels[at + c] = std::uint8_t((straight[c] * alpha + 127) / 255);
@@ -174,7 +132,8 @@ TestBitmap makeTranslucentBitmap(std::uint32_t width, std::uint32_t height) {
     return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult refusedWithOneLine(const Codec& codec, const Bytes& bytes, const DecodeOptions& options) {
+::testing::AssertionResult refusedWithOneLine(const Codec& codec, std::span<const std::uint8_t> bytes,
+                                              const DecodeOptions& options) {
     LogCapture log;
     if (codec.decode(bytes, options) != nullptr) return ::testing::AssertionFailure() << "decoded";
     const auto lines = log.lines();
@@ -185,8 +144,51 @@ TestBitmap makeTranslucentBitmap(std::uint32_t width, std::uint32_t height) {
     return ::testing::AssertionSuccess() << lines[0];
 }
 
-Bytes truncated(const Bytes& bytes, std::size_t keep) {
-    return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(keep, bytes.size())));
+namespace {
+
+void put(std::string& out, std::uint32_t value, int bytes, bool bigEndian) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * (bigEndian ? bytes - 1 - i : i)));
+}
+
+} // namespace
+
+std::string pngChunk(const std::string& type, const std::string& data) {
+    std::string chunk;
+    put(chunk, std::uint32_t(data.size()), 4, true);
+    chunk += type + data;
+    const std::string body = type + data;
+    put(chunk, std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))), 4, true);
+    return chunk;
+}
+
+std::string bmpFile(std::int32_t width, std::int32_t height, int bitsPerPixel, int compression,
+                    const std::string& palette, const std::string& pixels) {
+    const auto offset = std::uint32_t(14 + 40 + palette.size());
+    std::string bmp = "BM";
+    for (const auto& [value, bytes] : std::initializer_list<std::pair<std::uint32_t, int>>{
+             {offset + std::uint32_t(pixels.size()), 4}, {0, 4}, {offset, 4}, {40, 4}, {std::uint32_t(width), 4},
+             {std::uint32_t(height), 4}, {1, 2}, {std::uint32_t(bitsPerPixel), 2}, {std::uint32_t(compression), 4},
+             {std::uint32_t(pixels.size()), 4}, {2835, 4}, {2835, 4}, {std::uint32_t(palette.size() / 4), 4}, {0, 4}}) {
+        put(bmp, value, bytes, false);
+    }
+    return bmp + palette + pixels;
+}
+
+std::vector<int> readJsonIntegers(const std::string& path) {
+    std::vector<int> values;
+    int current = 0;
+    bool inNumber = false;
+    for (const char ch : readFile(path) + " ") {
+        if (std::isdigit(static_cast<unsigned char>(ch))) {
+            current = current * 10 + (ch - '0');
+            inNumber = true;
+        } else if (inNumber) {
+            values.push_back(current);
+            current = 0;
+            inNumber = false;
+        }
+    }
+    return values;
 }
 
 } // namespace pellora::test
