@@ -2,11 +2,12 @@
 // process leaves on disk for the next.
 //   pellora_defaults_tool get KEY
 //   pellora_defaults_tool set KEY int|float|string|bool VALUE
-//   pellora_defaults_tool churn KEY       (sets KEY to 1, 2, 3... until killed)
+//   pellora_defaults_tool churn KEY       (prints its pid, then sets KEY to 1, 2, 3... until killed)
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <unistd.h>
 
 #include "model/Settings.h"
 #include "platform/foundation/UserDefaults.h"
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "churn") {
-        std::printf("ready\n");
+        std::printf("%d\n", static_cast<int>(::getpid()));  // the test kills this process alone
         std::fflush(stdout);
         for (int i = 1;; ++i) {
             defaults.setObject(i, key);

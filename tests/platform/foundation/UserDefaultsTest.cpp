@@ -1,6 +1,7 @@
 #include <atomic>
 #include <bit>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
@@ -125,8 +126,14 @@ TEST_F(UserDefaultsTest, processKilledDuringChangesLeavesAReadableFile) {
         ASSERT_NE(child, nullptr);
         char line[16] = {};
         ASSERT_NE(std::fgets(line, sizeof line, child), nullptr);
-        std::this_thread::sleep_for(std::chrono::milliseconds(250 + 130 * round));
-        test::runCommand("pkill -KILL -f 'pellora_defaults_tool churn'");
+        const pid_t churner = static_cast<pid_t>(std::atoi(line));
+        ASSERT_GT(churner, 0);
+        // Killed once the file exists (however slow the machine), at a different moment each round.
+        for (int wait = 0; wait < 500 && !std::filesystem::exists(settingsPath()); ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50 + 130 * round));
+        ::kill(churner, SIGKILL);
         ::pclose(child);
         test::LogCapture log;
         const PlistValue stored = readPlistFile(settingsPath());
