@@ -71,20 +71,15 @@ TEST_F(UserDefaultsTest, changeReachesDiskSoonAfterwardsAndWholeAtDestruction) {
     EXPECT_EQ(stored.dictionaryValue().get(QVXDefaultsKey_scalingPercentage).floatValue(), 0.125f);
     EXPECT_EQ(stored.dictionaryValue().get(QVXDefaultsKey_exportStaticLocation).stringValue(), "last");
     // No temporary files are left beside it.
-    std::size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(home.configHome() + "/pellora")) {
-        ++entries;
-    }
-    EXPECT_EQ(entries, 1u);
+    const std::filesystem::directory_iterator entries(home.configHome() + "/pellora");
+    EXPECT_EQ(std::distance(begin(entries), end(entries)), 1);
 }
 
 TEST_F(UserDefaultsTest, observersHearChangesOfTheirKeyOnly) {
     UserDefaults defaults(settingsPath());
     std::vector<int> heard;
-    const auto token = defaults.addObserver(QVXDefaultsKey_exportFormat,
-                                            [&](const std::string&, const PlistValue& value) {
-                                                heard.push_back(value.intValue());
-                                            });
+    const auto token = defaults.addObserver(
+        QVXDefaultsKey_exportFormat, [&](const std::string&, const PlistValue& value) { heard.push_back(value.intValue()); });
     defaults.setObject(2, QVXDefaultsKey_exportFormat);
     defaults.setObject(1, QVXDefaultsKey_scalingMethod);
     defaults.removeObserver(token);
@@ -103,9 +98,8 @@ TEST_F(UserDefaultsTest, corruptFileIsKeptAsideAndDefaultsAreServed) {
     EXPECT_NE(log.lines()[0].find(".corrupt-"), std::string::npos);
     bool keptAside = false;
     for (const auto& entry : std::filesystem::directory_iterator(home.configHome() + "/pellora")) {
-        if (entry.path().filename().string().starts_with("Pellora.plist.corrupt-")) {
-            keptAside = test::readFile(entry.path()) == "<plist><dict><key>ScalingMethod</key><integer>2";
-        }
+        keptAside = keptAside || (entry.path().filename().string().starts_with("Pellora.plist.corrupt-") &&
+                                  test::readFile(entry.path()) == "<plist><dict><key>ScalingMethod</key><integer>2");
     }
     EXPECT_TRUE(keptAside);
 }
@@ -144,8 +138,7 @@ TEST_F(UserDefaultsTest, concurrentReadersSeeWholeValues) {
     for (int t = 0; t < 3; ++t) {
         threads.emplace_back([&] {
             while (!stop) {
-                const std::string value = defaults.stringForKey(QVXDefaultsKey_exportStaticLocation);
-                if (!value.starts_with("value-")) ++torn;
+                if (!defaults.stringForKey(QVXDefaultsKey_exportStaticLocation).starts_with("value-")) ++torn;
                 (void)defaults.floatForKey(QVXDefaultsKey_scalingPercentage);
             }
         });

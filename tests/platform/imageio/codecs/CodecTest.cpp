@@ -20,9 +20,7 @@ enum class Compare {
 };
 
 struct Variant {
-    const char* name;
-    const char* codec;
-    const char* file;
+    const char *name, *codec, *file;
     const char* options;  // ImageMagick options writing the file from the plasma picture
     bool alphaSource;
     ColorModel model;
@@ -94,18 +92,13 @@ TEST_P(CodecVariant, decodesAsImageMagickReadsItWithTheHeaderAgreeing) {
     EXPECT_TRUE(codec.sniff(bytesOf(bytes)));
     const auto image = codec.decode(bytesOf(bytes), {});
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image->width, v.width);
-    EXPECT_EQ(image->height, v.height);
-    EXPECT_EQ(image->colorModel, v.model);
-    EXPECT_EQ(image->sampleFormat, v.format);
-    EXPECT_EQ(image->hasAlpha, v.hasAlpha);
+    EXPECT_EQ(std::tuple(image->width, image->height, image->colorModel, image->sampleFormat, image->hasAlpha),
+              std::tuple(v.width, v.height, v.model, v.format, v.hasAlpha));
     const auto reference = magickSamples(path, v.map);
     if (v.compare == Compare::Channels) {
         auto samples = samples16(*image, /*keepChannels=*/true);
         // ImageMagick reports ink.
-        if (image->cmykInverted) {
-            for (auto& sample : samples) sample = std::uint16_t(65535 - sample);
-        }
+        for (auto& sample : samples) sample = image->cmykInverted ? std::uint16_t(65535 - sample) : sample;
         EXPECT_LE(maxDifference(samples, reference), v.tolerance);
     } else if (v.compare == Compare::All) {
         EXPECT_LE(maxDifference(samples16(*image), reference), v.tolerance);
@@ -115,10 +108,8 @@ TEST_P(CodecVariant, decodesAsImageMagickReadsItWithTheHeaderAgreeing) {
 
     const auto header = codec.readHeader(bytesOf(bytes));
     ASSERT_TRUE(header.has_value());
-    EXPECT_EQ(header->width, image->width);
-    EXPECT_EQ(header->height, image->height);
-    EXPECT_EQ(header->colorModel, image->colorModel);
-    EXPECT_EQ(header->hasAlpha, image->hasAlpha);
+    EXPECT_EQ(std::tuple(header->width, header->height, header->colorModel, header->hasAlpha),
+              std::tuple(image->width, image->height, image->colorModel, image->hasAlpha));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CodecVariant, ::testing::ValuesIn(kVariants),
@@ -126,9 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Files, CodecVariant, ::testing::ValuesIn(kVariants),
 
 TEST(Codecs, headersCarryTheResolutionAndTheIccProfile) {
     struct Case {
-        const char* codec;
-        const char* file;
-        const char* options;
+        const char *codec, *file, *options;
         bool tagged;  // with the sRGB profile
         bool hasResolution;
         double dpiWidth, dpiHeight;
@@ -195,8 +184,7 @@ TEST(Codecs, reducedDecodingNeverGoesBelowTheRequestedSize) {
         const std::string bytes = readFile(dir.file(c.file));
         const auto image = registeredCodec(files.at(c.file).first).decode(bytesOf(bytes), options);
         ASSERT_NE(image, nullptr);
-        EXPECT_EQ(image->width, c.width);
-        EXPECT_EQ(image->height, c.height);
+        EXPECT_EQ(std::pair(image->width, image->height), std::pair(c.width, c.height));
         // A vertical gradient keeps its ends at each of JPEG's scales (at most 1/8).
         if (std::string(c.file) == "big.jpg") {
             EXPECT_GE(image->pixels.front(), 250);
@@ -207,9 +195,7 @@ TEST(Codecs, reducedDecodingNeverGoesBelowTheRequestedSize) {
 
 TEST(Codecs, emptyAndTruncatedFilesAreRefusedWithOneLogLine) {
     struct Case {
-        const char* codec;
-        const char* file;
-        const char* options;
+        const char *codec, *file, *options;
         std::size_t head;     // bytes kept of the start, when non-zero
         std::size_t tailCut;  // bytes cut from the end, when non-zero
     };
