@@ -154,12 +154,12 @@ private slots:
         QFileDialog* sheet = preferences().openSheet();
         QVERIFY(sheet != nullptr);
         QCOMPARE(sheet->parentWidget(), preferences().window());
-        QCOMPARE(sheet->windowModality(), Qt::WindowModal);
-        QCOMPARE(sheet->fileMode(), QFileDialog::Directory);
-        QVERIFY(sheet->testOption(QFileDialog::ShowDirsOnly));
-        QCOMPARE(sheet->labelText(QFileDialog::Accept), QStringLiteral("Choose"));
-        QCOMPARE(sheet->findChild<QLabel*>(QStringLiteral("sheetMessage"))->text(),
-                 QStringLiteral("Choose a location to export files to."));
+        // A window-modal folder chooser, its button and message.
+        QCOMPARE(std::tuple(sheet->windowModality(), sheet->fileMode(), sheet->testOption(QFileDialog::ShowDirsOnly),
+                            sheet->labelText(QFileDialog::Accept),
+                            sheet->findChild<QLabel*>(QStringLiteral("sheetMessage"))->text()),
+                 std::tuple(Qt::WindowModal, QFileDialog::Directory, true, QStringLiteral("Choose"),
+                            QStringLiteral("Choose a location to export files to.")));
         sheet->setDirectory(folder);
         sheet->reject();
         QTRY_VERIFY(preferences().openSheet() == nullptr);

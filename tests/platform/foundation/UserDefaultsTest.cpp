@@ -32,22 +32,19 @@ protected:
 TEST_F(UserDefaultsTest, firstLaunchReadsEveryDefaultAndALaterRegistrationKeepsUserValues) {
     UserDefaults defaults(settingsPath());
     defaults.registerDefaults(defaultSettings());
-    EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_scalingMethod), 0);
-    EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_scalingMaxWidthOrHeight), 1024);
-    EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_scalingMaxWidth), 1024);
-    EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_scalingMaxHeight), 768);
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(defaults.floatForKey(QVXDefaultsKey_scalingPercentage)), 0x3F000000u);
-    EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_exportFormat), 0);
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(defaults.floatForKey(QVXDefaultsKey_JPEGExportQuality)), 0x3F4CCCCDu);
-    EXPECT_DOUBLE_EQ(defaults.objectForKey(QVXDefaultsKey_JPEG2000ExportQuality).doubleValue(), 0.800000011920929);
-    EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_exportDestination), 0);
-    EXPECT_EQ(defaults.stringForKey(QVXDefaultsKey_exportStaticLocation), home.home() + "/Pictures/Pellora Images");
+    // Typed as written: the fractions single-precision, the sizes integers.
+    const std::pair<const char*, PlistValue> expected[] = {
+        {QVXDefaultsKey_scalingMethod, 0}, {QVXDefaultsKey_scalingMaxWidthOrHeight, 1024},
+        {QVXDefaultsKey_scalingMaxWidth, 1024}, {QVXDefaultsKey_scalingMaxHeight, 768},
+        {QVXDefaultsKey_scalingPercentage, std::bit_cast<float>(0x3F000000u)}, {QVXDefaultsKey_exportFormat, 0},
+        {QVXDefaultsKey_JPEGExportQuality, std::bit_cast<float>(0x3F4CCCCDu)},
+        {QVXDefaultsKey_JPEG2000ExportQuality, std::bit_cast<float>(0x3F4CCCCDu)}, {QVXDefaultsKey_exportDestination, 0},
+        {QVXDefaultsKey_exportStaticLocation, home.home() + "/Pictures/Pellora Images"},
+        {QVXDefaultsKey_overriteExistingFilesOnExport, false}, {QVXDefaultsKey_preserveMetadata, true},
+        {QVXDefaultsKey_hardRotate, true}, {QVXUpdateDefaultsKey_checkAtlaunch, true},
+        {QVXUpdateDefaultsKey_lastChecked, PlistValue()}};
+    for (const auto& [key, value] : expected) EXPECT_EQ(defaults.objectForKey(key), value) << key;
     EXPECT_FALSE(test::fileExists(home.home() + "/Pictures"));
-    EXPECT_FALSE(defaults.boolForKey(QVXDefaultsKey_overriteExistingFilesOnExport));
-    EXPECT_TRUE(defaults.boolForKey(QVXDefaultsKey_preserveMetadata));
-    EXPECT_TRUE(defaults.boolForKey(QVXDefaultsKey_hardRotate));
-    EXPECT_TRUE(defaults.boolForKey(QVXUpdateDefaultsKey_checkAtlaunch));
-    EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_lastChecked).isNull());
 
     // A second registration keeps what the user set; removing it shows the default again.
     defaults.setObject(3, QVXDefaultsKey_scalingMethod);
