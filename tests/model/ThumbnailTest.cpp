@@ -5,7 +5,6 @@
 
 #include "model/PelloraImage.h"
 #include "model/PipelineTestSupport.h"
-#include "platform/imageio/ImageProperties.h"
 #include "platform/imageio/TypeIdentifiers.h"
 
 namespace pellora {

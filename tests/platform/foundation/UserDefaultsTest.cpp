@@ -43,7 +43,9 @@ TEST_F(UserDefaultsTest, firstLaunchReadsEveryDefaultAndALaterRegistrationKeepsU
         {QVXDefaultsKey_overriteExistingFilesOnExport, false}, {QVXDefaultsKey_preserveMetadata, true},
         {QVXDefaultsKey_hardRotate, true}, {QVXUpdateDefaultsKey_checkAtlaunch, true},
         {QVXUpdateDefaultsKey_lastChecked, PlistValue()}};
-    for (const auto& [key, value] : expected) EXPECT_EQ(defaults.objectForKey(key), value) << key;
+    for (const auto& [key, value] : expected) {
+        EXPECT_EQ(defaults.objectForKey(key), value) << key << " is " << defaults.objectForKey(key).description();
+    }
     EXPECT_FALSE(test::fileExists(home.home() + "/Pictures"));
 
     // A second registration keeps what the user set; removing it shows the default again.

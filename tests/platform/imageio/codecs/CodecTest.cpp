@@ -199,17 +199,13 @@ TEST(Codecs, emptyAndTruncatedFilesAreRefusedWithOneLogLine) {
         std::size_t head;     // bytes kept of the start, when non-zero
         std::size_t tailCut;  // bytes cut from the end, when non-zero
     };
+    // The PNG has no text chunks after the pixels.
     const Case cases[] = {
-        {"GIF", "a.gif", "-colors 64", 10, 0},
-        {"WebP", "a.webp", "-quality 80", 20, 0},
-        {"JPEG 2000", "a.jp2", "", 20, 0},
-        {"JPEG 2000", "a.j2k", "", 0, 2},
-        {"HEIF", "a.heic", "-quality 80", 24, 40},
-        {"TIFF", "a.tiff", "-compress lzw", 8, 0},
-        {"PNG", "a.png", "-strip", 20, 40},  // no text chunks after the pixels
-        {"BMP", "a.bmp", "", 20, 40},
-        {"JPEG", "a.jpg", "-quality 90", 20, 40},
-        {"JPEG", "progressive.jpg", "-quality 90 -interlace JPEG", 20, 40},
+        {"GIF", "a.gif", "-colors 64", 10, 0},       {"WebP", "a.webp", "-quality 80", 20, 0},
+        {"JPEG 2000", "a.jp2", "", 20, 0},           {"JPEG 2000", "a.j2k", "", 0, 2},
+        {"HEIF", "a.heic", "-quality 80", 24, 40},   {"TIFF", "a.tiff", "-compress lzw", 8, 0},
+        {"PNG", "a.png", "-strip", 20, 40},          {"BMP", "a.bmp", "", 20, 40},
+        {"JPEG", "a.jpg", "-quality 90", 20, 40},    {"JPEG", "progressive.jpg", "-quality 90 -interlace JPEG", 20, 40},
     };
     TempDir dir;
     const std::string source = makeSourcePng(dir.path(), true);
@@ -232,24 +228,15 @@ TEST(Codecs, emptyAndTruncatedFilesAreRefusedWithOneLogLine) {
 
 TEST(Codecs, eachSniffsItsOwnSignaturesOnly) {
     using namespace std::string_view_literals;
+    // A JP2 box or a bare codestream; "isom" is an MP4 video; "II+" is BigTIFF.
     const std::vector<std::tuple<const char*, std::string_view, bool>> cases{
-        {"GIF", "GIF87a", true},
-        {"GIF", "GIF89a", true},
-        {"GIF", "GIF88a", false},
-        {"GIF", "GIF", false},
-        {"JPEG 2000", "\0\0\0\x0cjP  \r\n\x87\n"sv, true},
-        {"JPEG 2000", "\xff\x4f\xff\x51", true},
-        {"JPEG 2000", "\0\0\0\x0cjP  \r\n\x87"sv, false},
-        {"JPEG 2000", "\xff\xd8\xff\xe0", false},
-        {"HEIF", "\0\0\0\x18" "ftypheic"sv, true},
-        {"HEIF", "\0\0\0\x18" "ftypmif1"sv, true},
-        {"HEIF", "\0\0\0\x18" "ftypisom"sv, false},  // an MP4 video
-        {"HEIF", "\0\0\0\x18" "ftyphei"sv, false},
-        {"TIFF", "II*\0"sv, true},
-        {"TIFF", "MM\0*"sv, true},
-        {"TIFF", "II+\0"sv, true},  // BigTIFF
-        {"TIFF", "II*\1"sv, false},
-        {"TIFF", "II*", false},
+        {"GIF", "GIF87a", true}, {"GIF", "GIF89a", true}, {"GIF", "GIF88a", false}, {"GIF", "GIF", false},
+        {"JPEG 2000", "\0\0\0\x0cjP  \r\n\x87\n"sv, true}, {"JPEG 2000", "\xff\x4f\xff\x51", true},
+        {"JPEG 2000", "\0\0\0\x0cjP  \r\n\x87"sv, false}, {"JPEG 2000", "\xff\xd8\xff\xe0", false},
+        {"HEIF", "\0\0\0\x18" "ftypheic"sv, true}, {"HEIF", "\0\0\0\x18" "ftypmif1"sv, true},
+        {"HEIF", "\0\0\0\x18" "ftypisom"sv, false}, {"HEIF", "\0\0\0\x18" "ftyphei"sv, false},
+        {"TIFF", "II*\0"sv, true}, {"TIFF", "MM\0*"sv, true}, {"TIFF", "II+\0"sv, true},
+        {"TIFF", "II*\1"sv, false}, {"TIFF", "II*", false},
     };
     for (const auto& [codec, head, expected] : cases) {
         EXPECT_EQ(registeredCodec(codec).sniff(bytesOf(head)), expected) << codec << " " << head.size() << " bytes";
