@@ -12,6 +12,7 @@
 #include <QStyleOptionViewItem>
 
 #include "GuiTestSupport.h"
+#include "support/TestSupport.h"
 #include "app/MainController.h"
 #include "app/MainWindow.h"
 #include "model/PelloraImage.h"
@@ -69,9 +70,7 @@ private slots:
 
     void initTestCase() {
         guitest::writeJpeg(_files.filePath(QStringLiteral("wide.jpg")), 160, 120);
-        QFile text(_files.filePath(QStringLiteral("notes.txt")));
-        QVERIFY(text.open(QIODevice::WriteOnly));
-        text.write("not an image");
+        test::writeFile(QFile::encodeName(_files.filePath(QStringLiteral("notes.txt"))).toStdString(), "not an image");
         QDir(_files.path()).mkdir(QStringLiteral("folder"));
         guitest::writeJpeg(_files.filePath(QStringLiteral("folder/inside.jpg")), 40, 30);
     }
