@@ -40,9 +40,7 @@ void addRecords(MainController& controller, const std::vector<std::string>& path
 bool waitUntilIdle(MainController& controller, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
-    while (controller.batch().isBusy() && timer.elapsed() < timeoutMs) {
-        QTest::qWait(10);
-    }
+    while (controller.batch().isBusy() && timer.elapsed() < timeoutMs) QTest::qWait(10);
     // The job's last hand-overs (reload, refresh) follow the flags.
     QTest::qWait(50);
     QCoreApplication::processEvents();
@@ -58,25 +56,17 @@ bool dragUriListOntoTable(MainController& controller, const QByteArray& uriList,
     QMimeData data;
     data.setData(QStringLiteral("text/uri-list"), uriList);
     const QPoint point(10, 10);
-    QDragEnterEvent enter(point, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton,
-                          Qt::NoModifier);
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(point, offered, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(viewport, &enter);
-    if (!enter.isAccepted()) {
-        return false;
-    }
-    QDragMoveEvent move(point, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton,
-                        Qt::NoModifier);
+    if (!enter.isAccepted()) return false;
+    QDragMoveEvent move(point, offered, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(viewport, &move);
-    if (!move.isAccepted() || move.dropAction() != Qt::CopyAction) {
-        return false;
-    }
-    if (drop) {
-        QDropEvent dropEvent(QPointF(point), Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data,
-                             Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(viewport, &dropEvent);
-        return dropEvent.isAccepted();
-    }
-    return true;
+    if (!move.isAccepted() || move.dropAction() != Qt::CopyAction) return false;
+    if (!drop) return true;
+    QDropEvent dropEvent(QPointF(point), offered, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &dropEvent);
+    return dropEvent.isAccepted();
 }
 
 QByteArray unreachableUpdateURL() {
@@ -91,32 +81,24 @@ std::shared_ptr<AnsweredAlert> answerNextAlert(const QString& button, int timeou
     clock.start();
     QObject::connect(timer, &QTimer::timeout, timer, [alert, button, timer, clock, timeoutMs] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible()) {
-            if (clock.elapsed() > timeoutMs) {
-                timer->stop();
-                timer->deleteLater();
-            }
-            return;
+        const bool shown = box != nullptr && box->isVisible();
+        if (shown || clock.elapsed() > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
         }
-        timer->stop();
-        timer->deleteLater();
+        if (!shown) return;
         alert->text = box->text();
         alert->informativeText = box->informativeText();
         QAbstractButton* chosen = nullptr;
         for (QAbstractButton* candidate : box->buttons()) {
             alert->buttons << candidate->text();
-            if (candidate->text() == button) {
-                chosen = candidate;
-            }
+            if (candidate->text() == button) chosen = candidate;
         }
         // The box orders its buttons by role; the test asks which there are.
         alert->buttons.sort();
-        if (chosen != nullptr) {
-            alert->answered = true;
-            chosen->click();
-        } else {
-            box->reject();
-        }
+        alert->answered = chosen != nullptr;
+        if (chosen != nullptr) chosen->click();
+        else box->reject();
     });
     timer->start(10);
     return alert;

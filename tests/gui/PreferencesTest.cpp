@@ -29,9 +29,7 @@ using namespace pellora;
 
 namespace {
 
-UserDefaults& defaults() {
-    return UserDefaults::standard();
-}
+UserDefaults& defaults() { return UserDefaults::standard(); }
 
 QString localMinute(std::time_t seconds) {
     std::tm local{};
@@ -89,9 +87,9 @@ private slots:
         PreferencesController& p = preferences();
         QCOMPARE(p.toolbar()->objectName(), QStringLiteral("Preferences"));
         const QList<QAction*> items = p.toolbar()->actions();
-        QCOMPARE(items.size(), 2);
-        QCOMPARE(items[0]->text(), QStringLiteral("General"));
-        QCOMPARE(items[1]->text(), QStringLiteral("Update"));
+        QStringList titles;
+        for (const QAction* item : items) titles << item->text();
+        QCOMPARE(titles, (QStringList{"General", "Update"}));
         QVERIFY(!items[0]->icon().isNull() && !items[1]->icon().isNull());
         QVERIFY(p.itemForItemIdentifier("Advanced") == nullptr);
         QCOMPARE(p.tabView->currentWidget()->objectName(), QStringLiteral("General"));
@@ -130,14 +128,12 @@ private slots:
         QCOMPARE(popUp->currentIndex(), 0);
         QCOMPARE(_controller->exportButton->text(), QStringLiteral("Export..."));
 
-        popUp->setCurrentIndex(1);
-        QCOMPARE(defaults().integerForKey(QVXDefaultsKey_exportDestination), 1);
-        QCOMPARE(_controller->exportButton->text(), QStringLiteral("Export"));
-        QCOMPARE(_controller->exportMenuItem->text(), QStringLiteral("Export"));
-
-        popUp->setCurrentIndex(0);
-        QCOMPARE(defaults().integerForKey(QVXDefaultsKey_exportDestination), 0);
-        QCOMPARE(_controller->exportButton->text(), QStringLiteral("Export..."));
+        for (const auto& [index, title] : {std::pair{1, "Export"}, {0, "Export..."}}) {
+            popUp->setCurrentIndex(index);
+            QCOMPARE(defaults().integerForKey(QVXDefaultsKey_exportDestination), index);
+            QCOMPARE(_controller->exportButton->text(), QString::fromLatin1(title));
+            QCOMPARE(_controller->exportMenuItem->text(), QString::fromLatin1(title));
+        }
 
         // Any value but 0 means the fixed folder, and showing it rewrites nothing.
         defaults().setObject(PlistValue(7), QVXDefaultsKey_exportDestination);
@@ -158,12 +154,12 @@ private slots:
         QFileDialog* sheet = preferences().openSheet();
         QVERIFY(sheet != nullptr);
         QCOMPARE(sheet->parentWidget(), preferences().window());
-        QCOMPARE(sheet->windowModality(), Qt::WindowModal);
-        QCOMPARE(sheet->fileMode(), QFileDialog::Directory);
-        QVERIFY(sheet->testOption(QFileDialog::ShowDirsOnly));
-        QCOMPARE(sheet->labelText(QFileDialog::Accept), QStringLiteral("Choose"));
-        QCOMPARE(sheet->findChild<QLabel*>(QStringLiteral("sheetMessage"))->text(),
-                 QStringLiteral("Choose a location to export files to."));
+        // A window-modal folder chooser, its button and message.
+        QCOMPARE(std::tuple(sheet->windowModality(), sheet->fileMode(), sheet->testOption(QFileDialog::ShowDirsOnly),
+                            sheet->labelText(QFileDialog::Accept),
+                            sheet->findChild<QLabel*>(QStringLiteral("sheetMessage"))->text()),
+                 std::tuple(Qt::WindowModal, QFileDialog::Directory, true, QStringLiteral("Choose"),
+                            QStringLiteral("Choose a location to export files to.")));
         sheet->setDirectory(folder);
         sheet->reject();
         QTRY_VERIFY(preferences().openSheet() == nullptr);
@@ -195,10 +191,10 @@ private slots:
         p.activateUpdatePane();
         QCOMPARE(p.QVXUpdate_lastCheckedTextField->text(), QStringLiteral("Never checked for updates"));
         QVERIFY(!p.QVXUpdate_checkAtLaunchCheckbox->isChecked());
-        QTest::mouseClick(p.QVXUpdate_checkAtLaunchCheckbox, Qt::LeftButton);
-        QCOMPARE(defaults().objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), PlistValue(true));
-        QTest::mouseClick(p.QVXUpdate_checkAtLaunchCheckbox, Qt::LeftButton);
-        QCOMPARE(defaults().objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), PlistValue(false));
+        for (const bool checked : {true, false}) {
+            QTest::mouseClick(p.QVXUpdate_checkAtLaunchCheckbox, Qt::LeftButton);
+            QCOMPARE(defaults().objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), PlistValue(checked));
+        }
         // Only a date counts as a check.
         QCOMPARE(PreferencesController::lastCheckedText(PlistValue("yesterday")),
                  QStringLiteral("Never checked for updates"));

@@ -12,6 +12,7 @@
 #include <QStyleOptionViewItem>
 
 #include "GuiTestSupport.h"
+#include "support/TestSupport.h"
 #include "app/MainController.h"
 #include "app/MainWindow.h"
 #include "model/PelloraImage.h"
@@ -28,9 +29,7 @@ namespace {
 
 std::vector<int> selectedRowsOf(const MainController& controller) {
     std::vector<int> rows;
-    for (const QModelIndex& index : controller.imagesTableView->selectionModel()->selectedRows()) {
-        rows.push_back(index.row());
-    }
+    for (const QModelIndex& index : controller.imagesTableView->selectionModel()->selectedRows()) rows.push_back(index.row());
     std::sort(rows.begin(), rows.end());
     return rows;
 }
@@ -39,8 +38,7 @@ void selectRows(MainController& controller, const QList<int>& rows) {
     QItemSelectionModel* selection = controller.imagesTableView->selectionModel();
     selection->clearSelection();
     for (const int row : rows) {
-        selection->select(controller.tableModel().index(row, 0),
-                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selection->select(controller.tableModel().index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 }
 
@@ -72,10 +70,7 @@ private slots:
 
     void initTestCase() {
         guitest::writeJpeg(_files.filePath(QStringLiteral("wide.jpg")), 160, 120);
-        guitest::writeJpeg(_files.filePath(QStringLiteral("tall.jpg")), 120, 160);
-        QFile text(_files.filePath(QStringLiteral("notes.txt")));
-        QVERIFY(text.open(QIODevice::WriteOnly));
-        text.write("not an image");
+        test::writeFile(QFile::encodeName(_files.filePath(QStringLiteral("notes.txt"))).toStdString(), "not an image");
         QDir(_files.path()).mkdir(QStringLiteral("folder"));
         guitest::writeJpeg(_files.filePath(QStringLiteral("folder/inside.jpg")), 40, 30);
     }
@@ -84,9 +79,7 @@ private slots:
         MainController& c = *_controller;
         QAbstractItemModelTester tester(&c.tableModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         addSixRecords(c);
-        for (int row = 0; row < 6; ++row) {
-            c.tableModel().index(row, SourceListModel::IconColumn).data(Qt::DecorationRole);
-        }
+        for (int row = 0; row < 6; ++row) c.tableModel().index(row, SourceListModel::IconColumn).data(Qt::DecorationRole);
         QTRY_VERIFY(!c.thumbnails().isMakingThumbnails());
         QCoreApplication::processEvents();
         c.batch().pelloraImages().removeObjectsAtIndexes({0, 2});
@@ -212,10 +205,10 @@ private slots:
         const QByteArray image = fileUri(_files.filePath("wide.jpg")) + "\r\n";
         const QByteArray folder = fileUri(_files.filePath("folder")) + "\r\n";
         const QByteArray emptyFolder = fileUri(QDir::tempPath() + "/pellora-no-such-folder") + "\r\n";
-        QVERIFY(!guitest::dragUriListOntoTable(c, text, false));
-        QVERIFY(!guitest::dragUriListOntoTable(c, emptyFolder, false));
-        QVERIFY(!guitest::dragUriListOntoTable(c, "https://example.com/a.jpg\r\n", false));
-        QVERIFY(guitest::dragUriListOntoTable(c, folder, false));
+        for (const auto& [list, offered] : std::vector<std::pair<QByteArray, bool>>{
+                 {text, false}, {emptyFolder, false}, {"https://example.com/a.jpg\r\n", false}, {folder, true}}) {
+            QCOMPARE(guitest::dragUriListOntoTable(c, list, false), offered);
+        }
         QVERIFY(guitest::dragUriListOntoTable(c, text + image + folder, true));
         QVERIFY(guitest::waitUntilIdle(c));
         QCOMPARE(c.tableModel().rowCount(), 8);
@@ -229,11 +222,7 @@ private slots:
             "# a comment\r\nfile:///tmp/a%20b.jpg\r\nfile://localhost/tmp/caf%C3%A9.png\r\n"
             "file:///tmp/latin%E9.jpg\r\nfile://otherhost/tmp/x.jpg\r\nhttp://example.com/y.jpg\r\n"
             "file:/tmp/q%3F.jpg\r\nfile:///tmp/nul%00.jpg\r\n");
-        QCOMPARE(paths.size(), std::size_t{4});
-        QCOMPARE(paths[0], std::string("/tmp/a b.jpg"));
-        QCOMPARE(paths[1], std::string("/tmp/caf\xC3\xA9.png"));
-        QCOMPARE(paths[2], std::string("/tmp/latin\xE9.jpg"));
-        QCOMPARE(paths[3], std::string("/tmp/q?.jpg"));
+        QCOMPARE(paths, (std::vector<std::string>{"/tmp/a b.jpg", "/tmp/caf\xC3\xA9.png", "/tmp/latin\xE9.jpg", "/tmp/q?.jpg"}));
     }
 
     void nameCellDrawsInBlackPastItsCell() {
@@ -253,16 +242,10 @@ private slots:
         // Text beyond the cell's right edge, and none of it white.
         int darkPastTheCell = 0;
         int whiteInTheCell = 0;
-        for (int y = 0; y < 45; ++y) {
-            for (int x = 0; x < 300; ++x) {
-                const QColor colour = canvas.pixelColor(x, y);
-                if (x >= 60 && colour.lightness() < 80) {
-                    ++darkPastTheCell;
-                }
-                if (x < 60 && colour.lightness() > 240) {
-                    ++whiteInTheCell;
-                }
-            }
+        for (int i = 0; i < 300 * 45; ++i) {
+            const int x = i % 300, lightness = canvas.pixelColor(x, i / 300).lightness();
+            darkPastTheCell += x >= 60 && lightness < 80 ? 1 : 0;
+            whiteInTheCell += x < 60 && lightness > 240 ? 1 : 0;
         }
         QVERIFY(darkPastTheCell > 20);
         QCOMPARE(whiteInTheCell, 0);

@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QStackedWidget>
 #include <QToolBar>
+#include <functional>
 
 #include "GuiTestSupport.h"
 #include "app/MainController.h"
@@ -26,9 +27,7 @@ namespace {
 
 QAction* toolbarItem(MainController& controller, const char* identifier) {
     for (QAction* item : controller.toolbarItems()) {
-        if (item->objectName() == QLatin1String(identifier)) {
-            return item;
-        }
+        if (item->objectName() == QLatin1String(identifier)) return item;
     }
     return nullptr;
 }
@@ -39,9 +38,11 @@ void addRecords(MainController& controller, int count) {
     guitest::addRecords(controller, paths);
 }
 
-UserDefaults& defaults() {
-    return UserDefaults::standard();
-}
+UserDefaults& defaults() { return UserDefaults::standard(); }
+
+// The three settings that the sliders show as percentages.
+constexpr const char* kFractionKeys[] = {QVXDefaultsKey_scalingPercentage, QVXDefaultsKey_JPEGExportQuality,
+                                         QVXDefaultsKey_JPEG2000ExportQuality};
 
 // What the user sees of the window's commands, in one line: the export
 // button's and menu item's titles, then each command marked + when enabled,
@@ -72,10 +73,7 @@ private slots:
         QVERIFY(guitest::launch(_controller, false));
     }
     void cleanup() {
-        for (const char* key : {QVXDefaultsKey_scalingPercentage, QVXDefaultsKey_JPEGExportQuality,
-                                QVXDefaultsKey_JPEG2000ExportQuality}) {
-            defaults().removeObjectForKey(key);
-        }
+        for (const char* key : kFractionKeys) defaults().removeObjectForKey(key);
         _controller->batch().setIsImporting(false);
         _controller->batch().setIsExporting(false);
         _controller.reset();
@@ -155,10 +153,7 @@ private slots:
         QFETCH(float, fraction);
         QFETCH(QString, label);
         MainController& c = *_controller;
-        for (const char* key : {QVXDefaultsKey_scalingPercentage, QVXDefaultsKey_JPEGExportQuality,
-                                QVXDefaultsKey_JPEG2000ExportQuality}) {
-            defaults().setObject(PlistValue(fraction), key);
-        }
+        for (const char* key : kFractionKeys) defaults().setObject(PlistValue(fraction), key);
         QTRY_COMPARE(c.scalePercentageTextField->text(), label);
         QTRY_COMPARE(c.jpegQualityTextField->text(), label);
         QTRY_COMPARE(c.jpeg2000QualityTextField->text(), label);
@@ -166,23 +161,21 @@ private slots:
 
     void controlsStoreTheirValuesAtOnce() {
         MainController& c = *_controller;
-        c.scalePercentageSlider->setValue(125);
-        QCOMPARE(defaults().objectForKey(QVXDefaultsKey_scalingPercentage), PlistValue(0.125f));
+        const std::vector<std::tuple<std::function<void()>, const char*, PlistValue>> changes{
+            {[&] { c.scalePercentageSlider->setValue(125); }, QVXDefaultsKey_scalingPercentage, PlistValue(0.125f)},
+            {[&] { c.scalingPopUpButton->setCurrentIndex(2); }, QVXDefaultsKey_scalingMethod, PlistValue(2)},
+            {[&] { c.formatPopUpButton->setCurrentIndex(4); }, QVXDefaultsKey_exportFormat, PlistValue(4)},
+            {[&] { c.maxWidthComboBox->setCurrentIndex(9); }, QVXDefaultsKey_scalingMaxWidth, PlistValue(1344)},
+            {[&] { c.maxSideComboBox->setCurrentIndex(9); }, QVXDefaultsKey_scalingMaxWidthOrHeight, PlistValue(1600)},
+            {[&] { c.maxHeightComboBox->setEditText("1000"); }, QVXDefaultsKey_scalingMaxHeight, PlistValue(1000)},
+            {[&] { c.maxHeightComboBox->setEditText("abc"); }, QVXDefaultsKey_scalingMaxHeight, PlistValue("abc")},
+        };
+        for (const auto& [change, key, stored] : changes) {
+            change();
+            QVERIFY2(defaults().objectForKey(key) == stored, key);
+        }
         QCOMPARE(c.scalePercentageTextField->text(), QStringLiteral("12%"));
-        c.scalingPopUpButton->setCurrentIndex(2);
-        QCOMPARE(defaults().integerForKey(QVXDefaultsKey_scalingMethod), 2);
         QCOMPARE(c.scalingEnclosureTabView->currentIndex(), 2);
-        c.formatPopUpButton->setCurrentIndex(4);
-        QCOMPARE(defaults().integerForKey(QVXDefaultsKey_exportFormat), 4);
-        c.maxWidthComboBox->setCurrentIndex(9);
-        QCOMPARE(defaults().objectForKey(QVXDefaultsKey_scalingMaxWidth), PlistValue(1344));
-        c.maxSideComboBox->setCurrentIndex(9);
-        QCOMPARE(defaults().objectForKey(QVXDefaultsKey_scalingMaxWidthOrHeight), PlistValue(1600));
-        c.maxHeightComboBox->setEditText(QStringLiteral("1000"));
-        QCOMPARE(defaults().objectForKey(QVXDefaultsKey_scalingMaxHeight), PlistValue(1000));
-        QCOMPARE(c.maxHeightComboBox->currentText(), QStringLiteral("1000"));
-        c.maxHeightComboBox->setEditText(QStringLiteral("abc"));
-        QCOMPARE(defaults().objectForKey(QVXDefaultsKey_scalingMaxHeight), PlistValue("abc"));
 
         // A new window shows what was stored.
         _controller = std::make_unique<MainController>();
@@ -191,20 +184,14 @@ private slots:
         QCOMPARE(_controller->scalingEnclosureTabView->currentIndex(), 2);
         QCOMPARE(_controller->maxWidthComboBox->currentText(), QStringLiteral("1344"));
         QCOMPARE(_controller->maxHeightComboBox->currentText(), QStringLiteral("abc"));
-        for (const char* key : {QVXDefaultsKey_scalingPercentage, QVXDefaultsKey_scalingMethod,
-                                QVXDefaultsKey_exportFormat, QVXDefaultsKey_scalingMaxWidth,
-                                QVXDefaultsKey_scalingMaxWidthOrHeight, QVXDefaultsKey_scalingMaxHeight}) {
-            defaults().removeObjectForKey(key);
-        }
+        for (const auto& [change, key, stored] : changes) defaults().removeObjectForKey(key);
     }
 
     void presetListsRiseFromSmallestToLargest() {
         MainController& c = *_controller;
         const auto items = [](QComboBox* box) {
             QList<int> values;
-            for (int index = 0; index < box->count(); ++index) {
-                values << box->itemText(index).toInt();
-            }
+            for (int index = 0; index < box->count(); ++index) values << box->itemText(index).toInt();
             return values;
         };
         QCOMPARE(items(c.maxSideComboBox),
@@ -221,14 +208,10 @@ private slots:
         QCOMPARE(c.toolbar()->objectName(), QString::fromLatin1(QVXToolbarIdentifier_main));
         QStringList shown;
         for (QAction* action : c.toolbar()->actions()) {
-            if (action->isSeparator()) {
-                shown << QStringLiteral("|");
-            } else if (QWidget* widget = c.toolbar()->widgetForAction(action);
-                       widget != nullptr && action->objectName().isEmpty()) {
-                shown << widget->objectName();
-            } else {
-                shown << action->objectName();
-            }
+            QWidget* widget = c.toolbar()->widgetForAction(action);
+            shown << (action->isSeparator()                                     ? QStringLiteral("|")
+                      : widget != nullptr && action->objectName().isEmpty() ? widget->objectName()
+                                                                              : action->objectName());
         }
         QCOMPARE(shown, (QStringList{"Add", "Remove", "|", "Clear", "FlexibleSpace", "View"}));
         for (QAction* item : c.toolbarItems()) QVERIFY2(!item->toolTip().isEmpty(), qPrintable(item->objectName()));
@@ -248,11 +231,7 @@ private slots:
             const QImage enlarged = single.scaled(64, 64);
             QVERIFY(doubled.convertToFormat(QImage::Format_ARGB32) != enlarged.convertToFormat(QImage::Format_ARGB32));
             int opaque = 0;
-            for (int y = 0; y < 32; ++y) {
-                for (int x = 0; x < 32; ++x) {
-                    opaque += qAlpha(single.pixel(x, y)) > 200 ? 1 : 0;
-                }
-            }
+            for (int i = 0; i < 32 * 32; ++i) opaque += qAlpha(single.pixel(i % 32, i / 32)) > 200 ? 1 : 0;
             QVERIFY2(opaque > 150, name);
         }
         QVERIFY(imageNamed(QStringLiteral("missingIcon32")).isNull());
@@ -293,8 +272,7 @@ private slots:
         _controller.reset();  // the run ends
         QVERIFY(defaults().objectForKey(QVXDefaultsKey_mainWindowFrame).type() == PlistValue::Type::Data);
         _controller = std::make_unique<MainController>();
-        QCOMPARE(_controller->window()->geometry().size(), moved.size());
-        QCOMPARE(_controller->window()->geometry().topLeft(), moved.topLeft());
+        QCOMPARE(_controller->window()->geometry(), moved);
     }
 
 private:

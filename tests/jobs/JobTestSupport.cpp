@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <dirent.h>
+#include <filesystem>
 #include <fmt/format.h>
 
 #include "platform/imageio/ImageSource.h"
@@ -16,30 +16,21 @@ bool writeTestImage(const std::string& path, std::uint32_t width, std::uint32_t 
 
 DecodedSize decodedSize(const std::string& path) {
     const auto source = ImageSource::createWithPath(path);
-    if (!source) return {};
-    const auto image = source->decodeFirstImage();
-    if (!image) return {};
-    return {image->width, image->height};
+    const auto image = source ? source->decodeFirstImage() : nullptr;
+    return image ? DecodedSize{image->width, image->height} : DecodedSize{};
 }
 
 std::vector<std::string> folderEntries(const std::string& folder) {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        ::closedir(dir);
-    }
+    std::error_code missing;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, missing)) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
 }
 
 std::vector<std::string> hiddenEntries(const std::string& folder) {
-    std::vector<std::string> hidden;
-    for (const std::string& name : folderEntries(folder)) {
-        if (name[0] == '.') hidden.push_back(name);
-    }
+    std::vector<std::string> hidden = folderEntries(folder);
+    std::erase_if(hidden, [](const std::string& name) { return name[0] != '.'; });
     return hidden;
 }
 
@@ -66,10 +57,8 @@ std::vector<std::string> RecordingWindow::notes() const {
 }
 
 std::vector<std::string> RecordingWindow::eventsStartingWith(const std::string& prefix) const {
-    std::vector<std::string> matching;
-    for (const std::string& event : events()) {
-        if (event.rfind(prefix, 0) == 0) matching.push_back(event);
-    }
+    std::vector<std::string> matching = events();
+    std::erase_if(matching, [&](const std::string& event) { return !event.starts_with(prefix); });
     return matching;
 }
 

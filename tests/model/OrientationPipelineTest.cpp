@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-
 #include "model/PelloraImage.h"
 #include "model/PipelineTestSupport.h"
 #include "model/SettingsKeys.h"
@@ -74,9 +73,7 @@ void expectUprightLikeImageMagick(const char* type, const std::string& extension
         SCOPED_TRACE(paths[tag - 1]);
         const DecodedImagePtr written = exportFullSize(paths[tag - 1], dir.file("out.png"));
         ASSERT_NE(written, nullptr);
-        const bool turned = tag >= 5;
-        EXPECT_EQ(written->width, turned ? height : width);
-        EXPECT_EQ(written->height, turned ? width : height);
+        EXPECT_EQ(std::pair(written->width, written->height), tag >= 5 ? std::pair(height, width) : std::pair(width, height));
         EXPECT_LE(test::maxDifference(test::rgba8(*written), upright[tag - 1]), tolerance);
     }
 }
@@ -99,8 +96,7 @@ TEST(OrientationPipeline, withoutHardRotationPixelsStayAsStoredAndTheTagStays) {
     const auto context = BitmapContext::create(buffer.data(), 5, 3, 20);
     test::LogCapture log;
     const Rect rect = record.outputRectWithOrientedContext(*context, 5, 3);
-    EXPECT_EQ(rect.size.width, 5.0f);
-    EXPECT_EQ(rect.size.height, 3.0f);
+    EXPECT_EQ(std::pair(rect.size.width, rect.size.height), std::pair(5.0f, 3.0f));
     EXPECT_EQ(context->ctm(), AffineTransform::identity());
     EXPECT_TRUE(log.lines().empty());
 

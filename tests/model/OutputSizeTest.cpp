@@ -33,8 +33,7 @@ Size outputSizeWithin(PelloraImage& record, int maxWidth, int maxHeight) {
 }
 
 void expectSize(Size actual, float width, float height) {
-    EXPECT_EQ(actual.width, width);
-    EXPECT_EQ(actual.height, height);
+    EXPECT_EQ(std::pair(actual.width, actual.height), std::pair(width, height));
 }
 
 TEST(OutputSize, uprightImagesAreLimitedWidthFirstInSinglePrecisionAndNeverEnlarged) {
@@ -44,9 +43,7 @@ TEST(OutputSize, uprightImagesAreLimitedWidthFirstInSinglePrecisionAndNeverEnlar
     expectSize(outputSizeWithin(landscape, 1024, 768), 1024, 682);
     expectSize(outputSizeWithin(landscape, 4000, 4000), 3000, 2000);
     expectSize(outputSizeWithin(landscape, 3000, 1000), 1500, 1000);  // equal to the limit: left alone
-    for (const auto& [w, h] : {std::pair{1024, 0}, {0, 768}, {-1, -1}}) {
-        expectSize(outputSizeWithin(landscape, w, h), 3000, 2000);
-    }
+    for (const auto& [w, h] : {std::pair{1024, 0}, {0, 768}, {-1, -1}}) expectSize(outputSizeWithin(landscape, w, h), 3000, 2000);
     // 640 / 1064 rounds so that 1064 * f is 639.99994.
     PelloraImage odd(pictureOfSize(dir, 1064, 1000));
     expectSize(outputSizeWithin(odd, 640, 640), 639, 601);

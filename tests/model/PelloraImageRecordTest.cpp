@@ -29,8 +29,7 @@ TEST(PelloraImageRecord, sizeIsInPixelsWhateverTheResolutionSaysAndSafeFromTwoTh
 
     const auto record = PelloraImage::pelloraImageWithPath(path);
     EXPECT_EQ(record->inputName(), "print 300 dpi.png");
-    EXPECT_EQ(record->maxWidth(), 0);
-    EXPECT_EQ(record->maxHeight(), 0);
+    EXPECT_EQ(std::pair(record->maxWidth(), record->maxHeight()), std::pair(0, 0));
     std::vector<std::thread> threads;
     std::vector<Size> seen(4);
     for (std::size_t t = 0; t < seen.size(); ++t) {
@@ -39,10 +38,7 @@ TEST(PelloraImageRecord, sizeIsInPixelsWhateverTheResolutionSaysAndSafeFromTwoTh
         });
     }
     for (auto& thread : threads) thread.join();
-    for (const Size& size : seen) {
-        EXPECT_EQ(size.width, 3000.0f);
-        EXPECT_EQ(size.height, 2000.0f);
-    }
+    for (const Size& size : seen) EXPECT_EQ(std::pair(size.width, size.height), std::pair(3000.0f, 2000.0f));
 }
 
 TEST(PelloraImageRecord, creationReadsNothingAndOnlyAskingForPropertiesLogs) {
@@ -61,8 +57,7 @@ TEST(PelloraImageRecord, creationReadsNothingAndOnlyAskingForPropertiesLogs) {
 
     // Nothing was read at creation: the file's removal shows in its size.
     std::remove(picture.c_str());
-    EXPECT_EQ(vanished.inputSize().width, 0.0f);
-    EXPECT_EQ(vanished.inputSize().height, 0.0f);
+    EXPECT_EQ(std::pair(vanished.inputSize().width, vanished.inputSize().height), std::pair(0.0f, 0.0f));
 
     for (PelloraImage* record : {&missing, &notAnImage}) {
         test::LogCapture asked;

@@ -15,19 +15,15 @@ UserDefaults& pipelineSettings() {
     }();
     (void)registered;
     UserDefaults& settings = UserDefaults::standard();
-    for (const char* key : {QVXDefaultsKey_hardRotate, QVXDefaultsKey_preserveMetadata}) {
-        settings.removeObjectForKey(key);
-    }
+    for (const char* key : {QVXDefaultsKey_hardRotate, QVXDefaultsKey_preserveMetadata}) settings.removeObjectForKey(key);
     return settings;
 }
 
 void setSetting(const char* key, const PlistValue& value) { UserDefaults::standard().setObject(value, key); }
 
 std::vector<std::string> errorLines(const LogCapture& log) {
-    std::vector<std::string> errors;
-    for (const std::string& line : log.lines()) {
-        if (line.starts_with("*** Error")) errors.push_back(line);
-    }
+    std::vector<std::string> errors = log.lines();
+    std::erase_if(errors, [](const std::string& line) { return !line.starts_with("*** Error"); });
     return errors;
 }
 

@@ -32,13 +32,6 @@ bool writeCmykTiff(const test::TempDir& dir, const std::string& name, const std:
                         test::quoted(dir.file("inks.cmyk")) + tag + " " + test::quoted(dir.file(name)));
 }
 
-std::vector<std::uint8_t> premultiplied(std::vector<std::uint8_t> rgba) {
-    for (std::size_t i = 0; i + 3 < rgba.size(); i += 4) {
-        for (std::size_t c = 0; c < 3; ++c) rgba[i + c] = std::uint8_t((rgba[i + c] * rgba[i + 3] + 127) / 255);
-    }
-    return rgba;
-}
-
 // Exports at full size as PNG and returns the written pixels as 8-bit RGBA.
 std::vector<std::uint8_t> exportedRgba(const std::string& source, const std::string& output) {
     PelloraImage record(source);
@@ -56,12 +49,10 @@ TEST(Rendering, greyPalettedAndSixteenBitSourcesComeOutAsTheirSrgbColours) {
                                           {"basn4a08", "basn4a08"}}) {
         SCOPED_TRACE(name);
         const auto written = exportedRgba(pngSuite + "/png/" + name + ".png", dir.file("out.png"));
-        std::vector<std::uint8_t> expected;
-        for (const int value : test::readJsonIntegers(pngSuite + "/json/" + reference + ".json")) {
-            expected.push_back(std::uint8_t(value));
-        }
+        const std::vector<int> values = test::readJsonIntegers(pngSuite + "/json/" + reference + ".json");
+        const std::vector<std::uint8_t> expected(values.begin(), values.end());
         // The pipeline's pixels are premultiplied: colours under low alpha keep little precision.
-        EXPECT_LE(test::maxDifference(premultiplied(written), premultiplied(expected)), 1);
+        EXPECT_LE(test::maxDifference(test::premultiplied(written), test::premultiplied(expected)), 1);
     }
 }
 
@@ -80,9 +71,8 @@ TEST(Rendering, cmykSourcesAreConvertedNaivelyOrThroughTheirProfile) {
                                          125, 205, 205, 255}));
     std::vector<std::uint8_t> expected;
     for (std::size_t i = 0; i < inks.size(); i += 4) {
-        for (const int value : test::pressRgba(inks[i] / 255.0, inks[i + 1] / 255.0, inks[i + 2] / 255.0, inks[i + 3] / 255.0)) {
-            expected.push_back(std::uint8_t(value));
-        }
+        const auto rgba = test::pressRgba(inks[i] / 255.0, inks[i + 1] / 255.0, inks[i + 2] / 255.0, inks[i + 3] / 255.0);
+        expected.insert(expected.end(), rgba.begin(), rgba.end());
     }
     EXPECT_LE(test::maxDifference(exportedRgba(dir.file("press.tiff"), dir.file("press.png")), expected), 2);
 }

@@ -5,7 +5,6 @@
 
 #include "model/PelloraImage.h"
 #include "model/PipelineTestSupport.h"
-#include "platform/imageio/ImageProperties.h"
 #include "platform/imageio/TypeIdentifiers.h"
 
 namespace pellora {
@@ -25,12 +24,10 @@ TEST(Thumbnail, sizesFollowThePixelProportionsWithTheLongerSideAt41) {
         const std::string path = dir.file(std::to_string(width) + "x" + std::to_string(height) + ".jpg");
         ASSERT_TRUE(test::writePicture(path, kUTTypeJPEG, width, height, halves));
         const auto thumbnail = PelloraImage(path).tableViewNSImage();
-        EXPECT_EQ(thumbnail->size.width, thumbWidth) << path;
-        EXPECT_EQ(thumbnail->size.height, thumbHeight) << path;
+        EXPECT_EQ(std::pair(thumbnail->size.width, thumbnail->size.height), std::pair(thumbWidth, thumbHeight)) << path;
     }
     const auto printThumbnail = PelloraImage(print).tableViewNSImage();
-    EXPECT_EQ(printThumbnail->size.width, 41.0f);
-    EXPECT_EQ(printThumbnail->size.height, 27.333334f);
+    EXPECT_EQ(std::pair(printThumbnail->size.width, printThumbnail->size.height), std::pair(41.0f, 27.333334f));
 }
 
 TEST(Thumbnail, isDrawnOnceAndKeptForTheRecordsLifeAndIsEmptyForUnreadableFiles) {
@@ -58,8 +55,7 @@ TEST(Thumbnail, isDrawnOnceAndKeptForTheRecordsLifeAndIsEmptyForUnreadableFiles)
     for (const std::string& unreadable : {dir.file("missing.jpg"), dir.file("broken.png")}) {
         test::LogCapture quiet;
         const auto thumbnail = PelloraImage(unreadable).tableViewNSImage();
-        EXPECT_EQ(thumbnail->size.width, 41.0f);
-        EXPECT_EQ(thumbnail->size.height, 41.0f);
+        EXPECT_EQ(std::pair(thumbnail->size.width, thumbnail->size.height), std::pair(41.0f, 41.0f));
         EXPECT_TRUE(thumbnail->raster.pixels.empty());
     }
 }

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <sstream>
 #include <zlib.h>
 
 #include "platform/imageio/CodecRegistry.h"
@@ -58,15 +60,14 @@ std::vector<std::uint16_t> samples16(const DecodedImage& image, bool keepChannel
         }
         return 0;
     };
-    for (std::uint32_t y = 0; y < image.height; ++y) {
-        for (std::uint32_t x = 0; x < image.width; ++x) {
-            if (keepChannels) {
-                for (int c = 0; c < channels; ++c) out.push_back(sample(x, y, c));
-                continue;
-            }
-            for (int c = 0; c < 3; ++c) out.push_back(sample(x, y, colour == 1 ? 0 : c));
-            out.push_back(image.hasAlpha ? sample(x, y, colour) : 65535);
+    for (std::uint32_t i = 0; i < image.width * image.height; ++i) {
+        const std::uint32_t x = i % image.width, y = i / image.width;
+        if (keepChannels) {
+            for (int c = 0; c < channels; ++c) out.push_back(sample(x, y, c));
+            continue;
         }
+        for (int c = 0; c < 3; ++c) out.push_back(sample(x, y, colour == 1 ? 0 : c));
+        out.push_back(image.hasAlpha ? sample(x, y, colour) : 65535);
     }
     return out;
 }
@@ -77,22 +78,27 @@ std::vector<std::uint8_t> to8(const std::vector<std::uint16_t>& samples) {
     return out;
 }
 
+std::vector<std::uint8_t> premultiplied(std::vector<std::uint8_t> rgba) {
+    for (std::size_t i = 0; i < rgba.size(); ++i) {
+        if (i % 4 != 3 && (i | 3) < rgba.size()) rgba[i] = std::uint8_t((rgba[i] * rgba[i | 3] + 127) / 255);
+    }
+    return rgba;
+}
+
 TestBitmap makeTestBitmap(std::uint32_t width, std::uint32_t height, bool translucent) {
     const std::size_t size = std::size_t(width) * height * 4;
     TestBitmap bitmap{width, height, Bytes(size), Bytes(size)};
-    for (std::uint32_t y = 0; y < height; ++y) {
-        for (std::uint32_t x = 0; x < width; ++x) {
-            const std::size_t at = (std::size_t(y) * width + x) * 4;
-            const int r = int(x * 255 / std::max(1u, width - 1)), g = int(y * 255 / std::max(1u, height - 1));
-            const bool patch = x < width / 4 && y < height / 4;
-            const int straight[3] = {patch ? 200 : r, patch ? 40 : g, patch ? 90 : 128 + (r - g) / 4};
-            const int alpha = translucent ? r : 255;
-            for (int c = 0; c < 3; ++c) {
-                bitmap.straight[at + c] = std::uint8_t(straight[c]);
-                bitmap.pixels[at + c] = std::uint8_t((straight[c] * alpha + 127) / 255);
-            }
-            bitmap.straight[at + 3] = bitmap.pixels[at + 3] = std::uint8_t(alpha);
+    for (std::uint32_t i = 0; i < width * height; ++i) {
+        const std::uint32_t x = i % width, y = i / width;
+        const int r = int(x * 255 / std::max(1u, width - 1)), g = int(y * 255 / std::max(1u, height - 1));
+        const bool patch = x < width / 4 && y < height / 4;
+        const int straight[3] = {patch ? 200 : r, patch ? 40 : g, patch ? 90 : 128 + (r - g) / 4};
+        const int alpha = translucent ? r : 255;
+        for (std::size_t c = 0; c < 3; ++c) {
+            bitmap.straight[i * 4 + c] = std::uint8_t(straight[c]);
+            bitmap.pixels[i * 4 + c] = std::uint8_t((straight[c] * alpha + 127) / 255);
         }
+        bitmap.straight[i * 4 + 3] = bitmap.pixels[i * 4 + 3] = std::uint8_t(alpha);
     }
     return bitmap;
 }
@@ -138,7 +144,7 @@ TestBitmap makeTestBitmap(std::uint32_t width, std::uint32_t height, bool transl
     if (codec.decode(bytes, options) != nullptr) return ::testing::AssertionFailure() << "decoded";
     const auto lines = log.lines();
     if (lines.size() != 1) return ::testing::AssertionFailure() << lines.size() << " log lines";
-    if (lines[0].rfind(std::string(codec.name()) + ": ", 0) != 0) {
+    if (!lines[0].starts_with(std::string(codec.name()) + ": ")) {
         return ::testing::AssertionFailure() << "log line without the codec's name: " << lines[0];
     }
     return ::testing::AssertionSuccess() << lines[0];
@@ -175,20 +181,10 @@ std::string bmpFile(std::int32_t width, std::int32_t height, int bitsPerPixel, i
 }
 
 std::vector<int> readJsonIntegers(const std::string& path) {
-    std::vector<int> values;
-    int current = 0;
-    bool inNumber = false;
-    for (const char ch : readFile(path) + " ") {
-        if (std::isdigit(static_cast<unsigned char>(ch))) {
-            current = current * 10 + (ch - '0');
-            inNumber = true;
-        } else if (inNumber) {
-            values.push_back(current);
-            current = 0;
-            inNumber = false;
-        }
-    }
-    return values;
+    std::string text = readFile(path);
+    std::replace_if(text.begin(), text.end(), [](unsigned char ch) { return !std::isdigit(ch); }, ' ');
+    std::istringstream numbers(text);
+    return {std::istream_iterator<int>(numbers), std::istream_iterator<int>()};
 }
 
 } // namespace pellora::test

@@ -46,6 +46,8 @@ std::vector<std::uint16_t> samples16(const DecodedImage& image, bool keepChannel
 std::vector<std::uint8_t> to8(const std::vector<std::uint16_t>& samples);
 // The image's RGBA (as samples16) rounded to 8 bits.
 inline std::vector<std::uint8_t> rgba8(const DecodedImage& image) { return to8(samples16(image)); }
+// 8-bit RGBA with each colour multiplied by alpha, rounded as the renderer rounds.
+std::vector<std::uint8_t> premultiplied(std::vector<std::uint8_t> rgba);
 
 // The largest difference between two sample lists; INT_MAX when their lengths
 // differ, so that no tolerance accepts them.

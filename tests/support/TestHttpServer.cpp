@@ -17,18 +17,13 @@ namespace {
 constexpr std::size_t kMaxRequestBytes = 64 * 1024;
 constexpr std::size_t kMaxEndlessBytes = 64u << 20;
 
-sockaddr_in loopback(int port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
+// A socket bound to an ephemeral port on 127.0.0.1.
 int boundSocket(int& port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) throw std::runtime_error("socket failed");
-    sockaddr_in address = loopback(0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
@@ -137,12 +132,7 @@ void TestHttpServer::handle(int connection) {
         std::lock_guard lock(_mutex);
         _requestedPaths.push_back(path);
         const auto it = _responses.find(path);
-        if (it != _responses.end()) {
-            response = it->second;
-        } else {
-            response.status = 404;
-            response.body = "not found";
-        }
+        response = it != _responses.end() ? it->second : Response{404, "not found", {}, {}};
     }
 
     std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " + reasonPhrase(response.status) + "\r\n";

@@ -7,23 +7,14 @@
 
 namespace pellora::test {
 
-Rgba gradientPixel(std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height) {
-    return {std::uint8_t(255 * x / std::max(1u, width - 1)), std::uint8_t(255 * y / std::max(1u, height - 1)), 96, 255};
-}
-
 bool writePicture(const std::string& path, const char* type, std::uint32_t width, std::uint32_t height,
                   const PixelFunction& pixel, const PlistDictionary& properties) {
-    std::vector<std::uint8_t> pixels(std::size_t{width} * height * 4);
-    for (std::uint32_t y = 0; y < height; ++y) {
-        for (std::uint32_t x = 0; x < width; ++x) {
-            const Rgba colour = pixel(x, y);
-            std::uint8_t* out = pixels.data() + (std::size_t{y} * width + x) * 4;
-            // The encoder takes premultiplied pixels.
-            out[0] = static_cast<std::uint8_t>((colour.r * colour.a + 127) / 255);
-            out[1] = static_cast<std::uint8_t>((colour.g * colour.a + 127) / 255);
-            out[2] = static_cast<std::uint8_t>((colour.b * colour.a + 127) / 255);
-            out[3] = colour.a;
-        }
+    std::vector<std::uint8_t> pixels;
+    for (std::uint32_t i = 0; i < width * height; ++i) {
+        const Rgba c = pixel(i % width, i / width);
+        // The encoder takes premultiplied pixels.
+        const auto times = [&c](int value) { return std::uint8_t((value * c.a + 127) / 255); };
+        pixels.insert(pixels.end(), {times(c.r), times(c.g), times(c.b), c.a});
     }
     const auto destination = ImageDestination::createWithPath(path, type);
     if (!destination) return false;
@@ -32,8 +23,9 @@ bool writePicture(const std::string& path, const char* type, std::uint32_t width
 }
 
 bool writeGradient(const std::string& path, const char* type, std::uint32_t width, std::uint32_t height) {
-    return writePicture(path, type, width, height,
-                        [&](std::uint32_t x, std::uint32_t y) { return gradientPixel(x, y, width, height); });
+    return writePicture(path, type, width, height, [&](std::uint32_t x, std::uint32_t y) {
+        return Rgba{std::uint8_t(255 * x / std::max(1u, width - 1)), std::uint8_t(255 * y / std::max(1u, height - 1)), 96, 255};
+    });
 }
 
 } // namespace pellora::test

@@ -16,14 +16,11 @@ struct Rgba {
 };
 using PixelFunction = std::function<Rgba(std::uint32_t x, std::uint32_t y)>;
 
-// Opaque gradients: red across, green down.
-Rgba gradientPixel(std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height);
-
 // Writes a picture with the given properties (encoder options and metadata
 // families) as a file of the type (kUTTypeJPEG...); true when it was written.
 bool writePicture(const std::string& path, const char* type, std::uint32_t width, std::uint32_t height,
                   const PixelFunction& pixel, const PlistDictionary& properties = {});
-// The gradient picture.
+// An opaque gradient: red across, green down.
 bool writeGradient(const std::string& path, const char* type, std::uint32_t width, std::uint32_t height);
 
 } // namespace pellora::test

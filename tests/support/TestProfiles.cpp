@@ -24,9 +24,7 @@ std::array<double, 3> press(double c, double m, double y, double k) {
     std::array<double, 3> rgb{};
     for (int channel = 0; channel < 3; ++channel) {
         double light = 1 - 0.9 * k;
-        for (int ink = 0; ink < 3; ++ink) {
-            light *= 1 - amounts[ink] * (1 - inks[ink][channel]);
-        }
+        for (int ink = 0; ink < 3; ++ink) light *= 1 - amounts[ink] * (1 - inks[ink][channel]);
         rgb[std::size_t(channel)] = light;
     }
     return rgb;

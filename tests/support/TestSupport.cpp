@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -30,11 +31,8 @@ ScopedVariable::ScopedVariable(const char* name, const std::string& value) : _na
 }
 
 ScopedVariable::~ScopedVariable() {
-    if (_old) {
-        ::setenv(_name.c_str(), _old->c_str(), 1);
-    } else {
-        ::unsetenv(_name.c_str());
-    }
+    if (_old) ::setenv(_name.c_str(), _old->c_str(), 1);
+    else ::unsetenv(_name.c_str());
 }
 
 LogCapture::LogCapture() {
@@ -52,10 +50,8 @@ std::vector<std::string> LogCapture::lines() const {
 }
 
 bool LogCapture::contains(const std::string& fragment) const {
-    for (const auto& line : lines()) {
-        if (line.find(fragment) != std::string::npos) return true;
-    }
-    return false;
+    const auto all = lines();
+    return std::any_of(all.begin(), all.end(), [&](const std::string& line) { return line.find(fragment) != std::string::npos; });
 }
 
 std::string readFile(const std::string& path) {
@@ -79,8 +75,7 @@ int runCommand(const std::string& command, std::string* output) {
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) return -1;
     char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
         if (output != nullptr) output->append(buffer, got);
     }
     const int status = ::pclose(pipe);

@@ -13,11 +13,8 @@ class PelloraUpdateCheck : public test::UpdateCheckFixture {
 protected:
     PelloraUpdateCheck() { defaults.registerDefaults(defaultSettings()); }
     void publish(const std::string& version) {
-        server.setResponse("/db.xml", {200,
-                                       test::updateDatabase("Pellora", {{"Current Version", version},
-                                                                        {"Download URL", "https://pellora.example/"}}),
-                                       {},
-                                       {}});
+        const PlistDictionary entry{{"Current Version", version}, {"Download URL", "https://pellora.example/"}};
+        server.setResponse("/db.xml", {200, test::updateDatabase("Pellora", entry), {}, {}});
     }
     // One launch: answers whether it started a thread, and waits for it.
     bool launch() {

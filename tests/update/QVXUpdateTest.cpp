@@ -32,6 +32,13 @@ protected:
     }
     void check(bool userAsked) { check(userAsked, server.url(kDatabasePath)); }
 
+    // An alert's message, informative text and buttons, in one list.
+    static Lines shown(const Alert& alert) {
+        Lines texts{alert.messageText, alert.informativeText};
+        texts.insert(texts.end(), alert.buttonTitles.begin(), alert.buttonTitles.end());
+        return texts;
+    }
+
     void expectDateStoredSince(Clock::time_point before) {
         const PlistValue stored = defaults.objectForKey(QVXUpdateDefaultsKey_lastChecked);
         ASSERT_EQ(stored.type(), PlistValue::Type::Date);
@@ -52,10 +59,8 @@ TEST_F(QVXUpdateCheck, upToDateStoresTheDateAndPostsFinishedAndTellsOnlyTheUserW
     check(true);
 
     ASSERT_EQ(recorder.alerts().size(), 1u);
-    const Alert alert = recorder.alerts()[0];
-    EXPECT_EQ(alert.messageText, "Pellora is up to date");
-    EXPECT_EQ(alert.informativeText, "Pellora 1.9 is the newest version available.");
-    EXPECT_EQ(alert.buttonTitles, Lines{"OK"});
+    EXPECT_EQ(shown(recorder.alerts()[0]),
+              (Lines{"Pellora is up to date", "Pellora 1.9 is the newest version available.", "OK"}));
     EXPECT_EQ(asked.lines(), (Lines{"Checking for updates...", "Pellora is up-to-date."}));
     EXPECT_EQ(recorder.finished(), 2);
     EXPECT_TRUE(recorder.finishedUserInfoEmpty());
@@ -69,16 +74,14 @@ TEST_F(QVXUpdateCheck, automaticCheckOffersThreeButtonsAndDontAskAgainSwitchesIt
     check(false);
 
     ASSERT_EQ(recorder.alerts().size(), 1u);
-    const Alert alert = recorder.alerts()[0];
-    EXPECT_EQ(alert.messageText, "A new version is available");
-    EXPECT_EQ(alert.informativeText, "Pellora 2.0 can be downloaded now. Would you like to open its download page?");
-    EXPECT_EQ(alert.buttonTitles, (Lines{"Yes", "Don't Ask Again", "No"}));
+    EXPECT_EQ(shown(recorder.alerts()[0]),
+              (Lines{"A new version is available",
+                     "Pellora 2.0 can be downloaded now. Would you like to open its download page?", "Yes",
+                     "Don't Ask Again", "No"}));
     EXPECT_EQ(recorder.defaultsDidChangeBeforeAlert(), std::vector<int>{1});
     EXPECT_EQ(log.lines(), (Lines{"Checking for updates...", "Pellora version 2.0 is available."}));
 
-    const PlistValue checkAtLaunch = defaults.objectForKey(QVXUpdateDefaultsKey_checkAtlaunch);
-    EXPECT_EQ(checkAtLaunch.type(), PlistValue::Type::Boolean);
-    EXPECT_FALSE(checkAtLaunch.boolValue());
+    EXPECT_EQ(defaults.objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), PlistValue(false));
     EXPECT_TRUE(recorder.opened().empty());
     EXPECT_EQ(recorder.finished(), 1);
 }
@@ -124,11 +127,11 @@ TEST_F(QVXUpdateCheck, anyOtherPublishedVersionIsOffered) {
     publish(PlistDictionary{{"Current Version", 2}});  // not a string: never equal
     check(true);
 
-    const auto shown = recorder.alerts();
-    ASSERT_EQ(shown.size(), 6u);
-    for (const Alert& alert : shown) EXPECT_EQ(alert.messageText, "A new version is available");
-    EXPECT_EQ(shown[0].informativeText, "Pellora 1.8 can be downloaded now. Would you like to open its download page?");
-    EXPECT_EQ(shown[5].informativeText, "Pellora 2 can be downloaded now. Would you like to open its download page?");
+    const auto alerts = recorder.alerts();
+    ASSERT_EQ(alerts.size(), 6u);
+    for (const Alert& alert : alerts) EXPECT_EQ(alert.messageText, "A new version is available");
+    EXPECT_EQ(alerts[0].informativeText, "Pellora 1.8 can be downloaded now. Would you like to open its download page?");
+    EXPECT_EQ(alerts[5].informativeText, "Pellora 2 can be downloaded now. Would you like to open its download page?");
     EXPECT_EQ(recorder.defaultsDidChange(), 6);
 }
 
@@ -147,29 +150,29 @@ TEST_F(QVXUpdateCheck, everyFailureOnlyLogsTimedOut) {
     const std::string padded =
         test::updateDatabase("Pellora", {{"Current Version", "2.0"}, {"Padding", std::string(2u << 20, 'x')}});
     using Mode = TestHttpServer::Response::Mode;
-    const std::vector<std::pair<std::string, TestHttpServer::Response>> answers{
-        {"not a property list", {200, "<html><body>Welcome</body></html>", {}, {}}},
-        {"empty answer", {200, "", {}, {}}},
-        {"root is an array", {200, writePlistXml(PlistArray{"Pellora", "1.9"}), {}, {}}},
-        {"no Pellora entry",
-         {200, writePlistXml(PlistDictionary{{"Other App", PlistDictionary{{"Current Version", "2.0"}}}}), {}, {}}},
-        {"entry is no dictionary", {200, writePlistXml(PlistDictionary{{"Pellora", "2.0"}}), {}, {}}},
-        {"no Current Version",
-         {200, test::updateDatabase("Pellora", {{"Download URL", "https://pellora.example/"}}), {}, {}}},
-        {"error status", {500, test::updateDatabase("Pellora", {{"Current Version", "2.0"}}), {}, {}}},
-        {"deep nesting", {200, deep, {}, {}}},
-        {"entity declarations", {200, entities, {}, {}}},
-        {"declared body over the cap", {200, padded, {}, {}}},
-        {"streamed body over the cap", {200, padded, {}, Mode::Endless}},
+    const std::vector<std::tuple<std::string, int, std::string, Mode>> answers{
+        {"not a property list", 200, "<html><body>Welcome</body></html>", Mode::Complete},
+        {"empty answer", 200, "", Mode::Complete},
+        {"root is an array", 200, writePlistXml(PlistArray{"Pellora", "1.9"}), Mode::Complete},
+        {"no Pellora entry", 200,
+         writePlistXml(PlistDictionary{{"Other App", PlistDictionary{{"Current Version", "2.0"}}}}), Mode::Complete},
+        {"entry is no dictionary", 200, writePlistXml(PlistDictionary{{"Pellora", "2.0"}}), Mode::Complete},
+        {"no Current Version", 200, test::updateDatabase("Pellora", {{"Download URL", "https://pellora.example/"}}),
+         Mode::Complete},
+        {"error status", 500, test::updateDatabase("Pellora", {{"Current Version", "2.0"}}), Mode::Complete},
+        {"deep nesting", 200, deep, Mode::Complete},
+        {"entity declarations", 200, entities, Mode::Complete},
+        {"declared body over the cap", 200, padded, Mode::Complete},
+        {"streamed body over the cap", 200, padded, Mode::Endless},
         // The time limit ends the transfer; without it the check would wait for the server forever.
-        {"stalled server", {200, "", {}, Mode::Stall}},
+        {"stalled server", 200, "", Mode::Stall},
     };
     limits.totalTimeout = std::chrono::milliseconds(1000);
     const auto start = std::chrono::steady_clock::now();
     bool asked = true;  // asked and automatic checks alike
-    for (const auto& [what, answer] : answers) {
+    for (const auto& [what, status, body, mode] : answers) {
         test::LogCapture caseLog;
-        server.setResponse(kDatabasePath, answer);
+        server.setResponse(kDatabasePath, {status, body, {}, mode});
         check(asked);
         asked = !asked;
         EXPECT_EQ(caseLog.lines(), (Lines{"Checking for updates...", "Check for updates timed out."})) << what;

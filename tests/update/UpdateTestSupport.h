@@ -30,14 +30,14 @@ public:
     UpdateCheckRecorder() {
         NotificationCenter& center = NotificationCenter::defaultCenter();
         _tokens[0] = center.addObserver(QVXUpdateNotification_defaultsDidChange, [this](const std::string&, const PlistValue&) {
-            std::lock_guard lock(_mutex);
-            ++_defaultsDidChange;
+            locked([this] { ++_defaultsDidChange; });
         });
         _tokens[1] = center.addObserver(QVXUpdateNotification_finishedCheckingForUpdates,
                                         [this](const std::string&, const PlistValue& userInfo) {
-                                            std::lock_guard lock(_mutex);
-                                            ++_finished;
-                                            _finishedUserInfoEmpty = _finishedUserInfoEmpty && userInfo.isNull();
+                                            locked([&] {
+                                                ++_finished;
+                                                _finishedUserInfoEmpty = _finishedUserInfoEmpty && userInfo.isNull();
+                                            });
                                         });
     }
     ~UpdateCheckRecorder() override {

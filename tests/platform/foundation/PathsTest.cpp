@@ -10,30 +10,25 @@ using Components = std::vector<std::string>;
 
 // Bytes that are not UTF-8 survive unchanged.
 TEST(Paths, namesAndExtensionsAreTakenFromTheLastComponent) {
-    EXPECT_EQ(path::lastPathComponent("/in/IMG_0001.JPG"), "IMG_0001.JPG");
-    EXPECT_EQ(path::lastPathComponent("/in/folder/"), "folder");
-    EXPECT_EQ(path::lastPathComponent("/"), "/");
-    EXPECT_EQ(path::lastPathComponent("name"), "name");
-    EXPECT_EQ(path::lastPathComponent(""), "");
-    EXPECT_EQ(path::lastPathComponent("/in/caf\xe9 \n\xff.JPG"), "caf\xe9 \n\xff.JPG");
-    EXPECT_EQ(path::pathExtension("/in/x.final.jpg"), "jpg");
-    EXPECT_EQ(path::pathExtension("/in/.hidden.PNG"), "PNG");
-    EXPECT_EQ(path::pathExtension("/in/.jpg"), "jpg");
-    EXPECT_EQ(path::pathExtension("/in.d/README"), "");
-    EXPECT_EQ(path::pathExtension("/in/trailing."), "");
-    EXPECT_EQ(path::stringByDeletingPathExtension("/in/x.final.jpg"), "/in/x.final");
-    EXPECT_EQ(path::stringByDeletingPathExtension("/in.d/README"), "/in.d/README");
-    EXPECT_EQ(path::stringByDeletingPathExtension("/in/.jpg"), "/in/.jpg");
-    EXPECT_EQ(path::stringByDeletingPathExtension("/tmp/"), "/tmp");
-    EXPECT_EQ(path::stringByDeletingPathExtension("caf\xe9 \n\xff.JPG"), "caf\xe9 \n\xff");
+    using Cases = std::vector<std::pair<std::string, std::string>>;
+    for (const auto& [path, name] : Cases{{"/in/IMG_0001.JPG", "IMG_0001.JPG"}, {"/in/folder/", "folder"}, {"/", "/"},
+                                          {"name", "name"}, {"", ""}, {"/in/caf\xe9 \n\xff.JPG", "caf\xe9 \n\xff.JPG"}}) {
+        EXPECT_EQ(path::lastPathComponent(path), name) << path;
+    }
+    for (const auto& [path, extension] : Cases{{"/in/x.final.jpg", "jpg"}, {"/in/.hidden.PNG", "PNG"}, {"/in/.jpg", "jpg"},
+                                               {"/in.d/README", ""}, {"/in/trailing.", ""}}) {
+        EXPECT_EQ(path::pathExtension(path), extension) << path;
+    }
+    for (const auto& [path, stem] : Cases{{"/in/x.final.jpg", "/in/x.final"}, {"/in.d/README", "/in.d/README"},
+                                          {"/in/.jpg", "/in/.jpg"}, {"/tmp/", "/tmp"}, {"caf\xe9 \n\xff.JPG", "caf\xe9 \n\xff"}}) {
+        EXPECT_EQ(path::stringByDeletingPathExtension(path), stem) << path;
+    }
 }
 
 TEST(Paths, joiningAndSplittingUseOneSlash) {
-    EXPECT_EQ(path::stringByAppendingPathComponent("/out", "a.png"), "/out/a.png");
-    EXPECT_EQ(path::stringByAppendingPathComponent("/out/", "/a.png"), "/out/a.png");
-    EXPECT_EQ(path::stringByAppendingPathComponent("/", "tmp"), "/tmp");
-    EXPECT_EQ(path::stringByAppendingPathComponent("", "tmp"), "tmp");
-    EXPECT_EQ(path::stringByAppendingPathComponent("", "/"), "");
+    const std::tuple<const char*, const char*, const char*> joins[] = {
+        {"/out", "a.png", "/out/a.png"}, {"/out/", "/a.png", "/out/a.png"}, {"/", "tmp", "/tmp"}, {"", "tmp", "tmp"}, {"", "/", ""}};
+    for (const auto& [folder, name, joined] : joins) EXPECT_EQ(path::stringByAppendingPathComponent(folder, name), joined);
     EXPECT_EQ(path::pathComponents("/a/b"), (Components{"/", "a", "b"}));
     EXPECT_EQ(path::pathComponents("a//b/"), (Components{"a", "b", "/"}));
     EXPECT_EQ(path::pathComponents("/"), (Components{"/"}));

@@ -7,29 +7,16 @@ namespace {
 
 // Strings read as their leading decimal number; null and other types as zero.
 TEST(PlistValue, typedReadsOfStringsNullAndOtherTypes) {
-    EXPECT_EQ(PlistValue("800").intValue(), 800);
-    EXPECT_EQ(PlistValue("abc").intValue(), 0);
-    EXPECT_EQ(PlistValue("  -42px").intValue(), -42);
-    EXPECT_EQ(PlistValue("+7").intValue(), 7);
-    EXPECT_EQ(PlistValue("12.9").intValue(), 12);
-    EXPECT_EQ(PlistValue("99999999999").intValue(), INT32_MAX);
-    EXPECT_FLOAT_EQ(PlistValue(" 0.25 of it").floatValue(), 0.25f);
-    EXPECT_FLOAT_EQ(PlistValue("1e2").floatValue(), 100.0f);
-    EXPECT_FLOAT_EQ(PlistValue("3e").floatValue(), 3.0f);
-    EXPECT_EQ(PlistValue(".").floatValue(), 0.0f);
-    EXPECT_EQ(PlistValue("").intValue(), 0);
-    const PlistValue null;
-    EXPECT_EQ(null.intValue(), 0);
-    EXPECT_EQ(null.floatValue(), 0.0f);
-    EXPECT_FALSE(null.boolValue());
-    EXPECT_EQ(PlistValue(PlistArray{1}).intValue(), 0);
-    EXPECT_EQ(PlistValue(true).intValue(), 1);
-    EXPECT_EQ(PlistValue(2.75).intValue(), 2);
-    EXPECT_TRUE(PlistValue("YES").boolValue());
-    EXPECT_TRUE(PlistValue("true").boolValue());
-    EXPECT_TRUE(PlistValue(" 5").boolValue());
-    EXPECT_FALSE(PlistValue("NO").boolValue());
-    EXPECT_FALSE(PlistValue("0").boolValue());
+    const std::pair<PlistValue, int> integers[] = {{"800", 800}, {"abc", 0}, {"  -42px", -42}, {"+7", 7}, {"12.9", 12},
+                                                   {"99999999999", INT32_MAX}, {"", 0}, {PlistValue(), 0},
+                                                   {PlistArray{1}, 0}, {true, 1}, {2.75, 2}};
+    for (const auto& [value, expected] : integers) EXPECT_EQ(value.intValue(), expected) << value.description();
+    const std::pair<PlistValue, float> floats[] = {{" 0.25 of it", 0.25f}, {"1e2", 100.0f}, {"3e", 3.0f}, {".", 0.0f},
+                                                   {PlistValue(), 0.0f}};
+    for (const auto& [value, expected] : floats) EXPECT_EQ(value.floatValue(), expected) << value.description();
+    const std::pair<PlistValue, bool> booleans[] = {{"YES", true}, {"true", true}, {" 5", true}, {"NO", false},
+                                                    {"0", false},  {PlistValue(), false}};
+    for (const auto& [value, expected] : booleans) EXPECT_EQ(value.boolValue(), expected) << value.description();
 }
 
 TEST(PlistValue, floatKeepsSinglePrecisionAndCopiesShareUntilWritten) {

@@ -33,22 +33,21 @@ protected:
 TEST_F(UserDefaultsTest, firstLaunchReadsEveryDefaultAndALaterRegistrationKeepsUserValues) {
     UserDefaults defaults(settingsPath());
     defaults.registerDefaults(defaultSettings());
-    EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_scalingMethod), 0);
-    EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_scalingMaxWidthOrHeight), 1024);
-    EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_scalingMaxWidth), 1024);
-    EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_scalingMaxHeight), 768);
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(defaults.floatForKey(QVXDefaultsKey_scalingPercentage)), 0x3F000000u);
-    EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_exportFormat), 0);
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(defaults.floatForKey(QVXDefaultsKey_JPEGExportQuality)), 0x3F4CCCCDu);
-    EXPECT_DOUBLE_EQ(defaults.objectForKey(QVXDefaultsKey_JPEG2000ExportQuality).doubleValue(), 0.800000011920929);
-    EXPECT_EQ(defaults.integerForKey(QVXDefaultsKey_exportDestination), 0);
-    EXPECT_EQ(defaults.stringForKey(QVXDefaultsKey_exportStaticLocation), home.home() + "/Pictures/Pellora Images");
+    // Typed as written: the fractions single-precision, the sizes integers.
+    const std::pair<const char*, PlistValue> expected[] = {
+        {QVXDefaultsKey_scalingMethod, 0}, {QVXDefaultsKey_scalingMaxWidthOrHeight, 1024},
+        {QVXDefaultsKey_scalingMaxWidth, 1024}, {QVXDefaultsKey_scalingMaxHeight, 768},
+        {QVXDefaultsKey_scalingPercentage, std::bit_cast<float>(0x3F000000u)}, {QVXDefaultsKey_exportFormat, 0},
+        {QVXDefaultsKey_JPEGExportQuality, std::bit_cast<float>(0x3F4CCCCDu)},
+        {QVXDefaultsKey_JPEG2000ExportQuality, std::bit_cast<float>(0x3F4CCCCDu)}, {QVXDefaultsKey_exportDestination, 0},
+        {QVXDefaultsKey_exportStaticLocation, home.home() + "/Pictures/Pellora Images"},
+        {QVXDefaultsKey_overriteExistingFilesOnExport, false}, {QVXDefaultsKey_preserveMetadata, true},
+        {QVXDefaultsKey_hardRotate, true}, {QVXUpdateDefaultsKey_checkAtlaunch, true},
+        {QVXUpdateDefaultsKey_lastChecked, PlistValue()}};
+    for (const auto& [key, value] : expected) {
+        EXPECT_EQ(defaults.objectForKey(key), value) << key << " is " << defaults.objectForKey(key).description();
+    }
     EXPECT_FALSE(test::fileExists(home.home() + "/Pictures"));
-    EXPECT_FALSE(defaults.boolForKey(QVXDefaultsKey_overriteExistingFilesOnExport));
-    EXPECT_TRUE(defaults.boolForKey(QVXDefaultsKey_preserveMetadata));
-    EXPECT_TRUE(defaults.boolForKey(QVXDefaultsKey_hardRotate));
-    EXPECT_TRUE(defaults.boolForKey(QVXUpdateDefaultsKey_checkAtlaunch));
-    EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_lastChecked).isNull());
 
     // A second registration keeps what the user set; removing it shows the default again.
     defaults.setObject(3, QVXDefaultsKey_scalingMethod);
@@ -72,20 +71,15 @@ TEST_F(UserDefaultsTest, changeReachesDiskSoonAfterwardsAndWholeAtDestruction) {
     EXPECT_EQ(stored.dictionaryValue().get(QVXDefaultsKey_scalingPercentage).floatValue(), 0.125f);
     EXPECT_EQ(stored.dictionaryValue().get(QVXDefaultsKey_exportStaticLocation).stringValue(), "last");
     // No temporary files are left beside it.
-    std::size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(home.configHome() + "/pellora")) {
-        ++entries;
-    }
-    EXPECT_EQ(entries, 1u);
+    const std::filesystem::directory_iterator entries(home.configHome() + "/pellora");
+    EXPECT_EQ(std::distance(begin(entries), end(entries)), 1);
 }
 
 TEST_F(UserDefaultsTest, observersHearChangesOfTheirKeyOnly) {
     UserDefaults defaults(settingsPath());
     std::vector<int> heard;
-    const auto token = defaults.addObserver(QVXDefaultsKey_exportFormat,
-                                            [&](const std::string&, const PlistValue& value) {
-                                                heard.push_back(value.intValue());
-                                            });
+    const auto token = defaults.addObserver(
+        QVXDefaultsKey_exportFormat, [&](const std::string&, const PlistValue& value) { heard.push_back(value.intValue()); });
     defaults.setObject(2, QVXDefaultsKey_exportFormat);
     defaults.setObject(1, QVXDefaultsKey_scalingMethod);
     defaults.removeObserver(token);
@@ -104,9 +98,8 @@ TEST_F(UserDefaultsTest, corruptFileIsKeptAsideAndDefaultsAreServed) {
     EXPECT_NE(log.lines()[0].find(".corrupt-"), std::string::npos);
     bool keptAside = false;
     for (const auto& entry : std::filesystem::directory_iterator(home.configHome() + "/pellora")) {
-        if (entry.path().filename().string().starts_with("Pellora.plist.corrupt-")) {
-            keptAside = test::readFile(entry.path()) == "<plist><dict><key>ScalingMethod</key><integer>2";
-        }
+        keptAside = keptAside || (entry.path().filename().string().starts_with("Pellora.plist.corrupt-") &&
+                                  test::readFile(entry.path()) == "<plist><dict><key>ScalingMethod</key><integer>2");
     }
     EXPECT_TRUE(keptAside);
 }
@@ -151,8 +144,7 @@ TEST_F(UserDefaultsTest, concurrentReadersSeeWholeValues) {
     for (int t = 0; t < 3; ++t) {
         threads.emplace_back([&] {
             while (!stop) {
-                const std::string value = defaults.stringForKey(QVXDefaultsKey_exportStaticLocation);
-                if (!value.starts_with("value-")) ++torn;
+                if (!defaults.stringForKey(QVXDefaultsKey_exportStaticLocation).starts_with("value-")) ++torn;
                 (void)defaults.floatForKey(QVXDefaultsKey_scalingPercentage);
             }
         });

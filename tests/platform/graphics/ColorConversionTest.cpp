@@ -17,18 +17,14 @@ using Pixels = std::vector<std::vector<int>>;
 Pixels drawnRow(const DecodedImage& image) {
     const Bitmap out = test::drawIntoBitmap(image, image.width, 1, makeRect(0, 0, float(image.width), 1));
     Pixels pixels;
-    for (std::uint32_t x = 0; x < image.width; ++x) {
-        pixels.emplace_back(out.pixel(x, 0), out.pixel(x, 0) + 4);
-    }
+    for (std::uint32_t x = 0; x < image.width; ++x) pixels.emplace_back(out.pixel(x, 0), out.pixel(x, 0) + 4);
     return pixels;
 }
 
 void expectNear(const Pixels& actual, const Pixels& expected, int tolerance) {
     ASSERT_EQ(actual.size(), expected.size());
-    for (std::size_t i = 0; i < actual.size(); ++i) {
-        for (std::size_t c = 0; c < 4; ++c) {
-            EXPECT_NEAR(actual[i][c], expected[i][c], tolerance) << "pixel " << i << " channel " << c;
-        }
+    for (std::size_t i = 0; i < actual.size() * 4; ++i) {
+        EXPECT_NEAR(actual[i / 4][i % 4], expected[i / 4][i % 4], tolerance) << "pixel " << i / 4 << " channel " << i % 4;
     }
 }
 
@@ -39,11 +35,7 @@ std::vector<int> wideToSrgb(int r, int g, int b) {
     const double xyzToSrgb[3][3] = {{3.2406, -1.5372, -0.4986}, {-0.9689, 1.8758, 0.0415}, {0.0557, -0.2040, 1.0570}};
     const double linear[3] = {std::pow(r / 255.0, 2.2), std::pow(g / 255.0, 2.2), std::pow(b / 255.0, 2.2)};
     double xyz[3] = {0, 0, 0};
-    for (int row = 0; row < 3; ++row) {
-        for (int col = 0; col < 3; ++col) {
-            xyz[row] += adobeToXyz[row][col] * linear[col];
-        }
-    }
+    for (int i = 0; i < 9; ++i) xyz[i / 3] += adobeToXyz[i / 3][i % 3] * linear[i % 3];
     std::vector<int> rgba;
     for (int row = 0; row < 3; ++row) {
         const double v = std::clamp(xyzToSrgb[row][0] * xyz[0] + xyzToSrgb[row][1] * xyz[1] + xyzToSrgb[row][2] * xyz[2],
@@ -77,9 +69,7 @@ void expectCmykDrawsAs(const std::vector<std::uint8_t>& inks, const std::vector<
     for (const bool inverted : {false, true}) {
         SCOPED_TRACE(inverted ? "stored inverted" : "stored as ink");
         std::vector<std::uint8_t> stored = inks;
-        if (inverted) {
-            for (auto& v : stored) v = std::uint8_t(255 - v);
-        }
+        for (auto& v : stored) v = inverted ? std::uint8_t(255 - v) : v;
         DecodedImage image = test::imageFromBytes(std::uint32_t(inks.size() / 4), 1, ColorModel::CMYK, false, stored);
         image.iccProfile = profile;
         image.cmykInverted = inverted;
@@ -100,21 +90,16 @@ TEST(ColorConversion, cmykWithAProfileFollowsTheProfile) {
 }
 
 TEST(ColorConversion, anSrgbProfileKeepsTheValuesInEverySampleFormat) {
-    const std::vector<std::uint8_t> profile = test::srgbIccProfile();
-    DecodedImage bytes = test::imageFromBytes(2, 1, ColorModel::RGB, true, {10, 128, 250, 255, 200, 100, 50, 128});
-    bytes.iccProfile = profile;
-    const Pixels expected = {{10, 128, 250, 255}, {100, 50, 25, 128}};
-    expectNear(drawnRow(bytes), expected, 1);
-
-    DecodedImage words = test::imageFromSamples<std::uint16_t>(2, 1, ColorModel::RGB, true,
-                                              {2570, 32896, 64250, 65535, 51400, 25700, 12850, 32896});
-    words.iccProfile = profile;
-    expectNear(drawnRow(words), expected, 1);
-
-    DecodedImage floats = test::imageFromSamples<float>(
-        2, 1, ColorModel::RGB, true, {10 / 255.f, 128 / 255.f, 250 / 255.f, 1.f, 200 / 255.f, 100 / 255.f, 50 / 255.f, 128 / 255.f});
-    floats.iccProfile = profile;
-    expectNear(drawnRow(floats), expected, 1);
+    std::vector<DecodedImage> images{
+        test::imageFromBytes(2, 1, ColorModel::RGB, true, {10, 128, 250, 255, 200, 100, 50, 128}),
+        test::imageFromSamples<std::uint16_t>(2, 1, ColorModel::RGB, true,
+                                              {2570, 32896, 64250, 65535, 51400, 25700, 12850, 32896}),
+        test::imageFromSamples<float>(2, 1, ColorModel::RGB, true, {10 / 255.f, 128 / 255.f, 250 / 255.f, 1.f,
+                                                                    200 / 255.f, 100 / 255.f, 50 / 255.f, 128 / 255.f})};
+    for (DecodedImage& image : images) {
+        image.iccProfile = test::srgbIccProfile();
+        expectNear(drawnRow(image), {{10, 128, 250, 255}, {100, 50, 25, 128}}, 1);
+    }
 }
 
 TEST(ColorConversion, aWideGamutProfileIsConvertedIntoSrgb) {
@@ -135,17 +120,11 @@ TEST(ColorConversion, threadsShareProfileTransformsSafely) {
     std::vector<std::thread> threads;
     for (std::size_t t = 0; t < results.size(); ++t) {
         threads.emplace_back([&, t] {
-            for (int run = 0; run < 20; ++run) {
-                results[t] = drawnRow(image);
-            }
+            for (int run = 0; run < 20; ++run) results[t] = drawnRow(image);
         });
     }
-    for (auto& thread : threads) {
-        thread.join();
-    }
-    for (const Pixels& result : results) {
-        EXPECT_EQ(result, expected);
-    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(results, std::vector<Pixels>(results.size(), expected));
 }
 
 TEST(ColorConversion, anUnusableProfileIsLoggedAndTheImageTreatedAsUntagged) {

@@ -41,9 +41,7 @@ inline DecodedImage rgbImage(std::uint32_t width, std::uint32_t height,
                              const std::function<void(std::uint32_t x, std::uint32_t y, std::uint8_t* rgb)>& colour) {
     std::vector<std::uint8_t> samples(std::size_t(width) * height * 3);
     for (std::uint32_t y = 0; y < height; ++y) {
-        for (std::uint32_t x = 0; x < width; ++x) {
-            colour(x, y, &samples[(std::size_t(y) * width + x) * 3]);
-        }
+        for (std::uint32_t x = 0; x < width; ++x) colour(x, y, &samples[(std::size_t(y) * width + x) * 3]);
     }
     return imageFromBytes(width, height, ColorModel::RGB, false, std::move(samples));
 }
@@ -54,9 +52,7 @@ inline Bitmap drawIntoBitmap(const DecodedImage& image, std::uint32_t width, std
                              const std::function<void(BitmapContext&)>& setup = {}) {
     std::vector<std::uint8_t> buffer(std::size_t(width) * height * 4, 0);
     auto context = BitmapContext::create(buffer.data(), width, height, std::size_t(width) * 4);
-    if (setup) {
-        setup(*context);
-    }
+    if (setup) setup(*context);
     context->drawImage(rect, image);
     return context->createImage();
 }

@@ -48,14 +48,10 @@ std::vector<double> resizeAxis(const std::vector<double>& in, std::size_t inLeng
 double psnrOf(std::uint32_t width, std::uint32_t height, const std::vector<double>& reference,
               const std::function<const std::uint8_t*(std::uint32_t, std::uint32_t)>& pixel) {
     double squared = 0;
-    for (std::uint32_t y = 0; y < height; ++y) {
-        for (std::uint32_t x = 0; x < width; ++x) {
-            for (std::uint32_t c = 0; c < 3; ++c) {
-                const double expected = std::clamp(reference[(std::size_t(y) * width + x) * 3 + c], 0.0, 255.0);
-                const double error = pixel(x, y)[c] - expected;
-                squared += error * error;
-            }
-        }
+    for (std::size_t i = 0; i < std::size_t(width) * height * 3; ++i) {
+        const double expected = std::clamp(reference[i], 0.0, 255.0);
+        const double error = pixel(std::uint32_t(i / 3 % width), std::uint32_t(i / 3 / width))[i % 3] - expected;
+        squared += error * error;
     }
     const double mse = squared / (double(width) * height * 3);
     return 10.0 * std::log10(255.0 * 255.0 / mse);
@@ -67,21 +63,15 @@ std::vector<double> referenceResize(const DecodedImage& image, std::size_t outW,
     const std::size_t w = image.width, h = image.height;
     const auto channels = std::size_t(image.channels());
     std::vector<double> source(w * h * 3);
-    for (std::size_t y = 0; y < h; ++y) {
-        for (std::size_t x = 0; x < w; ++x) {
-            for (std::size_t c = 0; c < 3; ++c) source[(y * w + x) * 3 + c] = image.pixels[y * image.rowBytes + x * channels + c];
-        }
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        source[i] = image.pixels[i / 3 / w * image.rowBytes + i / 3 % w * channels + i % 3];
     }
     // Horizontal: h lines of w samples -> h lines of outW, stored row by row.
     const std::vector<double> wide = resizeAxis(source, w, outW, h, 3, w * 3);
     // Vertical: outW lines (columns) of h samples -> columns of outH, stored column by column.
     const std::vector<double> tall = resizeAxis(wide, h, outH, outW, outW * 3, 3);
     std::vector<double> result(outW * outH * 3);
-    for (std::size_t x = 0; x < outW; ++x) {
-        for (std::size_t y = 0; y < outH; ++y) {
-            for (std::size_t c = 0; c < 3; ++c) result[(y * outW + x) * 3 + c] = tall[(x * outH + y) * 3 + c];
-        }
-    }
+    for (std::size_t i = 0; i < result.size(); ++i) result[i] = tall[(i / 3 % outW * outH + i / 3 / outW) * 3 + i % 3];
     return result;
 }
 

@@ -90,15 +90,14 @@ TEST(OrientedDrawing, everyTagGivesTheTiffDisplayOrientationAtFullSizeAndShrunk)
             const Bitmap drawn = drawIntoBitmap(stored, outW, outH, {}, [&](BitmapContext& c) {
                 c.drawImage(orient(c, tag, float(outW), float(outH)), stored);
             });
-            for (std::uint32_t y = 0; y < outH; ++y) {
-                for (std::uint32_t x = 0; x < outW; ++x) {
-                    const auto [sx, sy] = storedPixelShownAt(tag, x, y, w, h);
-                    const std::uint8_t* p = &stored.pixels[(sy * w + sx) * 3];
-                    const std::vector<int> expected =
-                        shrunk ? std::vector<int>(uprightShrink.pixel(sx, sy), uprightShrink.pixel(sx, sy) + 4)
-                               : std::vector<int>{p[0], p[1], p[2], 255};
-                    ASSERT_EQ(std::vector<int>(drawn.pixel(x, y), drawn.pixel(x, y) + 4), expected) << "at " << x << "," << y;
-                }
+            for (std::uint32_t i = 0; i < outW * outH; ++i) {
+                const std::uint32_t x = i % outW, y = i / outW;
+                const auto [sx, sy] = storedPixelShownAt(tag, x, y, w, h);
+                const std::uint8_t* p = &stored.pixels[(sy * w + sx) * 3];
+                const std::vector<int> expected =
+                    shrunk ? std::vector<int>(uprightShrink.pixel(sx, sy), uprightShrink.pixel(sx, sy) + 4)
+                           : std::vector<int>{p[0], p[1], p[2], 255};
+                ASSERT_EQ(std::vector<int>(drawn.pixel(x, y), drawn.pixel(x, y) + 4), expected) << "at " << x << "," << y;
             }
         }
     }
@@ -124,14 +123,13 @@ TEST(OrientedDrawing, aRectangleReachingPastTheBitmapIsClipped) {
     const DecodedImage stored = distinctPixels(5, 3);
     // Shifted one pixel left and one down: stored column 0 and the bottom row fall outside.
     const Bitmap drawn = drawIntoBitmap(stored, 5, 3, makeRect(-1, -1, 5, 3));
-    for (std::uint32_t y = 0; y < 3; ++y) {
-        for (std::uint32_t x = 0; x < 5; ++x) {
-            const std::uint8_t* p = drawn.pixel(x, y);
-            if (x == 4 || y == 0) {
-                EXPECT_EQ(p[3], 0) << x << "," << y;  // not covered
-            } else {
-                EXPECT_EQ(0, std::memcmp(p, &stored.pixels[((y - 1) * 5 + x + 1) * 3], 3)) << x << "," << y;
-            }
+    for (std::uint32_t i = 0; i < 5 * 3; ++i) {
+        const std::uint32_t x = i % 5, y = i / 5;
+        const std::uint8_t* p = drawn.pixel(x, y);
+        if (x == 4 || y == 0) {
+            EXPECT_EQ(p[3], 0) << x << "," << y;  // not covered
+        } else {
+            EXPECT_EQ(0, std::memcmp(p, &stored.pixels[((y - 1) * 5 + x + 1) * 3], 3)) << x << "," << y;
         }
     }
 }
@@ -142,15 +140,13 @@ TEST(OrientedDrawing, transformsOffTheQuarterTurnsOrThePixelGridAreRefused) {
     auto context = BitmapContext::create(buffer.data(), 5, 3, 20);
     test::LogCapture log;
 
-    context->saveGState();
-    context->rotate(0.5f);
-    EXPECT_FALSE(context->drawImage(makeRect(0, 0, 5, 3), stored));
-    context->restoreGState();
-    context->saveGState();
-    context->scale(1.0f, 0.0f);
-    EXPECT_FALSE(context->drawImage(makeRect(0, 0, 5, 3), stored));
-    context->restoreGState();
-    EXPECT_FALSE(context->drawImage(makeRect(0.5f, 0, 5, 3), stored));
+    for (const auto& [turn, squash, left] : {std::tuple{0.5f, 1.0f, 0.0f}, {0.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.5f}}) {
+        context->saveGState();
+        context->rotate(turn);
+        context->scale(1.0f, squash);
+        EXPECT_FALSE(context->drawImage(makeRect(left, 0, 5, 3), stored));
+        context->restoreGState();
+    }
 
     EXPECT_EQ(log.lines().size(), 3u);
     EXPECT_EQ(buffer, std::vector<std::uint8_t>(5 * 3 * 4, 0));

@@ -32,11 +32,7 @@ TEST(BmpCodec, decodesImageMagicksVariantsAsImageMagickDoes) {
     test::TempDir dir;
     const std::string source = dir.file("source.png");
     ASSERT_TRUE(test::magick("-size 37x23 -seed 7 plasma:orange-navy -alpha on -channel A -fx 'i/w' " + test::quoted(source)));
-    struct Variant {
-        const char* options;
-        const char* format;
-    };
-    const Variant variants[] = {
+    const std::pair<const char*, const char*> variants[] = {
         {"-alpha off -colors 2 -type Palette", "bmp3"},                  // 1-bit
         {"-alpha off -colors 16 -type Palette", "bmp3"},                 // 4-bit
         {"-alpha off -colors 200 -type Palette -compress RLE", "bmp3"},  // RLE8
@@ -45,10 +41,10 @@ TEST(BmpCodec, decodesImageMagicksVariantsAsImageMagickDoes) {
         {"", "bmp"},                                                     // V5, 32-bit with alpha
     };
     int index = 0;
-    for (const auto& variant : variants) {
-        SCOPED_TRACE(variant.options);
+    for (const auto& [options, format] : variants) {
+        SCOPED_TRACE(options);
         const std::string path = dir.file(std::to_string(index++) + "-variant.bmp");
-        ASSERT_TRUE(test::magickConvert(source, variant.options, variant.format + (":" + path)));
+        ASSERT_TRUE(test::magickConvert(source, options, format + (":" + path)));
         EXPECT_LE(test::maxVisibleDifference(decodeRgba(test::readFile(path)), test::to8(test::magickSamples(path, "rgba"))), 1);
     }
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <map>
@@ -34,9 +35,7 @@ std::vector<std::string> registeredEncoderTypes() {
 
 std::string testNameOf(const ::testing::TestParamInfo<std::string>& info) {
     std::string name(CodecRegistry::shared().codecForTypeIdentifier(info.param)->name());
-    for (char& ch : name) {
-        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-    }
+    std::replace_if(name.begin(), name.end(), [](unsigned char ch) { return !std::isalnum(ch); }, '_');
     return name;
 }
 
@@ -81,8 +80,7 @@ TEST_P(EncoderRoundTrip, opaquePixelsComeBackWithinTheFormatsTolerance) {
     const auto bitmap = test::makeTestBitmap(width, height, false);
     const auto image = roundTrip(bitmap, true);
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image->width, width);
-    EXPECT_EQ(image->height, height);
+    EXPECT_EQ(std::pair(image->width, image->height), std::pair(width, height));
     EXPECT_LE(test::maxVisibleDifference(test::rgba8(*image), bitmap.pixels), tolerance());
 }
 
@@ -94,12 +92,7 @@ TEST_P(EncoderRoundTrip, hasAlphaTrueKeepsTransparencyWhereTheFormatHoldsIt) {
     EXPECT_EQ(image->hasAlpha, holdsAlpha());
     if (!holdsAlpha()) return;  // the composite over white is checked below
     // Premultiplied again, the straight colours read back give the input.
-    auto decoded = test::rgba8(*image);
-    for (std::size_t i = 0; i < decoded.size(); i += 4) {
-        for (int c = 0; c < 3; ++c)
-            decoded[i + c] = static_cast<std::uint8_t>((decoded[i + c] * decoded[i + 3] + 127) / 255);
-    }
-    EXPECT_LE(test::maxDifference(decoded, bitmap.pixels), tolerance());
+    EXPECT_LE(test::maxDifference(test::premultiplied(test::rgba8(*image)), bitmap.pixels), tolerance());
     if (tolerance() == 0) {
         EXPECT_TRUE(test::showsStraightColours(test::magickSamples(_dir.file("out"), "rgba"), bitmap));
     }

@@ -56,13 +56,11 @@ TEST(ImageSource, pngHeaderCarriesResolutionAndLayoutWithoutPixels) {
     const auto aspectOnly = ImageSource::createWithPath(suite + "/png/cdfn2c08.png")->header();
     EXPECT_FALSE(aspectOnly->hasResolution);
 
+    // A palette with transparency (tRNS) reads as indexed RGB with alpha.
     const auto palette = ImageSource::createWithPath(suite + "/png/tbbn3p08.png")->header();
-    EXPECT_TRUE(palette->isIndexed);
-    EXPECT_TRUE(palette->hasAlpha);  // from tRNS
-    EXPECT_EQ(palette->colorModel, ColorModel::RGB);
+    EXPECT_EQ(std::tuple(palette->isIndexed, palette->hasAlpha, palette->colorModel), std::tuple(true, true, ColorModel::RGB));
     const auto grey = ImageSource::createWithPath(suite + "/png/basn0g16.png")->header();
-    EXPECT_EQ(grey->colorModel, ColorModel::Gray);
-    EXPECT_EQ(grey->bitsPerComponent, 16);
+    EXPECT_EQ(std::pair(grey->colorModel, grey->bitsPerComponent), std::pair(ColorModel::Gray, 16));
 }
 
 TEST(ImageDestination, pngOutputIsTaggedSrgb) {

@@ -20,9 +20,7 @@ enum class Compare {
 };
 
 struct Variant {
-    const char* name;
-    const char* codec;
-    const char* file;
+    const char *name, *codec, *file;
     const char* options;  // ImageMagick options writing the file from the plasma picture
     bool alphaSource;
     ColorModel model;
@@ -94,18 +92,13 @@ TEST_P(CodecVariant, decodesAsImageMagickReadsItWithTheHeaderAgreeing) {
     EXPECT_TRUE(codec.sniff(bytesOf(bytes)));
     const auto image = codec.decode(bytesOf(bytes), {});
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image->width, v.width);
-    EXPECT_EQ(image->height, v.height);
-    EXPECT_EQ(image->colorModel, v.model);
-    EXPECT_EQ(image->sampleFormat, v.format);
-    EXPECT_EQ(image->hasAlpha, v.hasAlpha);
+    EXPECT_EQ(std::tuple(image->width, image->height, image->colorModel, image->sampleFormat, image->hasAlpha),
+              std::tuple(v.width, v.height, v.model, v.format, v.hasAlpha));
     const auto reference = magickSamples(path, v.map);
     if (v.compare == Compare::Channels) {
         auto samples = samples16(*image, /*keepChannels=*/true);
         // ImageMagick reports ink.
-        if (image->cmykInverted) {
-            for (auto& sample : samples) sample = std::uint16_t(65535 - sample);
-        }
+        for (auto& sample : samples) sample = image->cmykInverted ? std::uint16_t(65535 - sample) : sample;
         EXPECT_LE(maxDifference(samples, reference), v.tolerance);
     } else if (v.compare == Compare::All) {
         EXPECT_LE(maxDifference(samples16(*image), reference), v.tolerance);
@@ -115,10 +108,8 @@ TEST_P(CodecVariant, decodesAsImageMagickReadsItWithTheHeaderAgreeing) {
 
     const auto header = codec.readHeader(bytesOf(bytes));
     ASSERT_TRUE(header.has_value());
-    EXPECT_EQ(header->width, image->width);
-    EXPECT_EQ(header->height, image->height);
-    EXPECT_EQ(header->colorModel, image->colorModel);
-    EXPECT_EQ(header->hasAlpha, image->hasAlpha);
+    EXPECT_EQ(std::tuple(header->width, header->height, header->colorModel, header->hasAlpha),
+              std::tuple(image->width, image->height, image->colorModel, image->hasAlpha));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CodecVariant, ::testing::ValuesIn(kVariants),
@@ -126,9 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Files, CodecVariant, ::testing::ValuesIn(kVariants),
 
 TEST(Codecs, headersCarryTheResolutionAndTheIccProfile) {
     struct Case {
-        const char* codec;
-        const char* file;
-        const char* options;
+        const char *codec, *file, *options;
         bool tagged;  // with the sRGB profile
         bool hasResolution;
         double dpiWidth, dpiHeight;
@@ -195,8 +184,7 @@ TEST(Codecs, reducedDecodingNeverGoesBelowTheRequestedSize) {
         const std::string bytes = readFile(dir.file(c.file));
         const auto image = registeredCodec(files.at(c.file).first).decode(bytesOf(bytes), options);
         ASSERT_NE(image, nullptr);
-        EXPECT_EQ(image->width, c.width);
-        EXPECT_EQ(image->height, c.height);
+        EXPECT_EQ(std::pair(image->width, image->height), std::pair(c.width, c.height));
         // A vertical gradient keeps its ends at each of JPEG's scales (at most 1/8).
         if (std::string(c.file) == "big.jpg") {
             EXPECT_GE(image->pixels.front(), 250);
@@ -207,23 +195,17 @@ TEST(Codecs, reducedDecodingNeverGoesBelowTheRequestedSize) {
 
 TEST(Codecs, emptyAndTruncatedFilesAreRefusedWithOneLogLine) {
     struct Case {
-        const char* codec;
-        const char* file;
-        const char* options;
+        const char *codec, *file, *options;
         std::size_t head;     // bytes kept of the start, when non-zero
         std::size_t tailCut;  // bytes cut from the end, when non-zero
     };
+    // The PNG has no text chunks after the pixels.
     const Case cases[] = {
-        {"GIF", "a.gif", "-colors 64", 10, 0},
-        {"WebP", "a.webp", "-quality 80", 20, 0},
-        {"JPEG 2000", "a.jp2", "", 20, 0},
-        {"JPEG 2000", "a.j2k", "", 0, 2},
-        {"HEIF", "a.heic", "-quality 80", 24, 40},
-        {"TIFF", "a.tiff", "-compress lzw", 8, 0},
-        {"PNG", "a.png", "-strip", 20, 40},  // no text chunks after the pixels
-        {"BMP", "a.bmp", "", 20, 40},
-        {"JPEG", "a.jpg", "-quality 90", 20, 40},
-        {"JPEG", "progressive.jpg", "-quality 90 -interlace JPEG", 20, 40},
+        {"GIF", "a.gif", "-colors 64", 10, 0},       {"WebP", "a.webp", "-quality 80", 20, 0},
+        {"JPEG 2000", "a.jp2", "", 20, 0},           {"JPEG 2000", "a.j2k", "", 0, 2},
+        {"HEIF", "a.heic", "-quality 80", 24, 40},   {"TIFF", "a.tiff", "-compress lzw", 8, 0},
+        {"PNG", "a.png", "-strip", 20, 40},          {"BMP", "a.bmp", "", 20, 40},
+        {"JPEG", "a.jpg", "-quality 90", 20, 40},    {"JPEG", "progressive.jpg", "-quality 90 -interlace JPEG", 20, 40},
     };
     TempDir dir;
     const std::string source = makeSourcePng(dir.path(), true);
@@ -246,24 +228,15 @@ TEST(Codecs, emptyAndTruncatedFilesAreRefusedWithOneLogLine) {
 
 TEST(Codecs, eachSniffsItsOwnSignaturesOnly) {
     using namespace std::string_view_literals;
+    // A JP2 box or a bare codestream; "isom" is an MP4 video; "II+" is BigTIFF.
     const std::vector<std::tuple<const char*, std::string_view, bool>> cases{
-        {"GIF", "GIF87a", true},
-        {"GIF", "GIF89a", true},
-        {"GIF", "GIF88a", false},
-        {"GIF", "GIF", false},
-        {"JPEG 2000", "\0\0\0\x0cjP  \r\n\x87\n"sv, true},
-        {"JPEG 2000", "\xff\x4f\xff\x51", true},
-        {"JPEG 2000", "\0\0\0\x0cjP  \r\n\x87"sv, false},
-        {"JPEG 2000", "\xff\xd8\xff\xe0", false},
-        {"HEIF", "\0\0\0\x18" "ftypheic"sv, true},
-        {"HEIF", "\0\0\0\x18" "ftypmif1"sv, true},
-        {"HEIF", "\0\0\0\x18" "ftypisom"sv, false},  // an MP4 video
-        {"HEIF", "\0\0\0\x18" "ftyphei"sv, false},
-        {"TIFF", "II*\0"sv, true},
-        {"TIFF", "MM\0*"sv, true},
-        {"TIFF", "II+\0"sv, true},  // BigTIFF
-        {"TIFF", "II*\1"sv, false},
-        {"TIFF", "II*", false},
+        {"GIF", "GIF87a", true}, {"GIF", "GIF89a", true}, {"GIF", "GIF88a", false}, {"GIF", "GIF", false},
+        {"JPEG 2000", "\0\0\0\x0cjP  \r\n\x87\n"sv, true}, {"JPEG 2000", "\xff\x4f\xff\x51", true},
+        {"JPEG 2000", "\0\0\0\x0cjP  \r\n\x87"sv, false}, {"JPEG 2000", "\xff\xd8\xff\xe0", false},
+        {"HEIF", "\0\0\0\x18" "ftypheic"sv, true}, {"HEIF", "\0\0\0\x18" "ftypmif1"sv, true},
+        {"HEIF", "\0\0\0\x18" "ftypisom"sv, false}, {"HEIF", "\0\0\0\x18" "ftyphei"sv, false},
+        {"TIFF", "II*\0"sv, true}, {"TIFF", "MM\0*"sv, true}, {"TIFF", "II+\0"sv, true},
+        {"TIFF", "II*\1"sv, false}, {"TIFF", "II*", false},
     };
     for (const auto& [codec, head, expected] : cases) {
         EXPECT_EQ(registeredCodec(codec).sniff(bytesOf(head)), expected) << codec << " " << head.size() << " bytes";

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "support/ImageTestSupport.h"
 #include "support/TestSupport.h"
 
@@ -27,20 +29,16 @@ Bytes claimedTiff(std::uint32_t width, std::uint32_t height) {
     Bytes b = {'I', 'I', 42, 0, 8, 0, 0, 0};
     auto put16 = [&](unsigned v) { b.push_back(std::uint8_t(v)); b.push_back(std::uint8_t(v >> 8)); };
     auto put32 = [&](std::uint32_t v) { put16(v & 0xffff); put16(v >> 16); };
-    auto entry = [&](unsigned tag, unsigned type, std::uint32_t value) {
+    put16(7);
+    // Tag, type and value of each entry: size, depth, photometric, strip offset (just after
+    // the directory), rows per strip, strip bytes.
+    for (const auto& [tag, type, value] : {std::array<std::uint32_t, 3>{256, 4, width}, {257, 4, height}, {258, 3, 8},
+                                           {262, 3, 1}, {273, 4, 8 + 2 + 7 * 12 + 4}, {278, 4, height}, {279, 4, 16}}) {
         put16(tag);
         put16(type);
         put32(1);
         put32(value);
-    };
-    put16(7);
-    entry(256, 4, width);
-    entry(257, 4, height);
-    entry(258, 3, 8);
-    entry(262, 3, 1);
-    entry(273, 4, 8 + 2 + 7 * 12 + 4);  // strip offset: just after the directory
-    entry(278, 4, height);
-    entry(279, 4, 16);
+    }
     put32(0);
     b.resize(b.size() + 16, 0x80);
     return b;
