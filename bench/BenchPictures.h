@@ -3,7 +3,10 @@
 // Pictures the benchmarks make for themselves when given no file.
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "platform/foundation/PlistValue.h"
@@ -37,5 +40,36 @@ inline bool makePhotoLikeJpeg(const std::string& path, std::uint32_t width, std:
     destination->addImage({pixels.data(), width, height, std::size_t{width} * 4}, properties);
     return destination->finalize();
 }
+
+// The photograph a benchmark measures: the file named by its first argument,
+// or else a 6000 x 4000 photo-like JPEG with the given metadata, made in a
+// scratch folder that goes away with this object.
+class BenchPhoto {
+public:
+    BenchPhoto(int argc, char** argv, const PlistDictionary& metadata = {}) {
+        if (argc > 1) {
+            _path = argv[1];
+            return;
+        }
+        std::string pattern = "/tmp/pellora-bench-photo.XXXXXX";
+        if (!::mkdtemp(pattern.data())) return;
+        _folder = pattern;
+        if (makePhotoLikeJpeg(_folder + "/photo.jpg", 6000, 4000, metadata)) _path = _folder + "/photo.jpg";
+    }
+    ~BenchPhoto() {
+        if (_folder.empty()) return;
+        std::remove((_folder + "/photo.jpg").c_str());
+        ::rmdir(_folder.c_str());
+    }
+    BenchPhoto(const BenchPhoto&) = delete;
+    BenchPhoto& operator=(const BenchPhoto&) = delete;
+
+    // Empty when the photograph could not be made.
+    const std::string& path() const { return _path; }
+
+private:
+    std::string _path;
+    std::string _folder;
+};
 
 } // namespace pellora::bench

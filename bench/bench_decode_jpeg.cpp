@@ -15,17 +15,9 @@
 using namespace pellora;
 
 int main(int argc, char** argv) {
-    std::string path;
-    std::string folder;
-    if (argc > 1) {
-        path = argv[1];
-    } else {
-        char pattern[] = "/tmp/bench_decode_jpeg.XXXXXX";
-        if (!::mkdtemp(pattern)) return 1;
-        folder = pattern;
-        path = folder + "/photo.jpg";
-        if (!bench::makePhotoLikeJpeg(path, 6000, 4000)) return 1;
-    }
+    const bench::BenchPhoto photo(argc, argv);
+    const std::string& path = photo.path();
+    if (path.empty()) return 1;
     const auto source = ImageSource::createWithPath(path);
     const auto header = source ? source->header() : std::nullopt;
     if (!header) return 1;
@@ -57,10 +49,6 @@ int main(int argc, char** argv) {
         std::sort(milliseconds.begin(), milliseconds.end());
         std::printf("scale 1/%u -> %5u x %4u: median %7.1f ms, best %7.1f ms (%d runs)\n", denominator, decodedWidth,
                     decodedHeight, milliseconds[runs / 2], milliseconds.front(), runs);
-    }
-    if (!folder.empty()) {
-        std::remove(path.c_str());
-        ::rmdir(folder.c_str());
     }
     return 0;
 }

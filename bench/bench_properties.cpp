@@ -33,21 +33,13 @@ std::string xmpPacket() {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string path;
-    std::string folder;
-    if (argc > 1) {
-        path = argv[1];
-    } else {
-        char pattern[] = "/tmp/bench_properties.XXXXXX";
-        if (!::mkdtemp(pattern)) return 1;
-        folder = pattern;
-        path = folder + "/photo.jpg";
-        const PlistDictionary metadata{
-            {kCGImagePropertyTIFFDictionary, PlistDictionary{{"Make", "Canon"}, {"Model", "Canon EOS 5D"}}},
-            {kCGImagePropertyExifDictionary, PlistDictionary{{"ExposureTime", 0.004}, {"FNumber", 5.6}}},
-            {kPelloraPropertySourceMetadata, PlistDictionary{{"XMP", xmpPacket()}}}};
-        if (!bench::makePhotoLikeJpeg(path, 6000, 4000, metadata)) return 1;
-    }
+    const PlistDictionary metadata{
+        {kCGImagePropertyTIFFDictionary, PlistDictionary{{"Make", "Canon"}, {"Model", "Canon EOS 5D"}}},
+        {kCGImagePropertyExifDictionary, PlistDictionary{{"ExposureTime", 0.004}, {"FNumber", 5.6}}},
+        {kPelloraPropertySourceMetadata, PlistDictionary{{"XMP", xmpPacket()}}}};
+    const bench::BenchPhoto photo(argc, argv, metadata);
+    const std::string& path = photo.path();
+    if (path.empty()) return 1;
     const auto source = ImageSource::createWithPath(path);
     if (!source) return 1;
     const PlistValue properties = source->copyPropertiesAtIndex(0);
@@ -68,9 +60,5 @@ int main(int argc, char** argv) {
     std::printf("open (file read whole): median %6.2f ms\n", open);
     std::printf("properties (header, EXIF, XMP): median %6.2f ms\n", read);
     std::printf("open + properties, as inputMetadata does: median %6.2f ms (%d runs each)\n", both, runs);
-    if (!folder.empty()) {
-        std::remove(path.c_str());
-        ::rmdir(folder.c_str());
-    }
     return 0;
 }
