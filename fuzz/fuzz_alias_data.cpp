@@ -5,15 +5,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/foundation/Log.h"
 #include "util/QVXAliasDataHelper.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool quiet = [] {
-        pellora::Log::setCapture([](const std::string&) {});
-        return true;
-    }();
-    (void)quiet;
     const std::string path = pellora::QVXAliasDataHelper::filePathFromAliasData(pellora::PlistData(data, data + size));
     if (!path.empty() && (path.front() != '/' || path.find('\0') != std::string::npos)) std::abort();
     return 0;

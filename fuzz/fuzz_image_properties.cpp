@@ -3,15 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/foundation/Log.h"
+#include "FuzzQuietLog.h"
 #include "platform/imageio/ImageSource.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool quiet = [] {
-        pellora::Log::setCapture([](const std::string&) {});
-        return true;
-    }();
-    (void)quiet;
     const auto source = pellora::ImageSource::createWithData({data, size});
     if (!source) return 0;
     (void)source->copyPropertiesAtIndex(0);

@@ -4,15 +4,10 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/foundation/Log.h"
+#include "FuzzQuietLog.h"
 #include "platform/foundation/PlistXml.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool quiet = [] {
-        pellora::Log::setCapture([](const std::string&) {});
-        return true;
-    }();
-    (void)quiet;
     const pellora::PlistValue value =
         pellora::readPlistXml(std::string_view(reinterpret_cast<const char*>(data), size));
     if (!value.isNull()) {
