@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "FuzzQuietLog.h"
 #include "util/QVXAliasDataHelper.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
