@@ -169,6 +169,22 @@ void MainController::applicationDidFinishLaunching() {
     _updateChecks->checkForUpdatesAtLaunch();
 }
 
+void MainController::terminateWhenIdle() {
+    _terminationPending = true;
+    if (_batch->isExporting()) {
+        _batch->setIsCanceled(true);
+    }
+    closeIfTerminationPending();
+}
+
+void MainController::closeIfTerminationPending() {
+    if (!_terminationPending || _batch->isBusy()) {
+        return;
+    }
+    // Not from inside the refresh that found the jobs over: the close runs from the event loop.
+    QMetaObject::invokeMethod(_window.get(), [window = _window.get()] { window->close(); }, Qt::QueuedConnection);
+}
+
 void MainController::saveWindowFrames() {
     _frameAutosave->saveFrame();
 }

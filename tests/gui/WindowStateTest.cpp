@@ -1,5 +1,5 @@
 // The main window's state through idle, importing and exporting; slider
-// labels, presets, settings bindings, the toolbar and closing.
+// labels, presets, settings bindings, the toolbar and the window frame.
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -235,27 +235,6 @@ private slots:
             QVERIFY2(opaque > 150, name);
         }
         QVERIFY(imageNamed(QStringLiteral("missingIcon32")).isNull());
-    }
-
-    void closingWhileBusyOnlyBeeps() {
-        MainController& c = *_controller;
-        c.window()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(c.window()));
-        QSignalSpy refused(c.window(), &MainWindow::closeRefusedWhileBusy);
-        QSignalSpy terminate(c.window(), &MainWindow::terminateRequested);
-        c.batch().setIsExporting(true);
-        c.updateInterface();
-        QVERIFY(!c.window()->close());
-        c.quitMenuItem->trigger();
-        QCOMPARE(refused.count(), 2);
-        QCOMPARE(terminate.count(), 0);
-        QVERIFY(c.window()->isVisible());
-        c.batch().setIsExporting(false);
-        c.updateInterface();
-        c.window()->closeMenuItem->trigger();
-        c.quitMenuItem->trigger();
-        QCOMPARE(terminate.count(), 2);
-        QCOMPARE(refused.count(), 2);
     }
 
     void windowFrameIsCentredFirstAndRestoredLater() {
