@@ -37,7 +37,7 @@ inline bool makePhotoLikeJpeg(const std::string& path, std::uint32_t width, std:
     PlistDictionary properties = metadata;
     properties.set(kCGImageDestinationLossyCompressionQuality, 0.85);
     const auto destination = ImageDestination::createWithPath(path, kUTTypeJPEG);
-    destination->addImage({pixels.data(), width, height, std::size_t{width} * 4}, properties);
+    destination->addImage({pixels.data(), width, height, std::size_t{width} * 4, pixels.size()}, properties);
     return destination->finalize();
 }
 

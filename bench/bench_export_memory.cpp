@@ -37,7 +37,7 @@ bool writeSource(const std::string& path) {
     }
     auto destination = ImageDestination::createWithPath(path, kUTTypeJPEG);
     if (!destination) return false;
-    destination->addImage(RgbaBitmapView{pixels.data(), width, height, std::size_t{width} * 4}, {});
+    destination->addImage(RgbaBitmapView{pixels.data(), width, height, std::size_t{width} * 4, pixels.size()}, {});
     return destination->finalize();
 }
 

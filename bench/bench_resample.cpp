@@ -32,7 +32,7 @@ int main() {
     std::vector<double> seconds;
     for (int run = 0; run < 5; ++run) {
         std::fill(buffer.begin(), buffer.end(), 0);
-        auto context = BitmapContext::create(buffer.data(), outW, outH, std::size_t(outW) * 4);
+        auto context = BitmapContext::create(buffer.data(), buffer.size(), outW, outH, std::size_t(outW) * 4);
         const auto start = std::chrono::steady_clock::now();
         if (!context->drawImage(makeRect(0, 0, outW, outH), image)) {
             std::fprintf(stderr, "bench_resample: drawing failed\n");

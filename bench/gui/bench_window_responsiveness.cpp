@@ -52,7 +52,7 @@ bool writePhotoLikeJpeg(const QString& path, std::uint32_t width, std::uint32_t 
     if (!destination) {
         return false;
     }
-    destination->addImage({pixels.data(), width, height, std::size_t{width} * 4},
+    destination->addImage({pixels.data(), width, height, std::size_t{width} * 4, pixels.size()},
                           {{kCGImageDestinationLossyCompressionQuality, 0.92}});
     return destination->finalize();
 }

@@ -13,13 +13,14 @@
 namespace pellora {
 namespace {
 
-// floor(x) as an integer, clamped: a huge or undefined product must not
-// overflow the conversion. NaN gives 0, which switches limiting off.
+// floor(x) as a limit of at least one pixel, clamped: a huge product must not
+// overflow the conversion, and a limit below 1 (a small side at a small
+// percentage, an undefined product) would switch limiting off and write the
+// full size.
 int flooredLimit(float product) {
-    if (std::isnan(product)) return 0;
+    if (!(product >= 1)) return 1;
     const float floored = std::floor(product);
     if (floored >= static_cast<float>(INT_MAX)) return INT_MAX;
-    if (floored <= static_cast<float>(INT_MIN)) return INT_MIN;
     return static_cast<int>(floored);
 }
 

@@ -31,7 +31,8 @@ std::string outputPathForSource(const std::string& folder, const std::string& in
                                 const std::string& extension);
 
 // Percentage limits: floor(width x p) and floor(height x p), each one
-// single-precision product, of the size as it is seen upright.
+// single-precision product, of the size as it is seen upright; each at least
+// 1, so that a percentage always limits.
 struct PixelLimits {
     int maxWidth;
     int maxHeight;

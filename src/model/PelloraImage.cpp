@@ -1,7 +1,8 @@
 #include "model/PelloraImage.h"
 
-#include <cmath>
+#include <cstdint>
 
+#include "model/FittedSize.h"
 #include "model/RecordReadOnce.h"
 #include "model/SettingsKeys.h"
 #include "platform/foundation/Log.h"
@@ -54,33 +55,31 @@ int orientationTagOf(const PlistValue& properties) {
 
 bool isTurnedOrientation(int tag) { return tag >= 5 && tag <= 8; }
 
+namespace {
+
+// A side in whole pixels: sizes are whole numbers already; an unreadable
+// (zero, negative or undefined) side counts as 0.
+std::uint32_t wholePixels(float side) {
+    if (!(side >= 1)) return 0;
+    if (side >= 4294967295.0f) return UINT32_MAX;
+    return static_cast<std::uint32_t>(side);
+}
+
+} // namespace
+
 Size PelloraImage::outputSize() {
     const bool hardRotate = UserDefaults::standard().boolForKey(QVXDefaultsKey_hardRotate);
     const bool turned = isTurnedOrientation(orientationTagOf(inputMetadata()));
     const Size input = inputSize();
-    float a = input.width;
-    float b = input.height;
-    const int maxW = _maxWidth;
-    const int maxH = _maxHeight;
-    if (maxW >= 1 && maxH >= 1) {
-        const float limitW = static_cast<float>(maxW);
-        const float limitH = static_cast<float>(maxH);
-        // Turned images are limited crosswise: on display the stored height is the width.
-        float& first = turned ? b : a;
-        float& second = turned ? a : b;
-        if (first > limitW) {
-            const float f = limitW / first;
-            a = a * f;
-            b = b * f;
-        }
-        if (second > limitH) {
-            const float f = limitH / second;
-            a = a * f;
-            b = b * f;
-        }
-    }
-    if (turned && hardRotate) return Size{std::floor(b), std::floor(a)};
-    return Size{std::floor(a), std::floor(b)};
+    const std::uint32_t storedWidth = wholePixels(input.width);
+    const std::uint32_t storedHeight = wholePixels(input.height);
+    // The limits apply to the picture as seen upright: turned images are
+    // limited crosswise, since on display the stored height is the width.
+    const PixelSize upright = turned ? PixelSize{storedHeight, storedWidth} : PixelSize{storedWidth, storedHeight};
+    const PixelSize fitted = sizeFittedWithin(upright, _maxWidth, _maxHeight);
+    const bool givenUpright = !turned || hardRotate;
+    const PixelSize output = givenUpright ? fitted : PixelSize{fitted.height, fitted.width};
+    return Size{static_cast<float>(output.width), static_cast<float>(output.height)};
 }
 
 PlistValue PelloraImage::modifiedImageMetadata() {

@@ -43,8 +43,8 @@ public:
     int maxHeight() const { return _maxHeight; }
     void setMaxHeight(int value) { _maxHeight = value; }
 
-    // The pixel size of the output: limited, never enlarged, upright when hard
-    // rotation is on. Single-precision arithmetic throughout.
+    // The pixel size of the output: fitted within the limits (sizeFittedWithin,
+    // exact), never enlarged, upright when hard rotation is on.
     Size outputSize();
     // A copy of inputMetadata adjusted to the output; null when that is null.
     PlistValue modifiedImageMetadata();

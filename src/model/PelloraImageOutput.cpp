@@ -119,19 +119,15 @@ std::optional<Bitmap> PelloraImage::outputCGImage() {
         return std::nullopt;
     }
 
-    Bitmap output;
-    output.width = static_cast<std::uint32_t>(size.width);
-    output.height = static_cast<std::uint32_t>(size.height);
-    const float bytesPerRow = std::trunc(size.width * 4.0f);
-    output.rowBytes = static_cast<std::size_t>(bytesPerRow);
-    try {
-        // Cleared to transparent: a source with alpha is composited onto it.
-        output.pixels.assign(static_cast<std::size_t>(bytesPerRow * size.height), 0);
-    } catch (const std::exception&) {
+    // Cleared to transparent: a source with alpha is composited onto it.
+    std::optional<Bitmap> output =
+        Bitmap::cleared(static_cast<std::uint32_t>(size.width), static_cast<std::uint32_t>(size.height));
+    if (!output) {
         Log::line("*** Error: outputCGImage: Memory not allocated!");
         return std::nullopt;
     }
-    const auto context = BitmapContext::create(output.pixels.data(), output.width, output.height, output.rowBytes);
+    const auto context = BitmapContext::create(output->pixels.data(), output->pixels.size(), output->width,
+                                               output->height, output->rowBytes);
     if (!context) {
         Log::line("*** Error: outputCGImage: Context not created!");
         return std::nullopt;

@@ -24,7 +24,8 @@ Bitmap thumbnailRaster(const std::string& path, std::uint32_t width, std::uint32
     raster.height = height;
     raster.rowBytes = std::size_t{width} * 4;
     raster.pixels.assign(raster.rowBytes * height, 0);
-    const auto context = BitmapContext::create(raster.pixels.data(), width, height, raster.rowBytes);
+    const auto context = BitmapContext::create(raster.pixels.data(), raster.pixels.size(), width, height,
+                                               raster.rowBytes);
     if (!context || !context->drawImage(makeRect(0, 0, static_cast<float>(width), static_cast<float>(height)), *image)) {
         return Bitmap{};
     }

@@ -45,7 +45,8 @@ QImage decodeImageForScreen(const std::string& path, QSize maxPixels) {
         return {};
     }
     image.fill(Qt::transparent);
-    const auto context = BitmapContext::create(image.bits(), static_cast<std::uint32_t>(image.width()),
+    const auto context = BitmapContext::create(image.bits(), static_cast<std::size_t>(image.sizeInBytes()),
+                                               static_cast<std::uint32_t>(image.width()),
                                                static_cast<std::uint32_t>(image.height()),
                                                static_cast<std::size_t>(image.bytesPerLine()));
     if (!context || !context->drawImage(makeRect(0, 0, static_cast<float>(image.width()),

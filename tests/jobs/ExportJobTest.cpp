@@ -120,7 +120,7 @@ TEST_F(ExportJobTest, PercentageLimitsComeFromTheUprightSize) {
     EXPECT_EQ(decodedSize(out("plain.jpg")), (DecodedSize{150, 100}));
 }
 
-TEST_F(ExportJobTest, PercentagesThatLimitNothingWriteTheFullSize) {
+TEST_F(ExportJobTest, PercentagesAboveOneWriteTheFullSizeAndTinyOnesAtLeastAPixel) {
     set(QVXDefaultsKey_scalingMethod, 2);
     set(QVXDefaultsKey_exportFormat, 2);
     ASSERT_TRUE(writeTestImage(in("big.png"), 30, 20, kUTTypePNG));
@@ -128,11 +128,11 @@ TEST_F(ExportJobTest, PercentagesThatLimitNothingWriteTheFullSize) {
     set(QVXDefaultsKey_scalingPercentage, 3.0f);  // above 1: never enlarged
     add(in("big.png"));
     exportAndWait(out());
-    set(QVXDefaultsKey_scalingPercentage, 0.01f);  // limits floor to 0: limiting is off
+    set(QVXDefaultsKey_scalingPercentage, 0.01f);  // limits floor to 0: one pixel instead, never the full size
     add(in("tiny.png"));
     exportAndWait(out());
     EXPECT_EQ(decodedSize(out("big.png")), (DecodedSize{30, 20}));
-    EXPECT_EQ(decodedSize(out("tiny.png")), (DecodedSize{30, 20}));
+    EXPECT_EQ(decodedSize(out("tiny.png")), (DecodedSize{1, 1}));
 }
 
 TEST_F(ExportJobTest, CancelDuringTheThirdOfTenFinishesItAndKeepsTheRest) {

@@ -93,7 +93,7 @@ TEST(OrientationPipeline, withoutHardRotationPixelsStayAsStoredAndTheTagStays) {
     const std::string path = taggedCopies(dir, kUTTypeTIFF, "tiff", 5, 3, pattern)[5];
     PelloraImage record(path);
     std::vector<std::uint8_t> buffer(5 * 3 * 4);
-    const auto context = BitmapContext::create(buffer.data(), 5, 3, 20);
+    const auto context = BitmapContext::create(buffer.data(), buffer.size(), 5, 3, 20);
     test::LogCapture log;
     const Rect rect = record.outputRectWithOrientedContext(*context, 5, 3);
     EXPECT_EQ(std::pair(rect.size.width, rect.size.height), std::pair(5.0f, 3.0f));
@@ -121,7 +121,7 @@ TEST(OrientationPipeline, aTiffDictionaryWithoutOrientationIsDrawnUntransformedA
          {std::pair{withoutTag, std::vector<std::string>{"*** Error: rotateContext: Invalid image orientation: 0"}},
           {bare, std::vector<std::string>{}}}) {
         std::vector<std::uint8_t> buffer(5 * 3 * 4);
-        const auto context = BitmapContext::create(buffer.data(), 5, 3, 20);
+        const auto context = BitmapContext::create(buffer.data(), buffer.size(), 5, 3, 20);
         test::LogCapture log;
         const Rect rect = PelloraImage(path).outputRectWithOrientedContext(*context, 5, 3);
         EXPECT_EQ(rect.size.width, 5.0f);

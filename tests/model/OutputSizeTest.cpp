@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
+#include "jobs/ExportSettings.h"
+#include "model/FittedSize.h"
 #include "model/PelloraImage.h"
 #include "model/PipelineTestSupport.h"
 #include "model/SettingsKeys.h"
@@ -36,7 +41,7 @@ void expectSize(Size actual, float width, float height) {
     EXPECT_EQ(std::pair(actual.width, actual.height), std::pair(width, height));
 }
 
-TEST(OutputSize, uprightImagesAreLimitedWidthFirstInSinglePrecisionAndNeverEnlarged) {
+TEST(OutputSize, uprightImagesAreFittedExactlyAndNeverEnlarged) {
     test::pipelineSettings();
     test::TempDir dir;
     PelloraImage landscape(pictureOfSize(dir, 3000, 2000));
@@ -44,9 +49,12 @@ TEST(OutputSize, uprightImagesAreLimitedWidthFirstInSinglePrecisionAndNeverEnlar
     expectSize(outputSizeWithin(landscape, 4000, 4000), 3000, 2000);
     expectSize(outputSizeWithin(landscape, 3000, 1000), 1500, 1000);  // equal to the limit: left alone
     for (const auto& [w, h] : {std::pair{1024, 0}, {0, 768}, {-1, -1}}) expectSize(outputSizeWithin(landscape, w, h), 3000, 2000);
-    // 640 / 1064 rounds so that 1064 * f is 639.99994.
+    // In single precision 640 / 1064 rounds so that 1064 * f is 639.99994: the
+    // limited side must still come out at its limit.
     PelloraImage odd(pictureOfSize(dir, 1064, 1000));
-    expectSize(outputSizeWithin(odd, 640, 640), 639, 601);
+    expectSize(outputSizeWithin(odd, 640, 640), 640, 601);
+    PelloraImage portrait(pictureOfSize(dir, 2000, 3000));
+    expectSize(outputSizeWithin(portrait, 1024, 768), 512, 768);
     PelloraImage square(pictureOfSize(dir, 1000, 1000));
     expectSize(outputSizeWithin(square, 1000, 1000), 1000, 1000);
 }
@@ -58,16 +66,90 @@ TEST(OutputSize, turnedImagesAreLimitedCrosswiseAndSwappedOnlyWhenHardRotated) {
     PelloraImage turned(pictureOfSize(dir, 4000, 3000, 6));
     expectSize(outputSizeWithin(turned, 1024, 1024), 768, 1024);
     expectSize(outputSizeWithin(turned, 0, 0), 3000, 4000);
+    // A camera's portrait: stored landscape, upright 2000 x 3000.
+    PelloraImage camera(pictureOfSize(dir, 3000, 2000, 6));
+    expectSize(outputSizeWithin(camera, 1024, 768), 512, 768);
     test::setSetting(QVXDefaultsKey_hardRotate, false);
     expectSize(outputSizeWithin(turned, 1024, 1024), 1024, 768);
     expectSize(outputSizeWithin(turned, -1, 500), 4000, 3000);
+    expectSize(outputSizeWithin(camera, 1024, 768), 768, 512);
     test::pipelineSettings();  // hard rotation back on
     PelloraImage nine(pictureOfSize(dir, 4000, 3000, 9));
     PelloraImage withoutTag(pictureOfSize(dir, 4000, 3000, "Ann"));
     ASSERT_EQ(orientationTagOf(withoutTag.inputMetadata()), 0);
     for (PelloraImage* record : {&nine, &withoutTag}) {
         expectSize(outputSizeWithin(*record, 1024, 1024), 1024, 768);
+        expectSize(outputSizeWithin(*record, 1024, 768), 1024, 768);
         expectSize(outputSizeWithin(*record, 0, 0), 4000, 3000);
+    }
+}
+
+// The fitted size, checked against what it must be rather than how it is
+// computed: within the limits, one side at its limit, and the other the
+// largest whole number that does not make the picture wider or taller than
+// the source's proportions (at least 1).
+bool isFittedProperly(PixelSize source, int maxWidth, int maxHeight, PixelSize fitted) {
+    const std::uint64_t x = source.width, y = source.height, w = fitted.width, h = fitted.height;
+    const auto W = static_cast<std::uint64_t>(maxWidth), H = static_cast<std::uint64_t>(maxHeight);
+    if (x <= W && y <= H) return fitted == source;
+    // `other` follows `limited` (now `limit`) from below.
+    const auto followsFromBelow = [](std::uint64_t limited, std::uint64_t other, std::uint64_t limit,
+                                     std::uint64_t result) {
+        return result >= 1 && (result == 1 || result * limited <= other * limit) &&
+               (result + 1) * limited > other * limit;
+    };
+    return w <= W && h <= H && w <= x && h <= y &&
+           ((w == W && followsFromBelow(x, y, W, h)) || (h == H && followsFromBelow(y, x, H, w)));
+}
+
+TEST(OutputSize, fittingKeepsTheLimitedSideAtItsLimitForEverySideUpToTenThousand) {
+    EXPECT_EQ(sizeFittedWithin({4000, 3000}, 1024, 768), (PixelSize{1024, 768}));
+    EXPECT_EQ(sizeFittedWithin({4000, 6000}, 1024, 768), (PixelSize{512, 768}));
+    EXPECT_EQ(sizeFittedWithin({10000, 1}, 800, 800), (PixelSize{800, 1}));
+    EXPECT_EQ(sizeFittedWithin({1, 10000}, 800, 800), (PixelSize{1, 800}));
+    EXPECT_EQ(sizeFittedWithin({0, 5000}, 800, 800), (PixelSize{0, 5000}));
+    EXPECT_EQ(sizeFittedWithin({UINT32_MAX, UINT32_MAX - 1}, INT32_MAX, 1), (PixelSize{1, 1}));
+
+    // Every side from 1 to 10,000 against a spread of other sides, both ways round.
+    std::vector<std::uint32_t> others = {1, 2, 3, 767, 768, 769, 799, 800, 801, 1023, 1024, 1025,
+                                         1079, 1080, 1081, 1919, 1920, 1921, 3391, 6028, 9999, 10000};
+    for (std::uint32_t side = 5; side < 10000; side += 97) others.push_back(side);
+    int failures = 0;
+    for (const auto& [maxWidth, maxHeight] : {std::pair{1024, 768}, {1920, 1080}, {800, 800}}) {
+        for (std::uint32_t side = 1; side <= 10000; ++side) {
+            for (const std::uint32_t other : others) {
+                for (const PixelSize source : {PixelSize{side, other}, PixelSize{other, side}}) {
+                    const PixelSize fitted = sizeFittedWithin(source, maxWidth, maxHeight);
+                    if (!isFittedProperly(source, maxWidth, maxHeight, fitted) && ++failures <= 5) {
+                        ADD_FAILURE() << source.width << " x " << source.height << " in " << maxWidth << " x "
+                                      << maxHeight << " gave " << fitted.width << " x " << fitted.height;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(failures, 0);
+}
+
+// A percentage limits the upright sides; a small picture at a small percentage
+// still gets limits of one pixel, never none (which would mean full size).
+TEST(OutputSize, percentagesLimitToAtLeastOnePixel) {
+    struct Case {
+        Size upright;
+        float percentage;
+        PixelSize expected;
+    };
+    for (const Case& c : {Case{{3000, 2000}, 0.5f, {1500, 1000}},
+                          Case{{6028, 3391}, 0.95f, {5725, 3221}},
+                          Case{{30, 20}, 0.01f, {1, 1}},
+                          Case{{10000, 3}, 0.1f, {1000, 1}},
+                          Case{{300, 200}, 3.0f, {300, 200}},
+                          Case{{300, 200}, std::numeric_limits<float>::quiet_NaN(), {1, 1}}}) {
+        const PixelLimits limits = percentageLimits(c.upright, c.percentage);
+        EXPECT_GE(std::min(limits.maxWidth, limits.maxHeight), 1);
+        const PixelSize source{static_cast<std::uint32_t>(c.upright.width), static_cast<std::uint32_t>(c.upright.height)};
+        EXPECT_EQ(sizeFittedWithin(source, limits.maxWidth, limits.maxHeight), c.expected)
+            << c.upright.width << " x " << c.upright.height << " at " << c.percentage;
     }
 }
 

@@ -128,5 +128,23 @@ TEST(Rendering, failedWritesLogTheirLinesInOrderAndLeaveNoFile) {
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken.png")));
 }
 
+// Above 2^26 bytes a single-precision byte count is no longer exact: with both
+// sides odd it falls a few bytes short of the last row, which drawing then
+// overruns. Every row must be inside the buffer, and the last pixel painted.
+TEST(Rendering, largeOutputsWithOddSidesGetABufferHoldingEveryRow) {
+    test::pipelineSettings();
+    test::TempDir dir;
+    const std::string source = dir.file("large.png");
+    ASSERT_TRUE(test::magick("-size 4097x4097 xc:gray40 -depth 8 " + test::quoted(source)));
+    PelloraImage record(source);
+    const std::optional<Bitmap> output = record.outputCGImage();
+    ASSERT_TRUE(output.has_value());
+    ASSERT_EQ(std::pair(output->width, output->height), std::pair(4097u, 4097u));
+    EXPECT_EQ(output->rowBytes, 4097u * 4);
+    EXPECT_EQ(output->pixels.size(), std::size_t{4097} * 4097 * 4);
+    const std::uint8_t* last = output->pixel(4096, 4096);
+    EXPECT_EQ(std::vector<int>(last, last + 4), (std::vector<int>{102, 102, 102, 255}));
+}
+
 } // namespace
 } // namespace pellora

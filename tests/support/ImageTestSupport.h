@@ -78,7 +78,7 @@ struct TestBitmap {
     std::uint32_t height = 0;
     Bytes pixels;    // premultiplied
     Bytes straight;  // the colours before premultiplication
-    RgbaBitmapView view() const { return {pixels.data(), width, height, std::size_t(width) * 4}; }
+    RgbaBitmapView view() const { return {pixels.data(), width, height, std::size_t(width) * 4, pixels.size()}; }
 };
 TestBitmap makeTestBitmap(std::uint32_t width, std::uint32_t height, bool translucent);
 

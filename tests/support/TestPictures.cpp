@@ -18,7 +18,7 @@ bool writePicture(const std::string& path, const char* type, std::uint32_t width
     }
     const auto destination = ImageDestination::createWithPath(path, type);
     if (!destination) return false;
-    destination->addImage({pixels.data(), width, height, std::size_t{width} * 4}, properties);
+    destination->addImage({pixels.data(), width, height, std::size_t{width} * 4, pixels.size()}, properties);
     return destination->finalize();
 }
 

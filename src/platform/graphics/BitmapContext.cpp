@@ -11,9 +11,11 @@
 
 namespace pellora {
 
-std::unique_ptr<BitmapContext> BitmapContext::create(std::uint8_t* data, std::uint32_t width, std::uint32_t height,
+std::unique_ptr<BitmapContext> BitmapContext::create(std::uint8_t* data, std::size_t bufferLength,
+                                                     std::uint32_t width, std::uint32_t height,
                                                      std::size_t bytesPerRow) {
-    if (data == nullptr || width == 0 || height == 0 || bytesPerRow / 4 < width) {
+    const RgbaBitmapView layout{data, width, height, bytesPerRow, bufferLength};
+    if (!layout.isWithinBuffer()) {
         return nullptr;
     }
     return std::unique_ptr<BitmapContext>(new BitmapContext(data, width, height, bytesPerRow));

@@ -18,10 +18,11 @@ namespace pellora {
 // call applies first to user-space points.
 class BitmapContext {
 public:
-    // Null when the sizes cannot describe a bitmap in the buffer (no buffer,
-    // a zero side, rows shorter than width * 4). Logs nothing: the caller reports it.
-    static std::unique_ptr<BitmapContext> create(std::uint8_t* data, std::uint32_t width, std::uint32_t height,
-                                                 std::size_t bytesPerRow);
+    // Null when the sizes cannot describe a bitmap in the buffer of
+    // bufferLength bytes (no buffer, a zero side, rows shorter than width * 4,
+    // a buffer shorter than bytesPerRow * height). Logs nothing: the caller reports it.
+    static std::unique_ptr<BitmapContext> create(std::uint8_t* data, std::size_t bufferLength, std::uint32_t width,
+                                                 std::uint32_t height, std::size_t bytesPerRow);
 
     std::uint32_t width() const { return _width; }
     std::uint32_t height() const { return _height; }

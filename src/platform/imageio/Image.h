@@ -51,12 +51,22 @@ struct DecodedImage {
 using DecodedImagePtr = std::shared_ptr<const DecodedImage>;
 
 // The renderer's output and every encoder's input: 8-bit RGBA, premultiplied
-// alpha last, sRGB.
+// alpha last, sRGB. byteCount is the length of the buffer behind pixels.
 struct RgbaBitmapView {
     const std::uint8_t* pixels = nullptr;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::size_t rowBytes = 0;
+    std::size_t byteCount = 0;
+
+    // True when the sizes describe a non-empty bitmap whose every row, at
+    // rowBytes apart, lies inside the buffer: readers may then touch
+    // rowBytes * height bytes.
+    bool isWithinBuffer() const {
+        std::size_t needed = 0;
+        return pixels != nullptr && width > 0 && height > 0 && rowBytes / 4 >= width &&
+               !__builtin_mul_overflow(rowBytes, std::size_t{height}, &needed) && needed <= byteCount;
+    }
 };
 
 } // namespace pellora

@@ -13,10 +13,6 @@
 namespace pellora {
 namespace {
 
-bool isValidBitmap(const RgbaBitmapView& bitmap) {
-    return bitmap.pixels != nullptr && bitmap.width > 0 && bitmap.height > 0 && bitmap.rowBytes / 4 >= bitmap.width;
-}
-
 EncodeOptions encodeOptionsFrom(const PlistDictionary& properties) {
     EncodeOptions options;
     if (const PlistValue* quality = properties.find(kCGImageDestinationLossyCompressionQuality);
@@ -59,9 +55,9 @@ void ImageDestination::addImage(const RgbaBitmapView& bitmap, const PlistDiction
         Log::line(fmt::format("ImageDestination: {} takes one image; another one was ignored", _path));
         return;
     }
-    if (!isValidBitmap(bitmap)) {
-        Log::line(fmt::format("ImageDestination: invalid bitmap for {} ({} x {}, {} bytes per row)", _path,
-                              bitmap.width, bitmap.height, bitmap.rowBytes));
+    if (!bitmap.isWithinBuffer()) {
+        Log::line(fmt::format("ImageDestination: invalid bitmap for {} ({} x {}, {} bytes per row, {} bytes)", _path,
+                              bitmap.width, bitmap.height, bitmap.rowBytes, bitmap.byteCount));
         _state = State::ImageRefused;
         return;
     }

@@ -40,13 +40,13 @@ TEST(AlphaDrawing, theEdgeOfATransparentRegionNeitherDarkensNorBleeds) {
 TEST(AlphaDrawing, translucentPixelsArePremultipliedAndCompositedOver) {
     const DecodedImage image = test::imageFromBytes(2, 1, ColorModel::RGB, true, {200, 100, 50, 128, 9, 9, 9, 0});
     std::vector<std::uint8_t> buffer = {0, 0, 255, 255, 10, 20, 30, 255};
-    auto context = BitmapContext::create(buffer.data(), 2, 1, 8);
+    auto context = BitmapContext::create(buffer.data(), buffer.size(), 2, 1, 8);
     ASSERT_TRUE(context->drawImage(makeRect(0, 0, 2, 1), image));
     // round(200 * 128 / 255) = 100 ...; over opaque blue: 25 + round(255 * 127 / 255) = 152.
     EXPECT_EQ(buffer, (std::vector<std::uint8_t>{100, 50, 152, 255, 10, 20, 30, 255}));
 
     std::vector<std::uint8_t> cleared(8, 0);
-    context = BitmapContext::create(cleared.data(), 2, 1, 8);
+    context = BitmapContext::create(cleared.data(), cleared.size(), 2, 1, 8);
     ASSERT_TRUE(context->drawImage(makeRect(0, 0, 2, 1), image));
     EXPECT_EQ(cleared, (std::vector<std::uint8_t>{100, 50, 25, 128, 0, 0, 0, 0}));
 }

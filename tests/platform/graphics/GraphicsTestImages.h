@@ -51,7 +51,7 @@ inline DecodedImage rgbImage(std::uint32_t width, std::uint32_t height,
 inline Bitmap drawIntoBitmap(const DecodedImage& image, std::uint32_t width, std::uint32_t height, const Rect& rect,
                              const std::function<void(BitmapContext&)>& setup = {}) {
     std::vector<std::uint8_t> buffer(std::size_t(width) * height * 4, 0);
-    auto context = BitmapContext::create(buffer.data(), width, height, std::size_t(width) * 4);
+    auto context = BitmapContext::create(buffer.data(), buffer.size(), width, height, std::size_t(width) * 4);
     if (setup) setup(*context);
     context->drawImage(rect, image);
     return context->createImage();

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <bit>
+#include <cstdint>
 
 #include "platform/graphics/GraphicsTestImages.h"
 #include "support/TestSupport.h"
@@ -105,7 +106,7 @@ TEST(OrientedDrawing, everyTagGivesTheTiffDisplayOrientationAtFullSizeAndShrunk)
 
 TEST(OrientedDrawing, savedStateComesBackAndAnUnmatchedRestoreIsIgnored) {
     std::vector<std::uint8_t> buffer(16 * 4);
-    auto context = BitmapContext::create(buffer.data(), 4, 4, 16);
+    auto context = BitmapContext::create(buffer.data(), buffer.size(), 4, 4, 16);
     context->saveGState();
     context->translate(0, 4);
     context->scale(1, -1);
@@ -137,7 +138,7 @@ TEST(OrientedDrawing, aRectangleReachingPastTheBitmapIsClipped) {
 TEST(OrientedDrawing, transformsOffTheQuarterTurnsOrThePixelGridAreRefused) {
     const DecodedImage stored = distinctPixels(5, 3);
     std::vector<std::uint8_t> buffer(5 * 3 * 4, 0);
-    auto context = BitmapContext::create(buffer.data(), 5, 3, 20);
+    auto context = BitmapContext::create(buffer.data(), buffer.size(), 5, 3, 20);
     test::LogCapture log;
 
     for (const auto& [turn, squash, left] : {std::tuple{0.5f, 1.0f, 0.0f}, {0.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.5f}}) {
@@ -154,11 +155,14 @@ TEST(OrientedDrawing, transformsOffTheQuarterTurnsOrThePixelGridAreRefused) {
 
 TEST(OrientedDrawing, badArgumentsMakeNoContextAndDrawNothing) {
     std::vector<std::uint8_t> buffer(64);
-    EXPECT_EQ(BitmapContext::create(nullptr, 4, 4, 16), nullptr);
-    EXPECT_EQ(BitmapContext::create(buffer.data(), 0, 4, 16), nullptr);
-    EXPECT_EQ(BitmapContext::create(buffer.data(), 5, 4, 16), nullptr);
+    EXPECT_EQ(BitmapContext::create(nullptr, 64, 4, 4, 16), nullptr);
+    EXPECT_EQ(BitmapContext::create(buffer.data(), 64, 0, 4, 16), nullptr);
+    EXPECT_EQ(BitmapContext::create(buffer.data(), 64, 5, 4, 16), nullptr);
+    // A buffer one byte short of rowBytes * height, and sizes whose product wraps around.
+    EXPECT_EQ(BitmapContext::create(buffer.data(), 63, 4, 4, 16), nullptr);
+    EXPECT_EQ(BitmapContext::create(buffer.data(), 64, 4, 4, (SIZE_MAX / 4) + 16), nullptr);
 
-    auto context = BitmapContext::create(buffer.data(), 4, 4, 16);
+    auto context = BitmapContext::create(buffer.data(), buffer.size(), 4, 4, 16);
     DecodedImage lying = distinctPixels(5, 3);
     lying.height = 4;  // one row more than the pixel data holds
     test::LogCapture log;

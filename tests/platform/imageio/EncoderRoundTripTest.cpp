@@ -140,6 +140,26 @@ TEST_P(EncoderRoundTrip, writingIntoAMissingFolderFailsCleanly) {
     EXPECT_NE(ImageSource::createWithPath(path), nullptr);
 }
 
+// A bitmap whose rows reach past its buffer is refused before a byte of it is
+// read, by the destination and by the encoder itself.
+TEST_P(EncoderRoundTrip, aBufferShorterThanItsRowsIsRefused) {
+    const test::TestBitmap bitmap = test::makeTestBitmap(9, 7, false);
+    RgbaBitmapView shortView = bitmap.view();
+    shortView.byteCount -= 1;
+    test::LogCapture log;
+    std::vector<std::uint8_t> encoded;
+    const Codec* codec = CodecRegistry::shared().codecForTypeIdentifier(GetParam());
+    EXPECT_FALSE(codec->encode(shortView, {}, encoded));
+    EXPECT_TRUE(encoded.empty());
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_TRUE(log.lines()[0].starts_with(codec->name())) << log.lines()[0];
+
+    const auto destination = ImageDestination::createWithPath(_dir.file("out"), GetParam());
+    destination->addImage(shortView, {});
+    EXPECT_FALSE(destination->finalize());
+    EXPECT_EQ(entriesIn(_dir.path()), 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(RegisteredEncoders, EncoderRoundTrip, ::testing::ValuesIn(registeredEncoderTypes()),
                          testNameOf);
 

@@ -89,7 +89,7 @@ TEST(ImageDestination, misuseFailsWithOneLineAndWritesNothing) {
         test::LogCapture log;
         const auto destination = ImageDestination::createWithPath(dir.file("out.png"), kUTTypePNG);
         const std::uint8_t pixels[16] = {};
-        destination->addImage({pixels, 4, 1, 8}, {});  // rows shorter than the width
+        destination->addImage({pixels, 4, 1, 8, sizeof pixels}, {});  // rows shorter than the width
         EXPECT_FALSE(destination->finalize());
         EXPECT_EQ(log.lines().size(), 1u);
     }

@@ -15,6 +15,7 @@
 #include "platform/imageio/Resolution.h"
 #include "platform/imageio/TypeIdentifiers.h"
 #include "platform/imageio/codecs/BuiltinCodecs.h"
+#include "platform/imageio/codecs/CodecSupport.h"
 
 namespace pellora {
 namespace {
@@ -378,6 +379,7 @@ DecodedImagePtr BmpCodec::decode(std::span<const std::uint8_t> data, const Decod
 // BMP is lossless: the quality fraction does not apply and is ignored.
 bool BmpCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
                       std::vector<std::uint8_t>& encoded) const {
+    if (!isEncodableBitmap("BMP", bitmap)) return false;
     const bool withAlpha = options.hasAlpha;
     const std::uint64_t stride =
         withAlpha ? std::uint64_t{bitmap.width} * 4 : (std::uint64_t{bitmap.width} * 3 + 3) & ~3ull;

@@ -20,9 +20,8 @@ std::optional<std::size_t> checkedMultiply(std::uint64_t a, std::uint64_t b) {
 }
 
 bool isEncodableBitmap(std::string_view codec, const RgbaBitmapView& bitmap) {
-    if (bitmap.pixels == nullptr || bitmap.width == 0 || bitmap.height == 0 ||
-        bitmap.rowBytes / 4 < bitmap.width) {
-        Log::line(std::string(codec) + ": nothing to encode (empty or malformed bitmap)");
+    if (!bitmap.isWithinBuffer()) {
+        Log::line(std::string(codec) + ": nothing to encode (empty or malformed bitmap, or rows past its buffer)");
         return false;
     }
     return true;

@@ -21,8 +21,9 @@ namespace pellora {
 // a × b without overflow of size_t, or nullopt.
 std::optional<std::size_t> checkedMultiply(std::uint64_t a, std::uint64_t b);
 
-// True when the bitmap can be encoded (pixels, non-empty, rows long enough);
-// otherwise logs one line starting with the codec's name.
+// True when the bitmap can be encoded (pixels, non-empty, rows long enough,
+// every row inside the buffer); otherwise logs one line starting with the
+// codec's name.
 bool isEncodableBitmap(std::string_view codec, const RgbaBitmapView& bitmap);
 
 // The resolution to write: dpi when it is a positive finite number, else 72.

@@ -20,6 +20,7 @@
 #include "platform/imageio/ImageLimits.h"
 #include "platform/imageio/TypeIdentifiers.h"
 #include "platform/imageio/codecs/BuiltinCodecs.h"
+#include "platform/imageio/codecs/CodecSupport.h"
 #include "platform/imageio/codecs/LongJump.h"
 
 namespace pellora {
@@ -265,6 +266,7 @@ DecodedImagePtr JpegCodec::decode(std::span<const std::uint8_t> data, const Deco
 
 bool JpegCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
                        std::vector<std::uint8_t>& encoded) const {
+    if (!isEncodableBitmap("JPEG", bitmap)) return false;
     auto compressor = std::make_unique<Compressor>();
     const float fraction = qualityFraction(options);
     const bool written = runGuarded(compressor->errors.jump, [&] {

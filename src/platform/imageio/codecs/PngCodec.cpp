@@ -17,6 +17,7 @@
 #include "platform/imageio/Resolution.h"
 #include "platform/imageio/TypeIdentifiers.h"
 #include "platform/imageio/codecs/BuiltinCodecs.h"
+#include "platform/imageio/codecs/CodecSupport.h"
 #include "platform/imageio/codecs/LongJump.h"
 
 namespace pellora {
@@ -235,6 +236,7 @@ void appendToOutput(png_structp png, png_bytep data, png_size_t length) {
 
 bool PngCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
                       std::vector<std::uint8_t>& encoded) const {
+    if (!isEncodableBitmap("PNG", bitmap)) return false;
     auto writer = std::make_unique<Writer>();
     if (!writer->info) {
         Log::line("PNG: cannot create a writer: out of memory");

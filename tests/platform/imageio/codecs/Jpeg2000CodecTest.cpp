@@ -45,7 +45,7 @@ TEST(Jpeg2000Codec, aLowerQualityNeverGivesALargerFile) {
     ASSERT_TRUE(magickConvert(makeSourcePng(dir.path()), "-resize 200% -depth 8", dir.file("big.rgba")));
     const std::string pixels = readFile(dir.file("big.rgba"));
     ASSERT_EQ(pixels.size(), 96u * 64 * 4);
-    const RgbaBitmapView view{bytesOf(pixels).data(), 96, 64, 96 * 4};
+    const RgbaBitmapView view{bytesOf(pixels).data(), 96, 64, 96 * 4, pixels.size()};
     std::vector<float> qualities;
     for (int step = 0; step <= 20; ++step) qualities.push_back(step / 20.0f);
     qualities.insert(qualities.end() - 1, 0.99f);
