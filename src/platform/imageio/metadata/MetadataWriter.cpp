@@ -74,12 +74,17 @@ PlistData encodedExif(const Exiv2::ExifData& exif, Exiv2::ByteOrder order) {
     return PlistData(blob.begin(), blob.end());
 }
 
-// The number of datums Exiv2 reads from a block, not counting the maker note's.
+// The number of datums Exiv2 reads from a block, not counting the maker
+// note's; -1 when Exiv2 fails on it.
 long datumsOutsideMakerNote(const PlistData& block) {
-    Exiv2::ExifData exif;
-    Exiv2::ExifParser::decode(exif, block.data(), static_cast<std::uint32_t>(block.size()));
-    eraseMakerNote(exif);
-    return exif.count();
+    try {
+        Exiv2::ExifData exif;
+        Exiv2::ExifParser::decode(exif, block.data(), static_cast<std::uint32_t>(block.size()));
+        eraseMakerNote(exif);
+        return exif.count();
+    } catch (const std::exception&) {
+        return -1;
+    }
 }
 
 // The EXIF block. The source's maker note goes back at its source offset,
@@ -90,7 +95,8 @@ void encodeExif(Exiv2::ExifData& exif, Exiv2::ByteOrder order, const PlistDictio
                 EmbeddableMetadata& result) {
     const bool hasMakerNote = exif.findKey(Exiv2::ExifKey("Exif.Photo.MakerNote")) != exif.end();
     const bool decoded = makerNoteDecoded(exif);
-    if (const auto raw = rawMakerNote(blocks); raw && hasMakerNote) {
+    const auto raw = rawMakerNote(blocks);
+    if (raw && hasMakerNote) {
         Exiv2::ExifData fixed = exif;
         eraseMakerNote(fixed);
         // A short stand-in reserves the entry; the new layout gives it the real bytes.
@@ -99,17 +105,18 @@ void encodeExif(Exiv2::ExifData& exif, Exiv2::ByteOrder order, const PlistDictio
         const PlistData unplaced = encodedExif(fixed, order);
         auto placed = placeMakerNote(unplaced, raw->bytes, raw->offset, kMaxJpegExifBlock);
         // The new layout must read back as Exiv2's own did.
-        if (placed && datumsOutsideMakerNote(*placed) == datumsOutsideMakerNote(unplaced)) {
+        const long expected = datumsOutsideMakerNote(unplaced);
+        if (placed && expected >= 0 && datumsOutsideMakerNote(*placed) == expected) {
             result.exif = std::move(*placed);
             result.exifLayoutFixed = true;
             if (!decoded) eraseMakerNote(exif);
             result.movableExif = encodedExif(exif, order);
             return;
         }
-        Log::line(fmt::format("Maker note: cannot put it back at offset {}", raw->offset));
     }
     if (hasMakerNote && !decoded) {
-        Log::line("Leaving out a maker note that cannot keep its place in the source");
+        Log::line(raw ? fmt::format("Leaving out a maker note: it cannot go back at offset {}", raw->offset)
+                      : std::string("Leaving out a maker note: its place in the source is unknown"));
         eraseMakerNote(exif);
     }
     result.exif = encodedExif(exif, order);
