@@ -309,11 +309,12 @@ std::optional<std::vector<std::uint8_t>> writeTree(const Tree& tree, std::uint32
 
 Entry* findExifEntry(Tree& tree, std::uint16_t tag) {
     if (tree.chain.empty()) return nullptr;
-    for (Entry& pointer : tree.chain.front().entries) {
-        if (pointer.tag != kExifPointer || pointer.subDirectories.size() != 1) continue;
-        for (Entry& entry : pointer.subDirectories.front().entries) {
-            if (entry.tag == tag) return &entry;
-        }
+    // The first Exif pointer and the first entry of the tag, as readers take them.
+    const auto pointer = std::find_if(tree.chain.front().entries.begin(), tree.chain.front().entries.end(),
+                                      [](const Entry& entry) { return entry.tag == kExifPointer; });
+    if (pointer == tree.chain.front().entries.end() || pointer->subDirectories.size() != 1) return nullptr;
+    for (Entry& entry : pointer->subDirectories.front().entries) {
+        if (entry.tag == tag) return &entry;
     }
     return nullptr;
 }
