@@ -29,9 +29,11 @@ void addTagLine(const std::string& line, std::map<std::string, std::string>& tag
 
 std::map<std::string, std::string> exifToolTags(const std::string& path) { return exifToolTagsOfEach({path}).front(); }
 
-std::vector<std::map<std::string, std::string>> exifToolTagsOfEach(const std::vector<std::string>& paths) {
+std::vector<std::map<std::string, std::string>> exifToolTagsOfEach(const std::vector<std::string>& paths,
+                                                                   const std::string& selection) {
     // -q would also drop the lines that separate the files.
     std::string command = paths.size() == 1 ? "exiftool -a -G1 -s -n -q -q" : "exiftool -a -G1 -s -n";
+    if (!selection.empty()) command += " " + selection;
     for (const std::string& path : paths) command += " '" + path + "'";
     std::string output;
     runCommand(command, &output);

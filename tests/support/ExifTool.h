@@ -11,8 +11,10 @@ namespace pellora::test {
 // "Group:Tag". Groups that describe the file rather than its metadata
 // (ExifTool, System, File, Composite) are left out.
 std::map<std::string, std::string> exifToolTags(const std::string& path);
-// The same for several files in one exiftool run (it starts slowly), in order.
-std::vector<std::map<std::string, std::string>> exifToolTagsOfEach(const std::vector<std::string>& paths);
+// The same for several files in one exiftool run (it starts slowly), in order;
+// selection narrows the tags ("-MakerNotes:all").
+std::vector<std::map<std::string, std::string>> exifToolTagsOfEach(const std::vector<std::string>& paths,
+                                                                   const std::string& selection = "");
 
 // Runs exiftool with the arguments on path (overwriting it); true on success.
 bool exifToolWrite(const std::string& path, const std::string& arguments);

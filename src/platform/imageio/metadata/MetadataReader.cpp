@@ -8,6 +8,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/imageio/ImageProperties.h"
 #include "platform/imageio/metadata/Exiv2Support.h"
+#include "platform/imageio/metadata/MakerNotes.h"
 
 namespace pellora {
 namespace {
@@ -38,11 +39,24 @@ bool hasOversizedXmp(std::span<const std::uint8_t> bytes) {
     return false;
 }
 
-PlistData blobOf(const Exiv2::ExifData& exif) {
+// The EXIF data as one TIFF stream, in the source's byte order: a maker note
+// that Exiv2 does not decode may follow the byte order of its surroundings.
+PlistData blobOf(const Exiv2::ExifData& exif, Exiv2::ByteOrder order) {
     if (exif.empty()) return {};
     Exiv2::Blob blob;
-    Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
+    Exiv2::ExifParser::encode(blob, order == Exiv2::invalidByteOrder ? Exiv2::littleEndian : order, exif);
     return PlistData(blob.begin(), blob.end());
+}
+
+// The maker note as the source holds it and where, for the writer to put it
+// back there. Left out when it lies beyond what an output's EXIF block holds.
+void addMakerNote(std::span<const std::uint8_t> bytes, const Exiv2::ExifData& exif, PlistDictionary& blocks) {
+    auto makerNote = makerNoteBytes(exif);
+    if (!makerNote) return;
+    const auto offset = makerNoteOffsetInFile(bytes, *makerNote);
+    if (!offset || std::uint64_t{*offset} + makerNote->size() > kMaxJpegExifBlock) return;
+    blocks.set(kMakerNoteOffsetBlock, static_cast<std::int64_t>(*offset));
+    blocks.set(kMakerNoteBlock, PlistData(makerNote->begin(), makerNote->end()));
 }
 
 void addIptcBlock(const Exiv2::IptcData& iptc, PlistDictionary& blocks) {
@@ -73,7 +87,10 @@ bool addMetadataProperties(std::span<const std::uint8_t> bytes, const std::strin
             properties.set(kCGImagePropertyIPTCDictionary, std::move(iptc));
         }
         PlistDictionary blocks;
-        if (PlistData exif = blobOf(image->exifData()); !exif.empty()) blocks.set("Exif", std::move(exif));
+        if (PlistData exif = blobOf(image->exifData(), image->byteOrder()); !exif.empty()) {
+            blocks.set("Exif", std::move(exif));
+            addMakerNote(bytes, image->exifData(), blocks);
+        }
         addIptcBlock(image->iptcData(), blocks);
         if (!image->xmpPacket().empty()) blocks.set("XMP", image->xmpPacket());
         if (!blocks.empty()) properties.set(kPelloraPropertySourceMetadata, std::move(blocks));

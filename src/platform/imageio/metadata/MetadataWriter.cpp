@@ -7,7 +7,9 @@
 
 #include "platform/foundation/Log.h"
 #include "platform/imageio/ImageProperties.h"
+#include "platform/imageio/metadata/ExifBlockReplacement.h"
 #include "platform/imageio/metadata/Exiv2Support.h"
+#include "platform/imageio/metadata/MakerNotes.h"
 
 namespace pellora {
 namespace {
@@ -40,11 +42,84 @@ bool isStructural(const Exiv2::Exifdatum& datum) {
     return false;
 }
 
-Exiv2::ExifData decodeExif(const PlistDictionary& blocks) {
-    Exiv2::ExifData exif;
+// The source's EXIF data and its byte order.
+Exiv2::ByteOrder decodeExif(const PlistDictionary& blocks, Exiv2::ExifData& exif) {
     const PlistData& blob = blocks.get("Exif").dataValue();
-    if (!blob.empty()) Exiv2::ExifParser::decode(exif, blob.data(), static_cast<std::uint32_t>(blob.size()));
-    return exif;
+    if (blob.empty()) return Exiv2::littleEndian;
+    const Exiv2::ByteOrder order =
+        Exiv2::ExifParser::decode(exif, blob.data(), static_cast<std::uint32_t>(blob.size()));
+    return order == Exiv2::invalidByteOrder ? Exiv2::littleEndian : order;
+}
+
+struct RawMakerNote {
+    const PlistData& bytes;
+    std::uint32_t offset;  // from the TIFF header, as in the source
+};
+
+// The source's maker note as it held it, when its place there is known.
+std::optional<RawMakerNote> rawMakerNote(const PlistDictionary& blocks) {
+    const PlistData& bytes = blocks.get(kMakerNoteBlock).dataValue();
+    const PlistValue& offset = blocks.get(kMakerNoteOffsetBlock);
+    if (bytes.empty() || offset.isNull() || offset.integerValue() < 0 ||
+        offset.integerValue() > std::int64_t{kMaxJpegExifBlock}) {
+        return std::nullopt;
+    }
+    return RawMakerNote{bytes, static_cast<std::uint32_t>(offset.integerValue())};
+}
+
+PlistData encodedExif(const Exiv2::ExifData& exif, Exiv2::ByteOrder order) {
+    if (exif.empty()) return {};
+    Exiv2::Blob blob;
+    Exiv2::ExifParser::encode(blob, order, exif);
+    return PlistData(blob.begin(), blob.end());
+}
+
+// The number of datums Exiv2 reads from a block, not counting the maker
+// note's; -1 when Exiv2 fails on it.
+long datumsOutsideMakerNote(const PlistData& block) {
+    try {
+        Exiv2::ExifData exif;
+        Exiv2::ExifParser::decode(exif, block.data(), static_cast<std::uint32_t>(block.size()));
+        eraseMakerNote(exif);
+        return exif.count();
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+// The EXIF block. The source's maker note goes back at its source offset,
+// byte for byte; where it cannot, a maker note that Exiv2 decoded is rewritten
+// by Exiv2, any other left out. Files whose layout is their encoder's (TIFF)
+// get the block that Exiv2 lays out.
+void encodeExif(Exiv2::ExifData& exif, Exiv2::ByteOrder order, const PlistDictionary& blocks,
+                EmbeddableMetadata& result) {
+    const bool hasMakerNote = exif.findKey(Exiv2::ExifKey("Exif.Photo.MakerNote")) != exif.end();
+    const bool decoded = makerNoteDecoded(exif);
+    const auto raw = rawMakerNote(blocks);
+    if (raw && hasMakerNote) {
+        Exiv2::ExifData fixed = exif;
+        eraseMakerNote(fixed);
+        // A short stand-in reserves the entry; the new layout gives it the real bytes.
+        const std::array<Exiv2::byte, 4> standIn{};
+        fixed["Exif.Photo.MakerNote"] = Exiv2::DataValue(standIn.data(), 4, Exiv2::invalidByteOrder, Exiv2::undefined);
+        const PlistData unplaced = encodedExif(fixed, order);
+        auto placed = placeMakerNote(unplaced, raw->bytes, raw->offset, kMaxJpegExifBlock);
+        // The new layout must read back as Exiv2's own did.
+        const long expected = datumsOutsideMakerNote(unplaced);
+        if (placed && expected >= 0 && datumsOutsideMakerNote(*placed) == expected) {
+            result.exif = std::move(*placed);
+            result.exifLayoutFixed = true;
+            if (!decoded) eraseMakerNote(exif);
+            result.movableExif = encodedExif(exif, order);
+            return;
+        }
+    }
+    if (hasMakerNote && !decoded) {
+        Log::line(raw ? fmt::format("Leaving out a maker note: it cannot go back at offset {}", raw->offset)
+                      : std::string("Leaving out a maker note: its place in the source is unknown"));
+        eraseMakerNote(exif);
+    }
+    result.exif = encodedExif(exif, order);
 }
 
 Exiv2::IptcData decodeIptc(const PlistDictionary& blocks) {
@@ -90,17 +165,6 @@ void dropWhatDescribesTheSource(Exiv2::ExifData& exif) {
         datum = isStructural(*datum) ? exif.erase(datum) : std::next(datum);
     }
     Exiv2::ExifThumb(exif).erase();
-    // Exiv2 rewrites maker notes it decoded; an undecoded one's inner offsets would break.
-    bool makerNoteDecoded = false;
-    for (const Exiv2::Exifdatum& datum : exif) {
-        if (Exiv2::ExifTags::isMakerGroup(datum.groupName())) makerNoteDecoded = true;
-    }
-    if (!makerNoteDecoded) {
-        for (auto datum = exif.begin(); datum != exif.end();) {
-            const bool makerNote = datum->key() == "Exif.Photo.MakerNote" || datum->groupName() == "MakerNote";
-            datum = makerNote ? exif.erase(datum) : std::next(datum);
-        }
-    }
     // Outputs are sRGB.
     if (auto colorSpace = exif.findKey(Exiv2::ExifKey("Exif.Photo.ColorSpace")); colorSpace != exif.end()) {
         colorSpace->setValue("1");
@@ -173,7 +237,8 @@ std::optional<EmbeddableMetadata> prepareOutputMetadata(const PlistDictionary& p
     exiv2::ensureInitialized();
     try {
         const PlistDictionary& blocks = properties.get(kPelloraPropertySourceMetadata).dictionaryValue();
-        Exiv2::ExifData exif = decodeExif(blocks);
+        Exiv2::ExifData exif;
+        const Exiv2::ByteOrder order = decodeExif(blocks, exif);
         applyExifFamilies(exif, properties);
         dropWhatDescribesTheSource(exif);
         applyResolution(exif, properties);
@@ -188,11 +253,7 @@ std::optional<EmbeddableMetadata> prepareOutputMetadata(const PlistDictionary& p
         alignXmpWithExif(xmp, exif);
 
         EmbeddableMetadata result;
-        if (!exif.empty()) {
-            Exiv2::Blob blob;
-            Exiv2::ExifParser::encode(blob, Exiv2::littleEndian, exif);
-            result.exif.assign(blob.begin(), blob.end());
-        }
+        encodeExif(exif, order, blocks, result);
         if (!iptc.empty()) {
             const Exiv2::DataBuf buffer = Exiv2::IptcParser::encode(iptc);
             result.iptc.assign(buffer.pData_, buffer.pData_ + buffer.size_);
@@ -212,9 +273,18 @@ bool embedMetadata(std::vector<std::uint8_t>& encoded, const EmbeddableMetadata&
     try {
         auto image = Exiv2::ImageFactory::open(encoded.data(), static_cast<long>(encoded.size()));
         if (image.get() == nullptr) throw Exiv2::Error(Exiv2::kerFileContainsUnknownImageType);
+        const int type = Exiv2::ImageFactory::getType(encoded.data(), static_cast<long>(encoded.size()));
+        // A fixed-layout block goes in whole after Exiv2's pass, except into a
+        // TIFF file, whose layout is the encoder's.
+        const bool blockGoesInWhole = metadata.exifLayoutFixed && type != Exiv2::ImageType::tiff;
+        const PlistData& block =
+            metadata.exifLayoutFixed && type == Exiv2::ImageType::tiff ? metadata.movableExif : metadata.exif;
         Exiv2::ExifData exif;
-        if (!metadata.exif.empty()) {
-            Exiv2::ExifParser::decode(exif, metadata.exif.data(), static_cast<std::uint32_t>(metadata.exif.size()));
+        if (!block.empty()) Exiv2::ExifParser::decode(exif, block.data(), static_cast<std::uint32_t>(block.size()));
+        if (blockGoesInWhole) eraseMakerNote(exif);
+        if (metadata.exifLayoutFixed && type == Exiv2::ImageType::tiff &&
+            exif.findKey(Exiv2::ExifKey("Exif.Photo.MakerNote")) == exif.end()) {
+            Log::line("Leaving out a maker note: a TIFF file cannot keep it at its place in the source");
         }
         Exiv2::IptcData iptc;
         if (!metadata.iptc.empty()) {
@@ -231,6 +301,12 @@ bool embedMetadata(std::vector<std::uint8_t>& encoded, const EmbeddableMetadata&
         std::vector<std::uint8_t> written(size);
         if (io.open() != 0 || io.read(written.data(), static_cast<long>(size)) != static_cast<long>(size)) {
             throw Exiv2::Error(Exiv2::kerErrorMessage, "cannot read back the file written");
+        }
+        if (blockGoesInWhole) {
+            const bool replaced = type == Exiv2::ImageType::jpeg ? replaceJpegExifBlock(written, metadata.exif)
+                                  : type == Exiv2::ImageType::jp2 ? replaceJp2ExifBlock(written, metadata.exif)
+                                                                  : false;
+            if (!replaced) Log::line("Leaving out a maker note: the EXIF block could not be written whole");
         }
         encoded = std::move(written);
         return true;
