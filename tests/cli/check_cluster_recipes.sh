@@ -2,7 +2,7 @@
 # Runs a recipe of docs/cluster.md for real on this machine and checks that
 # its shards together exported every photograph of a tree exactly once, into
 # the same folders, each output decodable, the reports valid line by line.
-# Usage: check_cluster_recipes.sh parallel|slurm|kubernetes BUILD_DIR
+# Usage: check_cluster_recipes.sh parallel|slurm|kubernetes|sbatch BUILD_DIR
 # Exits 77 (skipped) when the recipe's tool is missing.
 set -euo pipefail
 recipe=$1
@@ -45,6 +45,16 @@ slurm)
     [ "$(ls "$reports"/task-42_*.jsonl | wc -l)" = 4 ] || fail "not 4 task reports for --array=$first-$((first + 3))"
   done
   ;;
+sbatch)
+  # Submitted for real to a running Slurm (scripts/slurm-single-node.sh sets
+  # one up; not part of the tests): the array's tasks run on its node.
+  command -v sbatch >/dev/null && sinfo >/dev/null 2>&1 || { echo "skipped: no running Slurm"; exit 77; }
+  sbatch --wait --chdir="$work" --output="$work/task-%A_%a.log" \
+    --export="ALL,PELLORA_PHOTOS=$photos,PELLORA_EXPORT=$export_folder,PELLORA_REPORTS=$reports" \
+    "$recipes/pellora-array.sbatch" >"$work/sbatch.log" 2>&1 || fail "the array failed: $(cat "$work"/*.log)"
+  [ "$(ls "$reports"/task-*.jsonl | wc -l)" = 4 ] || fail "not 4 task reports: $(cat "$work"/*.log)"
+  cat "$work/sbatch.log"
+  ;;
 kubernetes)
   # The manifest parses, is an Indexed Job whose shard count matches its
   # completions, on a shared volume; its command, run here once per index
@@ -76,7 +86,7 @@ PYTHON
   bash -e "$work/pods.sh" >"$work/pods.log" 2>&1 || fail "a pod's command failed: $(cat "$work/pods.log")"
   ;;
 *)
-  echo "usage: $0 parallel|slurm|kubernetes BUILD_DIR" >&2
+  echo "usage: $0 parallel|slurm|kubernetes|sbatch BUILD_DIR" >&2
   exit 2
   ;;
 esac
