@@ -9,7 +9,8 @@
 #           processes at once, each with its default job count)
 #   one:    pellora-batch --jobs 2 ... (one process, one job per core)
 # Prints each way's wall times, their medians and the ratio shards / one
-# (the docs/cluster.md recipe should stay within 10% of one run).
+# (the docs/cluster.md recipe should stay within 10% of one run), and the CPU
+# time of each, the steadier figure on a shared machine.
 # The corpus is built once as bench/peer-comparison.sh builds it (needs
 # PELLORA_BENCH_SHARED, default ../shared/bench beside the clone); skipped
 # without it or without GNU Parallel. Env: ROUNDS (default 3).
@@ -24,6 +25,7 @@ BATCH=$ROOT/build/bin/pellora-batch
 
 skip() { echo "cluster-shards skipped: $*"; exit 0; }
 [ -x "$BATCH" ] || skip "build/bin/pellora-batch is not built"
+[ -x /usr/bin/time ] || skip "/usr/bin/time missing (Debian package time)"
 command -v parallel >/dev/null || skip "GNU Parallel missing (Debian package parallel)"
 if [ ! -f "$CORPUS/jpeg/IMG_0024.jpg" ]; then
   [ -f "$SHARED/make-corpus.sh" ] || skip "no corpus and no $SHARED/make-corpus.sh"
@@ -38,33 +40,33 @@ export HOME=$SCRATCH XDG_CONFIG_HOME=$SCRATCH/.config XDG_DATA_HOME=$SCRATCH/.lo
 export BATCH
 JOB=(--width 1024 --height 768 --format jpeg --quality 80 --metadata --rotate)
 
-# run WAY: one timed pass into OUT/WAY; prints the wall time in seconds.
+# run WAY: one timed pass into OUT/WAY; prints its wall time and CPU time
+# (user + system of every process, the steadier figure on a busy machine).
 run() {
-  local way=$1 d=$OUT/$1 start end
+  local way=$1 d=$OUT/$1 command
   rm -rf "$d"; mkdir -p "$d"
-  start=$(date +%s.%N)
   case $way in
-    shards) seq 4 | parallel --jobs 4 "$BATCH" --shard {}/4 "${JOB[@]}" -o "$d" "$CORPUS/jpeg" >/dev/null ;;
-    one)    "$BATCH" --jobs 2 "${JOB[@]}" -o "$d" "$CORPUS/jpeg" >/dev/null ;;
+    shards) command=(parallel --jobs 4 "$BATCH" --shard {}/4 "${JOB[@]}" -o "$d" "$CORPUS/jpeg") ;;
+    one)    command=("$BATCH" --jobs 2 "${JOB[@]}" -o "$d" "$CORPUS/jpeg") ;;
   esac
-  end=$(date +%s.%N)
+  seq 4 | /usr/bin/time -f '%e %U %S' -o "$SCRATCH/time" "${command[@]}" >/dev/null
   [ "$(ls "$d" | grep -cv '^\.')" = "$count" ] || { echo "cluster-shards: $way wrote $(ls "$d" | wc -l) of $count" >&2; exit 1; }
-  awk -v end="$end" -v start="$start" 'BEGIN { print end - start }'
+  awk '{ print $1, $2 + $3 }' "$SCRATCH/time"
 }
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 echo "cluster-shards: $count photographs, $(nproc) processors, $ROUNDS rounds alternating"
 echo "  shards: seq 4 | parallel --jobs 4 pellora-batch --shard {}/4 ${JOB[*]} -o OUT $CORPUS/jpeg"
 echo "  one:    pellora-batch --jobs 2 ${JOB[*]} -o OUT $CORPUS/jpeg"
-shards=() one=()
+shards=() one=() shards_cpu=() one_cpu=()
 for round in $(seq "$ROUNDS"); do
-  shards+=("$(run shards)")
-  one+=("$(run one)")
-  printf '  round %d: shards %.2f s, one %.2f s\n' "$round" "${shards[-1]}" "${one[-1]}"
+  read -r wall cpu < <(run shards); shards+=("$wall"); shards_cpu+=("$cpu")
+  read -r wall cpu < <(run one); one+=("$wall"); one_cpu+=("$cpu")
+  printf '  round %d: shards %.2f s (CPU %.2f s), one %.2f s (CPU %.2f s)\n' "$round" "${shards[-1]}" \
+    "${shards_cpu[-1]}" "${one[-1]}" "${one_cpu[-1]}"
 done
-m_shards=$(median "${shards[@]}")
-m_one=$(median "${one[@]}")
-awk -v shards="$m_shards" -v one="$m_one" 'BEGIN {
+awk -v shards="$(median "${shards[@]}")" -v one="$(median "${one[@]}")" \
+    -v shards_cpu="$(median "${shards_cpu[@]}")" -v one_cpu="$(median "${one_cpu[@]}")" 'BEGIN {
   ratio = shards / one
-  printf "cluster-shards: median wall time: shards %.2f s, one run %.2f s; shards / one = %.3f (%s)\n",
-         shards, one, ratio, ratio <= 1.10 ? "within 10%" : "MORE THAN 10% SLOWER" }'
+  printf "cluster-shards: medians: shards %.2f s wall, %.2f s CPU; one run %.2f s wall, %.2f s CPU;\n", shards, shards_cpu, one, one_cpu
+  printf "cluster-shards: shards / one (wall) = %.3f (%s)\n", ratio, ratio <= 1.10 ? "within 10%" : "MORE THAN 10% SLOWER" }'
