@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark program built into build/bin (bench_*), then the
-# whole-batch comparison with the peer tools (bench/peer-comparison.sh).
+# whole-batch comparison with the peer tools (bench/peer-comparison.sh) and the
+# cost of splitting a run into shards (bench/cluster-shards.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 found=0
@@ -13,3 +14,5 @@ done
 [ "$found" -eq 1 ] || echo "bench: no benchmarks built yet"
 echo "== peer-comparison"
 bench/peer-comparison.sh
+echo "== cluster-shards"
+bench/cluster-shards.sh

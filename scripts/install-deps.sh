@@ -23,6 +23,9 @@ packages=(
   # write (a small helper links glib-2.0); desktop-file-validate checks the
   # installed desktop entry
   libglib2.0-dev desktop-file-utils
+  # tests: GNU Parallel runs the sharded recipe of docs/cluster.md and the
+  # shard benchmark (its test skips with a message where it is missing)
+  parallel
   # maintainers only: rsvg-convert renders the committed icon PNGs from the
   # SVG (scripts/render-icons.sh)
   librsvg2-bin

@@ -14,6 +14,7 @@ constexpr int kMethodFit = 0;
 constexpr int kMethodSide = 1;
 constexpr int kMethodPercent = 2;
 constexpr int kMethodFull = 3;  // any value other than 0, 1 and 2 exports at full size
+constexpr int kMostJobs = 256;
 
 std::optional<int> parsePositiveInteger(const std::string& text) {
     int value = 0;
@@ -96,6 +97,7 @@ PlistDictionary BatchOptions::settingsOverrides(int effectiveExportFormat) const
 std::optional<BatchOptions> parseBatchOptions(const std::vector<std::string>& arguments, std::string& error) {
     BatchOptions options;
     std::string methodChosenBy;
+    std::optional<bool> shardByName;
     bool optionsEnded = false;
     for (std::size_t n = 0; n < arguments.size(); ++n) {
         std::string argument = arguments[n];
@@ -119,13 +121,13 @@ std::optional<BatchOptions> parseBatchOptions(const std::vector<std::string>& ar
             error = fmt::format("{} needs a value", argument);
             return std::nullopt;
         };
+        const auto noValue = [&] {
+            if (inlineValue) error = fmt::format("{} takes no value", argument);
+            return !inlineValue;
+        };
         const auto flag = [&](std::optional<bool>& target, bool setting) {
-            if (inlineValue) {
-                error = fmt::format("{} takes no value", argument);
-                return false;
-            }
-            target = setting;
-            return true;
+            if (noValue()) target = setting;
+            return !inlineValue;
         };
 
         if (argument == "--help" || argument == "-h") {
@@ -194,12 +196,65 @@ std::optional<BatchOptions> parseBatchOptions(const std::vector<std::string>& ar
             if (!flag(options.metadata, argument == "--metadata")) return std::nullopt;
         } else if (argument == "--rotate" || argument == "--no-rotate") {
             if (!flag(options.rotate, argument == "--rotate")) return std::nullopt;
+        } else if (argument == "--files-from") {
+            const auto file = value();
+            if (!file) return std::nullopt;
+            if (file->empty()) {
+                error = "--files-from needs a file (- for standard input)";
+                return std::nullopt;
+            }
+            options.filesFrom = *file;
+        } else if (argument == "-0" || argument == "--null") {
+            if (!noValue()) return std::nullopt;
+            options.nulSeparated = true;
+        } else if (argument == "--shard") {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            options.shard = parseShard(*text, error);
+            if (!options.shard) return std::nullopt;
+        } else if (argument == "--shard-by") {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            if (*text != "index" && *text != "name") {
+                error = fmt::format("--shard-by takes index or name, not \"{}\"", *text);
+                return std::nullopt;
+            }
+            shardByName = *text == "name";
+        } else if (argument == "--report") {
+            const auto file = value();
+            if (!file) return std::nullopt;
+            if (file->empty()) {
+                error = "--report needs a file";
+                return std::nullopt;
+            }
+            options.report = *file;
+        } else if (argument == "--jobs" || argument == "-j") {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            options.jobs = parsePositiveInteger(*text);
+            if (!options.jobs || *options.jobs > kMostJobs) {
+                error = fmt::format("--jobs takes a number from 1 to {}, not \"{}\"", kMostJobs, *text);
+                return std::nullopt;
+            }
+        } else if (argument == "--recursive" || argument == "-r") {
+            if (!noValue()) return std::nullopt;
+            options.recursive = true;
+        } else if (argument == "--dry-run" || argument == "-n") {
+            if (!noValue()) return std::nullopt;
+            options.dryRun = true;
         } else {
             error = fmt::format("unknown option {}", argument);
             return std::nullopt;
         }
     }
-    if (!options.help && !options.version && options.paths.empty()) {
+    if (shardByName) {
+        if (!options.shard) {
+            error = "--shard-by needs --shard";
+            return std::nullopt;
+        }
+        options.shard->byName = *shardByName;
+    }
+    if (!options.help && !options.version && options.paths.empty() && !options.filesFrom) {
         error = "no files or folders given";
         return std::nullopt;
     }
@@ -208,12 +263,14 @@ std::optional<BatchOptions> parseBatchOptions(const std::vector<std::string>& ar
 
 std::string usageText() {
     return R"(Usage: pellora-batch [options] PATH...
+       pellora-batch [options] --files-from FILE [PATH...]
 
 Resizes and converts image files in one go. Each PATH is an image file or a
-folder (the image files directly inside it are taken). Every image is written
-into one destination folder, named after its source with the format's
-extension. Source files are never changed. Options override the settings of
-the desktop application for this run only; nothing is stored.
+folder (the image files directly inside it are taken, in natural name order:
+IMG_2 before IMG_10). Every image is written into one destination folder,
+named after its source with the format's extension. Source files are never
+changed. Options override the settings of the desktop application for this
+run only; nothing is stored.
 
 Destination:
   -o, --output DIR        write into DIR, created with its missing parents
@@ -232,10 +289,43 @@ Options:
   --metadata, --no-metadata     carry the source's metadata into the output
   --rotate, --no-rotate         turn the pixels upright by the orientation tag
   -h, --help, --version
+Inputs:
+  --files-from FILE       also take the paths listed in FILE, one per line
+                          (- for standard input); folders are scanned
+  -0, --null              the list's paths end in NUL bytes (find -print0),
+                          for names holding newlines
+  -r, --recursive         scan folders to any depth (links to folders are not
+                          followed); each output keeps its folders under DIR,
+                          relative to the folder argument, or as written for
+                          a relative file path ("." and ".." left out)
+Several machines or processes:
+  --shard K/N             take shard K of N (1 <= K <= N): of all inputs,
+                          folders expanded, the i-th (from 0) when
+                          i mod N = K-1. K may be env:SLURM_ARRAY_TASK_ID
+                          (minus SLURM_ARRAY_TASK_MIN, plus 1) or
+                          env:JOB_COMPLETION_INDEX (plus 1)
+  --shard-by index|name   index (the default) as above; name: by the 64-bit
+                          FNV-1a hash of the path, so that adding files moves
+                          no other file to another shard
+  --report FILE           write a JSON Lines report to FILE, one object per
+                          image as it is done: input, output, status
+                          (written, skipped, failed), reason, width, height,
+                          bytes, ms
+  -j, --jobs N            prepare N images at once (default: the processors
+                          this process may use, by its CPU affinity and
+                          cgroup quota)
+  -n, --dry-run           print what would be written, skipped or would clash
+                          (two images with the same output), without decoding
+                          or writing anything; exit 1 when names clash
 
-Exit status: 0 when every image was written or skipped; 1 when any failed or
-no image file was found; 2 for a usage error; 130 when interrupted (Ctrl-C:
-the current file is finished, the rest are listed as not exported).
+Rerunning a run that was interrupted or killed (without --overwrite) writes
+only what is missing: outputs appear whole or not at all, and existing ones
+are skipped.
+
+Exit status: 0 when every image was written or skipped (or a shard held no
+image); 1 when any failed or no image file was found; 2 for a usage error;
+128 + the signal when interrupted (130 for Ctrl-C, 143 for SIGTERM: the
+current file is finished, the rest are listed as not exported).
 )";
 }
 

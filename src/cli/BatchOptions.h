@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/ShardSelection.h"
 #include "platform/foundation/PlistValue.h"
 
 namespace pellora::cli {
@@ -24,6 +25,13 @@ struct BatchOptions {
     std::optional<bool> metadata;
     std::optional<bool> rotate;
     std::vector<std::string> paths;
+    std::optional<std::string> filesFrom;  // --files-from FILE ("-": standard input)
+    bool nulSeparated = false;             // -0, --null: the list's entries end in NUL bytes
+    std::optional<ShardSpec> shard;        // --shard K/N, --shard-by
+    std::optional<std::string> report;     // --report FILE
+    std::optional<int> jobs;               // --jobs N
+    bool recursive = false;
+    bool dryRun = false;
 
     // The settings these options override, for the store's argument domain.
     // quality goes to the key of the format given (JPEG or JPEG 2000).

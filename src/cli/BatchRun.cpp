@@ -5,10 +5,16 @@
 #include <fmt/format.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "cli/BatchOptions.h"
 #include "cli/DisplayText.h"
+#include "cli/DryRun.h"
 #include "cli/InterruptWatcher.h"
+#include "cli/JsonReport.h"
+#include "cli/ProcessorCount.h"
+#include "cli/RunInputs.h"
 #include "cli/TerminalReporter.h"
 #include "jobs/BatchController.h"
 #include "model/PelloraImage.h"
@@ -37,6 +43,38 @@ std::vector<std::string> pathsOf(const std::vector<PelloraImagePtr>& records) {
     paths.reserve(records.size());
     for (const PelloraImagePtr& record : records) paths.push_back(record->inputPath());
     return paths;
+}
+
+std::vector<std::string> pathsOf(const std::vector<BatchInput>& inputs) {
+    std::vector<std::string> paths;
+    paths.reserve(inputs.size());
+    for (const BatchInput& input : inputs) paths.push_back(input.path);
+    return paths;
+}
+
+// Gives each record the output sub-folder of its input (the import keeps the
+// inputs' order and holds each path once).
+void setOutputSubfolders(const std::vector<PelloraImagePtr>& records, const std::vector<BatchInput>& inputs) {
+    std::unordered_map<std::string, std::string> subfolders;
+    for (const BatchInput& input : inputs) {
+        if (!input.outputSubfolder.empty()) subfolders.emplace(input.path, input.outputSubfolder);
+    }
+    for (const PelloraImagePtr& record : records) {
+        if (const auto found = subfolders.find(record->inputPath()); found != subfolders.end()) {
+            record->setOutputSubfolder(found->second);
+        }
+    }
+}
+
+// The destination and every output sub-folder below it, where missing.
+void createOutputFolders(const std::string& folder, const std::vector<BatchInput>& inputs) {
+    BatchController::createFoldersAlongPath(folder);
+    std::unordered_set<std::string> created;
+    for (const BatchInput& input : inputs) {
+        if (!input.outputSubfolder.empty() && created.insert(input.outputSubfolder).second) {
+            BatchController::createFoldersAlongPath(folder + "/" + input.outputSubfolder);
+        }
+    }
 }
 
 // Removes the log hook when the run ends, before the reporter goes away.
@@ -84,32 +122,49 @@ int runBatch(const std::vector<std::string>& arguments) {
         return usageError("the settings ask for the destination folder at each export; give one with --output DIR");
     }
 
+    const std::optional<RunInputs> run = runInputsFor(*options, error);
+    if (!run) return usageError(error);
+
     TerminalReporter reporter(::isatty(STDOUT_FILENO) == 1);
+    std::unique_ptr<JsonLinesReport> report;
+    if (options->report && !options->dryRun) {
+        report = JsonLinesReport::create(*options->report, reporter, error);
+        if (!report) return usageError(error);
+    }
     LogToReporter logToReporter(reporter);
     InlineDispatcher mainThread;
     BatchController controller(mainThread, reporter);
-    controller.setExportResultObserver(&reporter);
+    controller.setExportResultObserver(report ? static_cast<ExportResultObserver*>(report.get()) : &reporter);
+    const unsigned jobs = options->jobs ? static_cast<unsigned>(*options->jobs) : usableProcessorCount();
+    controller.setExportWorkerCount(jobs);
     running = &controller;
 
     reporter.beginPhase(TerminalReporter::Phase::Import);
-    controller.importImageFilesAtPaths(options->paths);
+    controller.importImageFilesAtPaths(pathsOf(run->inputs));
     controller.waitUntilIdle();
     reporter.endPhase();
-    if (controller.pelloraImages().empty()) {
+    if (run->allShardsCount == 0) {
         reporter.printLogLine("pellora-batch: no image files among the given paths");
         running = nullptr;
         return kExitFailure;
     }
+    setOutputSubfolders(controller.pelloraImages().snapshot(), run->inputs);
+    const std::string folder = defaults.stringForKey(QVXDefaultsKey_exportStaticLocation);
+    if (options->dryRun) {
+        running = nullptr;
+        return printDryRun(controller.pelloraImages().snapshot(), folder, jobs);
+    }
 
-    if (interrupts.signalReceived() == 0) {
-        const std::string folder = defaults.stringForKey(QVXDefaultsKey_exportStaticLocation);
-        BatchController::createFoldersAlongPath(folder);
+    // An empty shard (more shards than files) has nothing to do and succeeds.
+    if (interrupts.signalReceived() == 0 && !controller.pelloraImages().empty()) {
+        createOutputFolders(folder, run->inputs);
         if (!isFolder(folder)) {
             reporter.printLogLine(fmt::format("pellora-batch: cannot create the destination folder {}", folder));
             running = nullptr;
             return kExitFailure;
         }
         reporter.beginPhase(TerminalReporter::Phase::Export);
+        if (report) report->exportStarts();
         controller.exportButtonClicked();
         // A signal that came while the export was starting found no export to cancel yet.
         if (interrupts.signalReceived() != 0) controller.setIsCanceled(true);

@@ -63,8 +63,8 @@ public:
     // button. A request made while an import runs is queued behind it and
     // handled by the same thread, so the list never holds a path twice.
     void importImageFilesAtPaths(std::vector<std::string> paths);
-    // The image files directly inside a folder, in the order the folder lists
-    // them (hidden names too; subfolders are not entered). Empty when the path
+    // The image files directly inside a folder, in natural name order
+    // (naturalNameLess; hidden names too; subfolders are not entered). Empty when the path
     // is not a folder or cannot be read. Any thread.
     static std::vector<std::string> imageFilePathsInDirectory(const std::string& path);
     // Whether the path's extension is an entry of the image type list (exact,

@@ -116,7 +116,7 @@ void BatchController::_exportImagesToPath(const std::string& folder) {
     // thread commits them one at a time in list order, deciding again whether
     // each is written, so the outcome is that of taking them one by one.
     ExportLookahead lookahead(_exportWorkerCount, [&folder, &settings, &defaults](const PelloraImagePtr& record) {
-        const std::string outputPath = outputPathForSource(folder, record->inputPath(), settings.extension);
+        const std::string outputPath = outputPathForRecord(folder, *record, settings.extension);
         if (!settings.overwrite && anythingExistsAtPath(outputPath)) return PreparedExport{};
         return prepareOutput(*record, outputPath, settings, defaults);
     });
@@ -130,7 +130,7 @@ void BatchController::_exportImagesToPath(const std::string& folder) {
         PreparedExport prepared = lookahead.takeFirst();
         sources.addSourcePath(record->inputPath());
         ExportRecordResult result{record->inputPath(),
-                                  outputPathForSource(folder, record->inputPath(), settings.extension),
+                                  outputPathForRecord(folder, *record, settings.extension),
                                   ExportOutcome::Written};
         if (!settings.overwrite && anythingExistsAtPath(result.outputPath)) {
             prepared.discard();

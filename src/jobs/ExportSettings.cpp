@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "jobs/BatchController.h"
+#include "model/PelloraImage.h"
 #include "model/SettingsKeys.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
@@ -57,6 +58,12 @@ std::string outputPathForSource(const std::string& folder, const std::string& in
                                 const std::string& extension) {
     const std::string base = path::stringByDeletingPathExtension(path::lastPathComponent(inputPath));
     return path::stringByAppendingPathComponent(folder, base + "." + extension);
+}
+
+std::string outputPathForRecord(const std::string& folder, const PelloraImage& record, const std::string& extension) {
+    const std::string& subfolder = record.outputSubfolder();
+    return outputPathForSource(subfolder.empty() ? folder : path::stringByAppendingPathComponent(folder, subfolder),
+                               record.inputPath(), extension);
 }
 
 PixelLimits percentageLimits(Size uprightSize, float percentage) {

@@ -7,6 +7,7 @@
 
 namespace pellora {
 
+class PelloraImage;
 class UserDefaults;
 
 // The export settings, read once at the start of a job, in this order: the
@@ -29,6 +30,10 @@ struct ExportSettings {
 // the format's, inside folder. "/in/IMG_0001.JPG", "/out", "png" -> "/out/IMG_0001.png".
 std::string outputPathForSource(const std::string& folder, const std::string& inputPath,
                                 const std::string& extension);
+
+// The output path of a record: as outputPathForSource, inside the record's
+// output sub-folder of folder (the folder itself when it has none).
+std::string outputPathForRecord(const std::string& folder, const PelloraImage& record, const std::string& extension);
 
 // Percentage limits: floor(width x p) and floor(height x p), each one
 // single-precision product, of the size as it is seen upright; each at least

@@ -1,10 +1,10 @@
 // The import operations of the batch controller: the image-file test, the
 // folder scan and the import thread.
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unordered_set>
 
 #include "jobs/BatchController.h"
+#include "jobs/FolderScan.h"
 #include "jobs/ProgressThrottle.h"
 #include "jobs/RecentDocumentsNoter.h"
 #include "jobs/WindowStateSink.h"
@@ -55,14 +55,9 @@ bool BatchController::pathPointsToImageFile(const std::string& path) {
 std::vector<std::string> BatchController::imageFilePathsInDirectory(const std::string& path) {
     std::vector<std::string> result;
     if (!isFolder(path)) return result;
-    DIR* folder = ::opendir(path.c_str());
-    if (folder == nullptr) return result;
-    while (const dirent* entry = ::readdir(folder)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
+    for (const std::string& name : folderEntryNamesInNaturalOrder(path)) {
         if (pathPointsToImageFile(name)) result.push_back(path::stringByAppendingPathComponent(path, name));
     }
-    ::closedir(folder);
     return result;
 }
 

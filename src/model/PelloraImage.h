@@ -38,6 +38,12 @@ public:
     // see RecordReadOnce); null (after a log line) on failure.
     PlistValue inputMetadata() const;
 
+    // The folder, relative to the export's destination, that the output goes
+    // into; empty (the default) for the destination itself. Set before an
+    // export starts, never during one.
+    const std::string& outputSubfolder() const { return _outputSubfolder; }
+    void setOutputSubfolder(std::string folder) { _outputSubfolder = std::move(folder); }
+
     int maxWidth() const { return _maxWidth; }
     void setMaxWidth(int value) { _maxWidth = value; }
     int maxHeight() const { return _maxHeight; }
@@ -75,6 +81,7 @@ private:
 
     const std::string _inputPath;
     ReferencedImage _inputNSImage;
+    std::string _outputSubfolder;
     std::atomic<int> _maxWidth{0};
     std::atomic<int> _maxHeight{0};
     std::mutex _thumbnailMutex;

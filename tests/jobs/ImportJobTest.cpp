@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <chrono>
 #include <future>
 #include <gtest/gtest.h>
@@ -23,11 +22,6 @@ std::vector<std::string> listedPaths(const BatchController& controller) {
     return paths;
 }
 
-std::vector<std::string> sorted(std::vector<std::string> values) {
-    std::sort(values.begin(), values.end());
-    return values;
-}
-
 class ImportJobTest : public ::testing::Test {
 protected:
     void importAndWait(std::vector<std::string> paths) {
@@ -50,8 +44,9 @@ TEST_F(ImportJobTest, FolderScanTakesImageNamesDirectlyInsideIncludingHiddenOnes
     writeFile(dir.file("sub/c.jpg"), "");
     ::mkdir(dir.file("looks.tiff").c_str(), 0755);  // judged by its name alone
 
-    EXPECT_EQ(sorted(BatchController::imageFilePathsInDirectory(dir.path())),
-              sorted({dir.file(".hidden.png"), dir.file("a.jpg"), dir.file("b.JPG"), dir.file("looks.tiff")}));
+    EXPECT_EQ(BatchController::imageFilePathsInDirectory(dir.path()),
+              (std::vector<std::string>{dir.file(".hidden.png"), dir.file("a.jpg"), dir.file("b.JPG"),
+                                        dir.file("looks.tiff")}));
     EXPECT_TRUE(BatchController::imageFilePathsInDirectory(dir.file("a.jpg")).empty());
     EXPECT_TRUE(BatchController::imageFilePathsInDirectory(dir.file("missing")).empty());
 }

@@ -1,0 +1,358 @@
+// pellora-batch as one task among many: file lists, shards, the JSON report,
+// resumable runs, the job count. Runs the real program through the shell.
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "jobs/JobTestSupport.h"
+#include "platform/imageio/TypeIdentifiers.h"
+#include "support/TestSupport.h"
+
+namespace pellora {
+namespace {
+
+using test::decodedSize;
+using test::DecodedSize;
+using test::folderEntries;
+
+const std::string kProgram = std::string(PELLORA_BIN_DIR) + "/pellora-batch";
+const std::string kReportChecker = std::string(PELLORA_TEST_DATA_DIR) + "/../cli/check_report.py";
+
+std::string quoted(const std::string& text) {
+    std::string result = "'";
+    for (const char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return result + "'";
+}
+
+bool contains(const std::string& text, const std::string& fragment) { return text.find(fragment) != std::string::npos; }
+
+// The program and its arguments, quoted for the shell.
+std::string programLine(const std::vector<std::string>& arguments) {
+    std::string line = quoted(kProgram);
+    for (const std::string& argument : arguments) line.append(" ").append(quoted(argument));
+    return line;
+}
+
+struct BatchRun {
+    int status;
+    std::string output;  // stdout and stderr
+};
+
+// Runs "cd folder && [prefix] pellora-batch arguments [suffix]" in the shell.
+BatchRun runIn(const std::string& folder, const std::vector<std::string>& arguments, const std::string& prefix = "",
+          const std::string& suffix = "") {
+    std::string output;
+    const int status = test::runCommand(
+        fmt::format("cd {} && {} {} {} 2>&1", quoted(folder), prefix, programLine(arguments), suffix), &output);
+    return {status, output};
+}
+
+// The files below folder (relative paths), walking into subfolders.
+std::vector<std::string> filesBelow(const std::string& folder, const std::string& prefix = "") {
+    std::vector<std::string> files;
+    for (const std::string& name : folderEntries(folder)) {
+        const std::string path = folder + "/" + name;
+        struct stat info {};
+        ::lstat(path.c_str(), &info);
+        if (S_ISDIR(info.st_mode)) {
+            for (const std::string& inner : filesBelow(path, prefix + name + "/")) files.push_back(inner);
+        } else {
+            files.push_back(prefix + name);
+        }
+    }
+    return files;
+}
+
+// The output names a dry run lists as to be written.
+std::vector<std::string> plannedWrites(const std::string& output) {
+    std::vector<std::string> writes;
+    std::size_t start = 0;
+    for (std::size_t end; (end = output.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = output.substr(start, end - start);
+        if (line.rfind("write ", 0) == 0) writes.push_back(line.substr(line.rfind('/') + 1));
+    }
+    return writes;
+}
+
+class ClusterRunTest : public ::testing::Test {
+protected:
+    ClusterRunTest() { ::mkdir(in().c_str(), 0755); }
+
+    std::string in(const std::string& name = "") const { return dir.file(name.empty() ? "in" : "in/" + name); }
+    std::string out(const std::string& name = "") const { return dir.file(name.empty() ? "out" : "out/" + name); }
+
+    void makeImages(const std::vector<std::string>& names) {
+        for (const std::string& name : names) ASSERT_TRUE(test::writeTestImage(in(name), 8, 6, kUTTypeJPEG)) << name;
+    }
+
+    // Checks the report with the program's output; the checker's verdict line.
+    std::string checkedReport(const std::string& report, const std::string& programOutput) {
+        test::writeFile(dir.file("program-output.txt"), programOutput);
+        std::string verdict;
+        const int status = test::runCommand(fmt::format("cd {} && /usr/bin/python3 {} {} {}", quoted(dir.path()),
+                                                        quoted(kReportChecker), quoted(report),
+                                                        quoted(dir.file("program-output.txt"))),
+                                            &verdict);
+        EXPECT_EQ(status, 0) << verdict;
+        return verdict;
+    }
+
+    test::TempHome home;
+    test::TempDir dir;
+};
+
+TEST_F(ClusterRunTest, FileListsTakeOddNamesWithNewlinesOrNulBytes) {
+    const std::string nonUtf8 = "caf\xe9 \xff.jpg";  // Latin-1 bytes, not UTF-8
+    const std::string newline = "two\nlines.jpg";
+    makeImages({"with space.jpg", nonUtf8, newline});
+    ::mkdir(in("listed-folder").c_str(), 0755);
+    makeImages({"listed-folder/inside.jpg"});
+
+    // Newline-separated, from a file: a name with a space, bytes that are not
+    // UTF-8, a folder (scanned as an argument is), an empty line.
+    test::writeFile(dir.file("list.txt"), in("with space.jpg") + "\n" + in(nonUtf8) + "\n\n" + in("listed-folder") + "\n");
+    BatchRun run = runIn(dir.path(), {"--files-from", "list.txt", "--report", "lines.jsonl", "-o", out("lines")});
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(folderEntries(out("lines")), (std::vector<std::string>{"caf\xe9 \xff.jpg", "inside.jpg", "with space.jpg"}));
+    EXPECT_TRUE(contains(checkedReport(dir.file("lines.jsonl"), run.output), "written=3 skipped=0 failed=0"));
+    // The name that is not UTF-8 is written with Python's surrogate escapes.
+    EXPECT_TRUE(contains(test::readFile(dir.file("lines.jsonl")), "caf\\udce9 \\udcff.jpg"));
+
+    // NUL-separated, from standard input: the name holding a newline goes through.
+    test::writeFile(dir.file("list.bin"), in(newline) + std::string(1, '\0') + in(nonUtf8) + std::string(1, '\0'));
+    run = runIn(dir.path(), {"-0", "--files-from", "-", "--report", "nul.jsonl", "-o", out("nul")}, "", "< list.bin");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(folderEntries(out("nul")), (std::vector<std::string>{"caf\xe9 \xff.jpg", "two\nlines.jpg"}));
+    EXPECT_TRUE(contains(checkedReport(dir.file("nul.jsonl"), run.output), "written=2 skipped=0 failed=0"));
+
+    run = runIn(dir.path(), {"--files-from", "missing.txt", "-o", out("none")});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(contains(run.output, "cannot read the file list missing.txt")) << run.output;
+}
+
+TEST_F(ClusterRunTest, ShardsSplitTheWholeSetWithNoFileInTwo) {
+    std::vector<std::string> names;
+    for (int n = 1; n <= 11; ++n) names.push_back(fmt::format("IMG_{}.jpg", n));
+    ::mkdir(in("sub").c_str(), 0755);
+    makeImages(names);
+    makeImages({"sub/deep.jpg"});
+    std::set<std::string> everything(names.begin(), names.end());
+    everything.insert("sub/deep.jpg");
+
+    for (const char* mode : {"index", "name"}) {
+        for (const int count : {1, 3, 7}) {
+            std::map<std::string, int> shardOf;
+            for (int k = 1; k <= count; ++k) {
+                const std::string folder = out(fmt::format("{}-{}-{}", mode, count, k));
+                const BatchRun run = runIn(dir.path(), {"--shard", fmt::format("{}/{}", k, count), "--shard-by", mode,
+                                                   "--recursive", "--side", "4", "-o", folder, "in"});
+                ASSERT_EQ(run.status, 0) << mode << " " << k << "/" << count << ": " << run.output;
+                for (const std::string& file : filesBelow(folder)) {
+                    EXPECT_TRUE(shardOf.emplace(file, k).second) << file << " in shards " << shardOf[file] << " and " << k;
+                }
+            }
+            std::set<std::string> union_;
+            for (const auto& [file, k] : shardOf) union_.insert(file);
+            EXPECT_EQ(union_, everything) << mode << " with " << count << " shards";
+        }
+    }
+
+    // By name, files added to the folder move no other file to another shard.
+    const auto assignment = [&] {
+        std::map<std::string, int> shardOf;
+        for (int k = 1; k <= 3; ++k) {
+            const BatchRun run = runIn(dir.path(), {"--dry-run", "--shard", fmt::format("{}/3", k), "--shard-by", "name",
+                                               "-o", out("plan"), "in"});
+            for (const std::string& name : plannedWrites(run.output)) shardOf[name] = k;
+        }
+        return shardOf;
+    };
+    const std::map<std::string, int> before = assignment();
+    makeImages({"IMG_0.jpg", "IMG_100.jpg", "a.jpg", "zz.jpg"});
+    std::map<std::string, int> after = assignment();
+    EXPECT_EQ(after.size(), before.size() + 4);
+    for (const auto& [name, k] : before) EXPECT_EQ(after[name], k) << name;
+}
+
+TEST_F(ClusterRunTest, ShardIndexFromSlurmOrKubernetesEnvironment) {
+    makeImages({"a.jpg", "b.jpg", "c.jpg", "d.jpg"});
+    const auto planned = [&](const std::string& environment, const std::string& shard) {
+        return runIn(dir.path(), {"--dry-run", "--shard", shard, "-o", out(), "in"}, "env " + environment);
+    };
+    struct Case {
+        std::string environment;
+        std::string shard;
+        int k;  // 0: a usage error
+    };
+    const std::vector<Case> cases{
+        {"SLURM_ARRAY_TASK_ID=0 SLURM_ARRAY_TASK_MIN=0", "env:SLURM_ARRAY_TASK_ID/4", 1},  // --array=0-3
+        {"SLURM_ARRAY_TASK_ID=4 SLURM_ARRAY_TASK_MIN=1", "env:SLURM_ARRAY_TASK_ID/4", 4},  // --array=1-4
+        {"SLURM_ARRAY_TASK_ID=12 SLURM_ARRAY_TASK_MIN=10", "env:SLURM_ARRAY_TASK_ID/4", 3},
+        {"JOB_COMPLETION_INDEX=0", "env:JOB_COMPLETION_INDEX/4", 1},
+        {"JOB_COMPLETION_INDEX=1", "env:JOB_COMPLETION_INDEX/4", 2},
+        {"SLURM_ARRAY_TASK_ID=5 SLURM_ARRAY_TASK_MIN=1", "env:SLURM_ARRAY_TASK_ID/4", 0},  // K = 5
+        {"SLURM_ARRAY_TASK_ID=0 SLURM_ARRAY_TASK_MIN=1", "env:SLURM_ARRAY_TASK_ID/4", 0},  // K = 0
+        {"-u SLURM_ARRAY_TASK_MIN SLURM_ARRAY_TASK_ID=1", "env:SLURM_ARRAY_TASK_ID/4", 0},
+        {"JOB_COMPLETION_INDEX=4", "env:JOB_COMPLETION_INDEX/4", 0},
+        {"JOB_COMPLETION_INDEX=x", "env:JOB_COMPLETION_INDEX/4", 0},
+        {"-u JOB_COMPLETION_INDEX", "env:JOB_COMPLETION_INDEX/4", 0},
+        {"HOSTNAME_INDEX=1", "env:HOSTNAME_INDEX/4", 0},
+        {"", "0/4", 0},
+        {"", "5/4", 0},
+        {"", "1/0", 0},
+    };
+    for (const Case& c : cases) {
+        const BatchRun run = planned(c.environment, c.shard);
+        if (c.k == 0) {
+            EXPECT_EQ(run.status, 2) << c.environment << " " << c.shard << ": " << run.output;
+            EXPECT_TRUE(contains(run.output, "--shard")) << run.output;
+        } else {
+            EXPECT_EQ(run.status, 0) << run.output;
+            EXPECT_EQ(plannedWrites(run.output), plannedWrites(planned("", fmt::format("{}/4", c.k)).output))
+                << c.environment;
+            EXPECT_EQ(plannedWrites(run.output).size(), 1u) << run.output;
+        }
+    }
+}
+
+TEST_F(ClusterRunTest, RecursiveOutputsKeepTheirFoldersSoSameNamesNeverCollide) {
+    for (const char* folder : {"in/2024", "in/2024/june", "in/2023", "elsewhere", "elsewhere/x"}) {
+        ::mkdir(dir.file(folder).c_str(), 0755);
+    }
+    makeImages({"IMG_1.jpg", "2024/june/IMG_1.jpg", "2023/IMG_1.jpg"});
+    ASSERT_TRUE(test::writeTestImage(dir.file("elsewhere/x/IMG_1.jpg"), 8, 6, kUTTypeJPEG));
+    ASSERT_EQ(::symlink(dir.file("elsewhere").c_str(), in("linked").c_str()), 0);  // not followed
+    // A relative list line keeps its folders as written; ".." cannot climb out of the destination.
+    test::writeFile(dir.file("list.txt"), "elsewhere/x/IMG_1.jpg\nin/../elsewhere/./x/IMG_1.jpg\n");
+
+    const BatchRun run = runIn(dir.path(), {"--recursive", "--files-from", "list.txt", "-o", out(), "in"});
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(contains(run.output, "5 written, 0 skipped, 0 failed")) << run.output;
+    EXPECT_EQ(filesBelow(out()), (std::vector<std::string>{"2023/IMG_1.jpg", "2024/june/IMG_1.jpg", "IMG_1.jpg",
+                                                           "elsewhere/x/IMG_1.jpg", "in/elsewhere/x/IMG_1.jpg"}));
+
+    // Without --recursive the same names would clash: the dry run says so and
+    // exits 1, and writes nothing.
+    const BatchRun flat = runIn(dir.path(), {"--dry-run", "--files-from", "list.txt", "-o", out("flat"), "in"});
+    EXPECT_EQ(flat.status, 1) << flat.output;
+    EXPECT_TRUE(contains(flat.output, "Dry run: 1 to write, 0 to skip, 2 clashing")) << flat.output;
+    EXPECT_FALSE(test::fileExists(out("flat")));
+}
+
+TEST_F(ClusterRunTest, DryRunJudgesByNamesAloneAndWritesNothing) {
+    makeImages({"IMG_2.jpg", "IMG_10.jpg", "exists.jpg"});
+    test::writeFile(in("broken.jpg"), "not an image");  // not decoded, so planned like any other
+    ::mkdir(out().c_str(), 0755);
+    test::writeFile(out("exists.png"), "");
+    const BatchRun run = runIn(dir.path(), {"-n", "--format", "png", "-o", "out", "in", "in/IMG_2.jpg"});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output, "write in/IMG_2.jpg -> out/IMG_2.png\n"
+                          "write in/IMG_10.jpg -> out/IMG_10.png\n"
+                          "write in/broken.jpg -> out/broken.png\n"
+                          "skip  in/exists.jpg -> out/exists.png\n"
+                          "Dry run: 3 to write, 1 to skip, 0 clashing; "
+                          + run.output.substr(run.output.rfind(' ', run.output.size() - 7) + 1));
+    EXPECT_EQ(folderEntries(out()), (std::vector<std::string>{"exists.png"}));
+}
+
+TEST_F(ClusterRunTest, AKilledRunRerunWritesOnlyWhatIsMissing) {
+    constexpr int kSources = 30;
+    ASSERT_TRUE(test::writeTestImage(in("img00.jpg"), 1600, 1200, kUTTypeJPEG));
+    for (int n = 1; n < kSources; ++n) {
+        ASSERT_EQ(::link(in("img00.jpg").c_str(), in(fmt::format("img{:02}.jpg", n)).c_str()), 0);
+    }
+    const std::vector<std::string> command{"--method", "full", "--format", "png", "--report", "report.jsonl",
+                                           "-o", "out", "in"};
+    // Started in the background, killed with SIGKILL once some outputs exist.
+    const std::string script = fmt::format(
+        "cd {} && {{ {} > first.txt 2>&1 & pid=$!; for i in $(seq 600); do"
+        " [ \"$(ls out 2>/dev/null | grep -cv '^\\.')\" -ge 3 ] && break; sleep 0.05; done;"
+        " kill -KILL $pid; wait $pid 2>/dev/null; echo $?; }} 2>/dev/null",
+        quoted(dir.path()), programLine(command));
+    std::string status;
+    ASSERT_EQ(test::runCommand(script, &status), 0);
+    EXPECT_EQ(status, "137\n") << test::readFile(dir.file("first.txt"));
+
+    // What the killed run left: complete outputs, each decodable, and its report valid up to the last line.
+    std::map<std::string, struct stat> firstRun;
+    for (const std::string& name : folderEntries(out())) {
+        if (name[0] == '.') continue;  // unfinished temporary files, never under a final name
+        EXPECT_EQ(decodedSize(out(name)), (DecodedSize{1600, 1200})) << name;
+        ::stat(out(name).c_str(), &firstRun[name]);
+    }
+    ASSERT_GE(firstRun.size(), 3u);
+    ASSERT_LT(firstRun.size(), static_cast<std::size_t>(kSources));
+    std::string verdict;
+    EXPECT_EQ(test::runCommand(fmt::format("cd {} && /usr/bin/python3 {} report.jsonl", quoted(dir.path()),
+                                           quoted(kReportChecker)),
+                               &verdict),
+              0)
+        << verdict;
+
+    // The same command again: only what is missing is written.
+    const BatchRun rerun = runIn(dir.path(), command);
+    ASSERT_EQ(rerun.status, 0) << rerun.output;
+    EXPECT_TRUE(contains(rerun.output, fmt::format("{} written, {} skipped, 0 failed", kSources - firstRun.size(),
+                                                   firstRun.size())))
+        << rerun.output;
+    EXPECT_TRUE(contains(checkedReport(dir.file("report.jsonl"), rerun.output),
+                         fmt::format("skipped={}", firstRun.size())));
+    std::size_t visible = 0;
+    for (const std::string& name : folderEntries(out())) {
+        if (name[0] == '.') {
+            EXPECT_EQ(firstRun.count(name), 0u);  // a leftover of the killed run only
+            continue;
+        }
+        ++visible;
+        EXPECT_EQ(decodedSize(out(name)), (DecodedSize{1600, 1200})) << name;
+        if (const auto before = firstRun.find(name); before != firstRun.end()) {
+            struct stat now {};
+            ::stat(out(name).c_str(), &now);
+            EXPECT_EQ(now.st_ino, before->second.st_ino) << name << " was written twice";
+            EXPECT_EQ(now.st_mtim.tv_nsec, before->second.st_mtim.tv_nsec) << name << " was written twice";
+            EXPECT_EQ(now.st_mtim.tv_sec, before->second.st_mtim.tv_sec) << name;
+        }
+    }
+    EXPECT_EQ(visible, static_cast<std::size_t>(kSources));
+}
+
+TEST_F(ClusterRunTest, JobCountFollowsAffinityAndCgroupQuota) {
+    makeImages({"a.jpg"});
+    const auto jobsLine = [&](const std::string& prefix, const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> arguments{"-n", "-o", out(), "in"};
+        arguments.insert(arguments.begin(), extra.begin(), extra.end());
+        const BatchRun run = runIn(dir.path(), arguments, prefix);
+        return run.output.substr(run.output.rfind("; ") + 2);
+    };
+    EXPECT_EQ(jobsLine("", {"--jobs", "3"}), "3 jobs\n");
+    EXPECT_EQ(jobsLine("taskset -c 0"), "1 job\n");
+    std::string processors;
+    test::runCommand("nproc", &processors);  // nproc reads the affinity too
+    EXPECT_EQ(jobsLine(""), fmt::format("{} jobs\n", std::stoi(processors))) << "no quota expected on a test machine";
+
+    // A quota of one processor: in a cgroup v2 group with the cpu controller,
+    // or a cgroup v1 cpu group, where this test may make one.
+    const std::string group = fmt::format("pellora-test-{}", ::getpid());
+    std::string folder;
+    std::string quotaCommand;
+    if (contains(test::readFile("/sys/fs/cgroup/cgroup.controllers"), "cpu")) {
+        folder = "/sys/fs/cgroup/" + group;
+        quotaCommand = "echo '100000 100000' > " + folder + "/cpu.max";
+    } else if (test::fileExists("/sys/fs/cgroup/cpu/cpu.cfs_quota_us")) {
+        folder = "/sys/fs/cgroup/cpu/" + group;
+        quotaCommand = "echo 100000 > " + folder + "/cpu.cfs_period_us && echo 100000 > " + folder + "/cpu.cfs_quota_us";
+    }
+    if (folder.empty() || ::mkdir(folder.c_str(), 0755) != 0) {
+        GTEST_SKIP() << "cannot make a cgroup with a CPU quota here (needs a writable cgroup v2 cpu controller or "
+                        "cgroup v1 cpu hierarchy); the quota is not tested";
+    }
+    ASSERT_EQ(test::runCommand(quotaCommand), 0);
+    EXPECT_EQ(jobsLine("echo $$ > " + folder + "/cgroup.procs && exec"), "1 job\n");
+    ::rmdir(folder.c_str());
+}
+
+} // namespace
+} // namespace pellora
