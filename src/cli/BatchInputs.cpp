@@ -9,6 +9,7 @@
 
 #include "jobs/BatchController.h"
 #include "jobs/FolderScan.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
 
 namespace pellora::cli {
@@ -64,7 +65,8 @@ std::optional<std::vector<std::string>> readPathList(const std::string& file, bo
     return paths;
 }
 
-std::vector<BatchInput> expandInputs(const std::vector<std::string>& paths, bool recursive) {
+std::vector<BatchInput> expandInputs(const std::vector<std::string>& paths, bool recursive,
+                                     std::vector<std::string>& foldersNotRead) {
     std::vector<BatchInput> inputs;
     std::unordered_set<std::string> seen;
     const auto add = [&](std::string path, std::string subfolder) {
@@ -72,10 +74,20 @@ std::vector<BatchInput> expandInputs(const std::vector<std::string>& paths, bool
     };
     for (const std::string& path : paths) {
         if (isFolder(path)) {
+            const std::size_t notReadBefore = foldersNotRead.size();
             if (recursive) {
-                for (FoundImageFile& file : imageFilesInFolderTree(path)) add(std::move(file.path), std::move(file.relativeFolder));
+                for (FoundImageFile& file : imageFilesInFolderTree(path, foldersNotRead)) {
+                    add(std::move(file.path), std::move(file.relativeFolder));
+                }
+            } else if (const auto names = folderEntryNamesInNaturalOrder(path)) {
+                for (const std::string& name : *names) {
+                    if (BatchController::pathPointsToImageFile(name)) add(path::stringByAppendingPathComponent(path, name), "");
+                }
             } else {
-                for (std::string& file : BatchController::imageFilePathsInDirectory(path)) add(std::move(file), "");
+                foldersNotRead.push_back(path);
+            }
+            for (std::size_t i = notReadBefore; i < foldersNotRead.size(); ++i) {
+                Log::line(fmt::format("pellora-batch: cannot read the folder {}", foldersNotRead[i]));
             }
         } else if (BatchController::pathPointsToImageFile(path)) {
             add(path, recursive ? foldersAsWritten(path) : "");

@@ -25,7 +25,9 @@ std::optional<std::vector<std::string>> readPathList(const std::string& file, bo
 // When recursive, each file keeps its folders under the destination: relative
 // to the folder argument it was found in, or, for a file named by a relative
 // path, that path's folders as written ("." and ".." left out, so that no
-// output lands outside the destination).
-std::vector<BatchInput> expandInputs(const std::vector<std::string>& paths, bool recursive);
+// output lands outside the destination). Folders that cannot be listed are
+// logged and appended to foldersNotRead.
+std::vector<BatchInput> expandInputs(const std::vector<std::string>& paths, bool recursive,
+                                     std::vector<std::string>& foldersNotRead);
 
 } // namespace pellora::cli

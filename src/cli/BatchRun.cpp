@@ -38,10 +38,13 @@ bool isFolder(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::vector<std::string> pathsOf(const std::vector<PelloraImagePtr>& records) {
+// The records the export has not tried: those that failed stay in the list
+// too, but are listed with their reasons instead.
+std::vector<std::string> pathsNotExported(const std::vector<PelloraImagePtr>& records) {
     std::vector<std::string> paths;
-    paths.reserve(records.size());
-    for (const PelloraImagePtr& record : records) paths.push_back(record->inputPath());
+    for (const PelloraImagePtr& record : records) {
+        if (record->lastExportFailure() == ExportFailureReason::None) paths.push_back(record->inputPath());
+    }
     return paths;
 }
 
@@ -100,7 +103,7 @@ int runBatch(const std::vector<std::string>& arguments) {
         return kExitSuccess;
     }
 
-    // Ctrl-C asks the running export to stop after its current file. The
+    // Ctrl-C, SIGTERM and a closed terminal ask the running export to stop after its current file. The
     // watcher comes first: the threads started later inherit its signal mask.
     std::atomic<BatchController*> running{nullptr};
     InterruptWatcher interrupts([&running](int) {
@@ -143,6 +146,8 @@ int runBatch(const std::vector<std::string>& arguments) {
     controller.importImageFilesAtPaths(pathsOf(run->inputs));
     controller.waitUntilIdle();
     reporter.endPhase();
+    for (const std::string& folder : run->foldersNotRead) reporter.folderNotRead(folder);
+    for (const std::string& folder : controller.foldersNotRead()) reporter.folderNotRead(folder);
     if (run->allShardsCount == 0) {
         reporter.printLogLine("pellora-batch: no image files among the given paths");
         running = nullptr;
@@ -174,7 +179,8 @@ int runBatch(const std::vector<std::string>& arguments) {
     running = nullptr;
 
     const int signal = interrupts.signalReceived();
-    reporter.printSummary(signal != 0 ? pathsOf(controller.pelloraImages().snapshot()) : std::vector<std::string>{});
+    reporter.printSummary(signal != 0 ? pathsNotExported(controller.pelloraImages().snapshot())
+                                      : std::vector<std::string>{});
     if (signal != 0) return kExitInterrupted + signal;
     return reporter.failedCount() > 0 ? kExitFailure : kExitSuccess;
 }

@@ -12,6 +12,7 @@ sigset_t watchedSignals() {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
     sigaddset(&signals, SIGUSR2);
     return signals;
 }

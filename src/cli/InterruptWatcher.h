@@ -6,9 +6,9 @@
 
 namespace pellora::cli {
 
-// Turns SIGINT (Ctrl-C) and SIGTERM into a call on a thread of its own, so
+// Turns SIGINT (Ctrl-C), SIGTERM and SIGHUP (the terminal closed) into a call on a thread of its own, so
 // that the handler may do real work. Construct it before any other thread:
-// it blocks both signals in the calling thread, which every later thread
+// it blocks these signals in the calling thread, which every later thread
 // inherits. onInterrupt runs once per signal received.
 class InterruptWatcher {
 public:

@@ -15,7 +15,7 @@ std::optional<RunInputs> runInputsFor(const BatchOptions& options, std::string& 
         paths.insert(paths.end(), listed->begin(), listed->end());
     }
     RunInputs run;
-    run.inputs = expandInputs(paths, options.recursive);
+    run.inputs = expandInputs(paths, options.recursive, run.foldersNotRead);
     run.allShardsCount = run.inputs.size();
     if (options.shard) run.inputs = selectShard(std::move(run.inputs), *options.shard, *shardIndex);
     return run;

@@ -13,6 +13,7 @@ namespace pellora::cli {
 struct RunInputs {
     std::vector<BatchInput> inputs;  // this run's image files, in order
     std::size_t allShardsCount = 0;  // the image files of every shard together
+    std::vector<std::string> foldersNotRead;  // folders named (or met below them) that could not be listed
 };
 
 // The image files this run exports: the paths given, then those of the file

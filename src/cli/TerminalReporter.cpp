@@ -57,26 +57,41 @@ void TerminalReporter::recordExported(const ExportRecordResult& result) {
     std::lock_guard lock(_mutex);
     std::string line;
     switch (result.outcome) {
-    case ExportOutcome::Written:
-        ++_written;
-        line = "written  " + displayText(result.outputPath);
-        break;
-    case ExportOutcome::Skipped:
-        ++_skipped;
-        line = "skipped  " + displayText(result.outputPath) + " (exists)";
-        break;
+    case ExportOutcome::Written: line = "written  " + displayText(result.outputPath); break;
+    case ExportOutcome::Skipped: line = "skipped  " + displayText(result.outputPath) + " (exists)"; break;
     case ExportOutcome::Failed:
-        ++_failed;
-        line = "failed   " + displayText(result.inputPath);
+        line = "failed   " + displayText(result.inputPath) + ": " + std::string(plainWords(result.reason));
         break;
     }
+    _report.add(result);
     if (!_drawProgressBar) writeTo(stdout, line + "\n");
+}
+
+void TerminalReporter::folderNotRead(const std::string& path) {
+    std::lock_guard lock(_mutex);
+    _foldersNotRead.push_back(path);
 }
 
 void TerminalReporter::printSummary(const std::vector<std::string>& notExported) {
     std::lock_guard lock(_mutex);
     clearBar();
-    std::string text = fmt::format("{} written, {} skipped, {} failed\n", _written, _skipped, _failed);
+    std::string skipped;
+    std::string failed;
+    for (const ExportRecordResult& result : _report.skippedAndFailed()) {
+        if (result.outcome == ExportOutcome::Skipped) {
+            skipped += fmt::format("  {}: {} exists already\n", displayText(result.inputPath),
+                                   displayText(result.outputPath));
+        } else {
+            failed += fmt::format("  {}: {}\n", displayText(result.inputPath), plainWords(result.reason));
+        }
+    }
+    for (const std::string& folder : _foldersNotRead) failed += "  " + displayText(folder) + ": cannot read the folder\n";
+
+    std::string text = fmt::format("{} written, {} skipped, {} failed\n", _report.count(ExportOutcome::Written),
+                                   _report.count(ExportOutcome::Skipped),
+                                   _report.count(ExportOutcome::Failed) + _foldersNotRead.size());
+    if (!skipped.empty()) text += "Skipped:\n" + skipped;
+    if (!failed.empty()) text += "Failed:\n" + failed;
     if (!notExported.empty()) {
         text += fmt::format("Interrupted: {} not exported:\n", notExported.size());
         for (const std::string& path : notExported) text += "  " + displayText(path) + "\n";
@@ -86,7 +101,7 @@ void TerminalReporter::printSummary(const std::vector<std::string>& notExported)
 
 std::size_t TerminalReporter::failedCount() const {
     std::lock_guard lock(_mutex);
-    return _failed;
+    return _report.count(ExportOutcome::Failed) + _foldersNotRead.size();
 }
 
 void TerminalReporter::drawBar() {

@@ -13,7 +13,8 @@ namespace pellora::cli {
 
 // The terminal's "window": on a terminal, a progress bar redrawn in place on
 // stdout; otherwise one plain line per exported file. Log lines go to stderr,
-// printed safely and without tearing the bar. Counts the export's outcomes.
+// printed safely and without tearing the bar. Keeps the export's report, and
+// the folders that could not be read, for the summary.
 class TerminalReporter final : public WindowStateSink, public ExportResultObserver {
 public:
     enum class Phase { Import, Export };
@@ -25,9 +26,13 @@ public:
     void endPhase();
     // A log line, to stderr.
     void printLogLine(const std::string& line);
-    // The counts; and when records were left, the list of those not exported.
+    // A folder that could not be read: counted and listed as failed.
+    void folderNotRead(const std::string& path);
+    // The counts, each skipped and failed file with its reason, and when the
+    // export was interrupted, the files not yet exported.
     void printSummary(const std::vector<std::string>& notExported);
 
+    // Files and folders that failed, name clashes included.
     std::size_t failedCount() const;
 
     // WindowStateSink
@@ -50,9 +55,8 @@ private:
     double _max = 0;
     double _value = 0;
     bool _barShown = false;
-    std::size_t _written = 0;
-    std::size_t _skipped = 0;
-    std::size_t _failed = 0;
+    ExportReport _report;
+    std::vector<std::string> _foldersNotRead;
 };
 
 } // namespace pellora::cli

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "jobs/ExportPlan.h"
 #include "jobs/ExportReport.h"
 #include "jobs/JobThreads.h"
 #include "jobs/SourceList.h"
@@ -53,7 +54,8 @@ public:
     void setIsCanceled(bool value) { _isCanceled = value; }
     bool isBusy() const { return _isImporting || _isExporting; }
 
-    // Told of each exported record (may be null; set it while idle).
+    // Told of each exported record and of the report at the end of each
+    // export (may be null; set it while idle).
     void setExportResultObserver(ExportResultObserver* observer) { _exportResultObserver = observer; }
 
     // --- Import ---
@@ -67,6 +69,9 @@ public:
     // (naturalNameLess; hidden names too; subfolders are not entered). Empty when the path
     // is not a folder or cannot be read. Any thread.
     static std::vector<std::string> imageFilePathsInDirectory(const std::string& path);
+    // The folders that imports were given and could not read (each logged
+    // then), in order, since the controller was made. Any thread.
+    std::vector<std::string> foldersNotRead() const;
     // Whether the path's extension is an entry of the image type list (exact,
     // case-sensitive). Judged by the name alone; the file is not opened. Any thread.
     static bool pathPointsToImageFile(const std::string& path);
@@ -93,6 +98,14 @@ public:
     // writes into the folder then fail record by record.
     static void createFoldersAlongPath(const std::string& path);
 
+    // What the last export did with each record it reached (empty before the
+    // first). Complete once exporting is false; any thread.
+    ExportReport lastExportReport() const;
+    // What an export of the list into folder would write, skip or find
+    // clashing, judged from names alone with the current settings: the check
+    // before an export starts. Any thread.
+    ExportPlan planExportToPath(const std::string& folder) const;
+
     // The threads that prepare the records ahead of the export thread; 0 (the
     // default) for one per core. Set it while idle.
     void setExportWorkerCount(std::size_t count) { _exportWorkerCount = count; }
@@ -105,6 +118,10 @@ public:
 private:
     // The import thread: handles queued requests until none is left.
     void runImportQueue();
+    // Folders give the image files directly inside them; other paths are kept
+    // when named like an image file. Order is kept; repeats are not removed
+    // here. A folder that cannot be read is logged and noted.
+    std::vector<std::string> importCandidatesForPaths(const std::vector<std::string>& paths);
     // One import request, on the import thread.
     void _importImageFilesAtPaths(const std::vector<std::string>& paths);
     void _exportImagesToPath(const std::string& folder);
@@ -115,6 +132,8 @@ private:
     std::atomic<ExportResultObserver*> _exportResultObserver{nullptr};
 
     SourceList _pelloraImages;
+    mutable std::mutex _lastExportReportMutex;
+    ExportReport _lastExportReport;
     std::size_t _exportWorkerCount = 0;
     std::atomic<bool> _isImporting{false};
     std::atomic<bool> _isExporting{false};
@@ -124,6 +143,8 @@ private:
     std::mutex _importQueueMutex;
     std::deque<std::vector<std::string>> _importQueue;
     bool _importThreadRunning = false;
+    mutable std::mutex _foldersNotReadMutex;
+    std::vector<std::string> _foldersNotRead;
 
     JobThreads _threads;
 };

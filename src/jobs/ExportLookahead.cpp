@@ -2,14 +2,8 @@
 
 #include <algorithm>
 #include <thread>
-#include <unistd.h>
 
 namespace pellora {
-
-void PreparedExport::discard() {
-    if (!temporaryPath.empty()) ::unlink(temporaryPath.c_str());
-    temporaryPath.clear();
-}
 
 ExportLookahead::ExportLookahead(std::size_t workers, Prepare prepare)
     : _workers(workers > 0 ? workers : defaultWorkerCount()),

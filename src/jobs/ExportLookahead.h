@@ -10,22 +10,26 @@
 #include <string>
 #include <vector>
 
+#include "model/ExportFailureReason.h"
+#include "platform/foundation/PendingFile.h"
+
 namespace pellora {
 
 class PelloraImage;
 using PelloraImagePtr = std::shared_ptr<PelloraImage>;
 
-// A record's export done ahead of its turn: the output encoded into a hidden
-// file beside the output path, and the lines the work logged, kept back so
+// A record's export done ahead of its turn: the output encoded into a file
+// that has not taken its name yet, and the lines the work logged, kept back so
 // that they are logged when (and only if) the export thread uses the result.
 struct PreparedExport {
     bool attempted = false;  // false: not done, the output being there to skip when the work began
     std::vector<std::string> limitLines;  // logged while the pixel limits were found
     std::vector<std::string> writeLines;  // logged while the output was rendered and encoded
-    std::string temporaryPath;        // empty: nothing was written
+    PendingFile output;                   // not open: nothing was written, for the reason below
+    ExportFailureReason failure = ExportFailureReason::None;
 
-    // Removes the temporary file, if any.
-    void discard();
+    // Removes the output file, if any.
+    void discard() { output.discard(); }
 };
 
 // The export's worker threads: prepares the records at the front of the list

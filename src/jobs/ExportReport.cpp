@@ -1,5 +1,7 @@
 #include "jobs/ExportReport.h"
 
+#include <fmt/format.h>
+
 namespace pellora {
 
 std::string_view plainWords(ExportFailureReason reason) {
@@ -14,6 +16,26 @@ std::string_view plainWords(ExportFailureReason reason) {
     case ExportFailureReason::Other: return "cannot write the image";
     }
     return "cannot write the image";
+}
+
+void ExportReport::add(ExportRecordResult result) {
+    ++_counts[static_cast<std::size_t>(result.outcome)];
+    _results.push_back(std::move(result));
+}
+
+std::size_t ExportReport::count(ExportOutcome outcome) const { return _counts[static_cast<std::size_t>(outcome)]; }
+
+std::vector<ExportRecordResult> ExportReport::skippedAndFailed() const {
+    std::vector<ExportRecordResult> told;
+    for (const ExportRecordResult& result : _results) {
+        if (result.outcome != ExportOutcome::Written) told.push_back(result);
+    }
+    return told;
+}
+
+std::string ExportReport::countsText() const {
+    return fmt::format("{} written, {} skipped, {} failed", count(ExportOutcome::Written),
+                       count(ExportOutcome::Skipped), count(ExportOutcome::Failed));
 }
 
 } // namespace pellora

@@ -1,6 +1,7 @@
 #include "jobs/FolderScan.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -11,15 +12,20 @@
 namespace pellora {
 namespace {
 
-void collectImageFiles(const std::string& folder, const std::string& relativeFolder,
-                       std::vector<FoundImageFile>& found) {
-    for (const std::string& name : folderEntryNamesInNaturalOrder(folder)) {
+void collectImageFiles(const std::string& folder, const std::string& relativeFolder, std::vector<FoundImageFile>& found,
+                       std::vector<std::string>& foldersNotRead) {
+    const std::optional<std::vector<std::string>> names = folderEntryNamesInNaturalOrder(folder);
+    if (!names) {
+        foldersNotRead.push_back(folder);
+        return;
+    }
+    for (const std::string& name : *names) {
         const std::string path = path::stringByAppendingPathComponent(folder, name);
         struct stat link {};
         if (::lstat(path.c_str(), &link) != 0) continue;
         if (S_ISDIR(link.st_mode)) {
             collectImageFiles(path, relativeFolder.empty() ? name : path::stringByAppendingPathComponent(relativeFolder, name),
-                              found);
+                              found, foldersNotRead);
             continue;
         }
         struct stat target {};
@@ -30,23 +36,31 @@ void collectImageFiles(const std::string& folder, const std::string& relativeFol
 
 } // namespace
 
-std::vector<std::string> folderEntryNamesInNaturalOrder(const std::string& folder) {
-    std::vector<std::string> names;
+std::optional<std::vector<std::string>> folderEntryNamesInNaturalOrder(const std::string& folder) {
     DIR* listing = ::opendir(folder.c_str());
-    if (listing == nullptr) return names;
-    while (const dirent* entry = ::readdir(listing)) {
+    if (listing == nullptr) return std::nullopt;
+    std::vector<std::string> names;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(listing);
+        if (entry == nullptr) break;
         std::string name = entry->d_name;
         if (name != "." && name != "..") names.push_back(std::move(name));
     }
+    const int error = errno;
     ::closedir(listing);
+    if (error != 0) {
+        errno = error;
+        return std::nullopt;
+    }
     std::sort(names.begin(), names.end(),
               [](const std::string& a, const std::string& b) { return naturalNameLess(a, b); });
     return names;
 }
 
-std::vector<FoundImageFile> imageFilesInFolderTree(const std::string& folder) {
+std::vector<FoundImageFile> imageFilesInFolderTree(const std::string& folder, std::vector<std::string>& foldersNotRead) {
     std::vector<FoundImageFile> found;
-    collectImageFiles(folder, "", found);
+    collectImageFiles(folder, "", found, foldersNotRead);
     return found;
 }
 

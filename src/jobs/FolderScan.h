@@ -1,14 +1,15 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace pellora {
 
 // The names of the entries directly inside a folder ("." and ".." left out,
-// hidden names kept), in natural name order (naturalNameLess). Empty when the
-// folder cannot be read.
-std::vector<std::string> folderEntryNamesInNaturalOrder(const std::string& folder);
+// hidden names kept), in natural name order (naturalNameLess). nullopt, with
+// errno set, when the folder cannot be listed.
+std::optional<std::vector<std::string>> folderEntryNamesInNaturalOrder(const std::string& folder);
 
 struct FoundImageFile {
     std::string path;            // the folder path joined with the names below it
@@ -19,7 +20,8 @@ struct FoundImageFile {
 // folder and in all its subfolders, each folder's entries in natural name
 // order, a subfolder's files at the subfolder's place. Symbolic links to
 // folders are not followed, so no tree is scanned twice and no loop is
-// possible; a link to a file is taken like a file.
-std::vector<FoundImageFile> imageFilesInFolderTree(const std::string& folder);
+// possible; a link to a file is taken like a file. Folders that cannot be
+// listed are appended to foldersNotRead.
+std::vector<FoundImageFile> imageFilesInFolderTree(const std::string& folder, std::vector<std::string>& foldersNotRead);
 
 } // namespace pellora

@@ -1,5 +1,8 @@
 // The import operations of the batch controller: the image-file test, the
 // folder scan and the import thread.
+#include <cerrno>
+#include <cstring>
+#include <fmt/format.h>
 #include <sys/stat.h>
 #include <unordered_set>
 
@@ -8,6 +11,7 @@
 #include "jobs/ProgressThrottle.h"
 #include "jobs/RecentDocumentsNoter.h"
 #include "jobs/WindowStateSink.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/Paths.h"
 #include "platform/imageio/ImageFileTypes.h"
@@ -30,23 +34,34 @@ const std::unordered_set<std::string>& imageFileTypeSet() {
     return types;
 }
 
-// Folders give the image files directly inside them; other paths are kept when
-// named like an image file. Order is kept; repeats are not removed here.
-std::vector<std::string> importCandidatesForPaths(const std::vector<std::string>& paths) {
+// Appends the image files directly inside the folder to result, in natural
+// name order; false, with errno set, when the folder cannot be listed.
+bool appendImageFilePathsInFolder(const std::string& path, std::vector<std::string>& result) {
+    const std::optional<std::vector<std::string>> names = folderEntryNamesInNaturalOrder(path);
+    if (!names) return false;
+    for (const std::string& name : *names) {
+        if (BatchController::pathPointsToImageFile(name)) result.push_back(path::stringByAppendingPathComponent(path, name));
+    }
+    return true;
+}
+
+} // namespace
+
+std::vector<std::string> BatchController::importCandidatesForPaths(const std::vector<std::string>& paths) {
     std::vector<std::string> candidates;
     for (const std::string& path : paths) {
         if (isFolder(path)) {
-            std::vector<std::string> inside = BatchController::imageFilePathsInDirectory(path);
-            candidates.insert(candidates.end(), std::make_move_iterator(inside.begin()),
-                              std::make_move_iterator(inside.end()));
-        } else if (BatchController::pathPointsToImageFile(path)) {
+            if (!appendImageFilePathsInFolder(path, candidates)) {
+                Log::line(fmt::format("BatchController: cannot read the folder {}: {}", path, std::strerror(errno)));
+                std::lock_guard lock(_foldersNotReadMutex);
+                _foldersNotRead.push_back(path);
+            }
+        } else if (pathPointsToImageFile(path)) {
             candidates.push_back(path);
         }
     }
     return candidates;
 }
-
-} // namespace
 
 bool BatchController::pathPointsToImageFile(const std::string& path) {
     return imageFileTypeSet().count(path::pathExtension(path)) != 0;
@@ -54,11 +69,13 @@ bool BatchController::pathPointsToImageFile(const std::string& path) {
 
 std::vector<std::string> BatchController::imageFilePathsInDirectory(const std::string& path) {
     std::vector<std::string> result;
-    if (!isFolder(path)) return result;
-    for (const std::string& name : folderEntryNamesInNaturalOrder(path)) {
-        if (pathPointsToImageFile(name)) result.push_back(path::stringByAppendingPathComponent(path, name));
-    }
+    if (isFolder(path)) appendImageFilePathsInFolder(path, result);
     return result;
+}
+
+std::vector<std::string> BatchController::foldersNotRead() const {
+    std::lock_guard lock(_foldersNotReadMutex);
+    return _foldersNotRead;
 }
 
 void BatchController::importImageFilesAtPaths(std::vector<std::string> paths) {

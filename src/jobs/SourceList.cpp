@@ -45,11 +45,22 @@ void SourceList::addObject(PelloraImagePtr record) {
     _records.push_back(std::move(record));
 }
 
-void SourceList::removeFirstObjectIfSame(const PelloraImagePtr& record) {
+std::vector<PelloraImagePtr> SourceList::firstObjectsExcept(std::size_t count,
+                                                            const std::unordered_set<PelloraImagePtr>& passedOver) const {
     std::lock_guard lock(_mutex);
-    if (_records.empty() || _records.front() != record) return;
+    std::vector<PelloraImagePtr> front;
+    for (auto it = _records.begin(); it != _records.end() && front.size() < count; ++it) {
+        if (passedOver.count(*it) == 0) front.push_back(*it);
+    }
+    return front;
+}
+
+void SourceList::removeObject(const PelloraImagePtr& record) {
+    std::lock_guard lock(_mutex);
+    const auto it = std::find(_records.begin(), _records.end(), record);
+    if (it == _records.end()) return;
     indexRemove(record->inputPath());
-    _records.pop_front();
+    _records.erase(it);
 }
 
 void SourceList::removeObjectsAtIndexes(const IndexSet& indexes) {

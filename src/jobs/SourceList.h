@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "util/IndexSet.h"
@@ -18,7 +19,7 @@ using PelloraImagePtr = std::shared_ptr<PelloraImage>;
 // The ordered list of records, row n being element n, behind one lock that
 // every read and change takes. An index of the listed paths answers "is this
 // path already listed?" in constant time with exact, case-sensitive byte
-// equality. A deque, because the export takes every record from the front.
+// equality. A deque, because the export takes most records from the front.
 class SourceList {
 public:
     std::size_t count() const;
@@ -30,14 +31,17 @@ public:
     std::vector<PelloraImagePtr> snapshot() const;
     // The first count records (fewer when the list is shorter), read together.
     std::vector<PelloraImagePtr> firstObjects(std::size_t count) const;
+    // The first count records that are not in passedOver, read together.
+    std::vector<PelloraImagePtr> firstObjectsExcept(std::size_t count,
+                                                    const std::unordered_set<PelloraImagePtr>& passedOver) const;
 
     bool containsPath(const std::string& path) const;
     // Appends a record for path unless one is listed already; true when added.
     bool addRecordForPathIfMissing(const std::string& path);
     void addObject(PelloraImagePtr record);
 
-    // Removes the record if it is still the first one (the export takes records from the front).
-    void removeFirstObjectIfSame(const PelloraImagePtr& record);
+    // Removes the record if it is still listed.
+    void removeObject(const PelloraImagePtr& record);
     // Removes the rows of the set that still exist, highest first.
     void removeObjectsAtIndexes(const IndexSet& indexes);
     void removeAllObjects();

@@ -7,10 +7,12 @@
 #include <string_view>
 #include <string>
 
+#include "model/ExportFailureReason.h"
 #include "model/ReferencedImage.h"
 #include "model/Thumbnail.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/imageio/Codec.h"
+#include "platform/foundation/PendingFile.h"
 #include "platform/foundation/PlistValue.h"
 #include "platform/graphics/Geometry.h"
 
@@ -67,11 +69,20 @@ public:
     // properties, and the adjusted metadata when the settings keep it. The file
     // appears whole or not at all. false when nothing was written.
     bool writeToPath(const std::string& path, std::string_view type, const PlistDictionary& properties);
-    // writeToPath less the last step: the output goes into a new hidden file
-    // beside path, whose path is returned for commitTemporaryFile (or removal)
-    // later. Empty when nothing was written.
-    std::string writeToTemporaryFileBeside(const std::string& path, std::string_view type,
-                                           const PlistDictionary& properties);
+    // writeToPath less the last step: the output, written in full into a file
+    // that has not taken its name yet, to be committed (or discarded) later;
+    // or, when nothing was written, why not.
+    struct PendingOutput {
+        PendingFile file;  // open when the output was written
+        ExportFailureReason failure = ExportFailureReason::None;
+    };
+    PendingOutput writeToPendingFile(const std::string& path, std::string_view type,
+                                     const PlistDictionary& properties);
+
+    // Why the record's last export failed; None when it has not failed (or
+    // not been exported). Set by the export, read by the window from any thread.
+    ExportFailureReason lastExportFailure() const { return _lastExportFailure; }
+    void setLastExportFailure(ExportFailureReason reason) { _lastExportFailure = reason; }
 
     // The list picture, made on first request and kept; safe from any thread.
     std::shared_ptr<const Thumbnail> tableViewNSImage();
@@ -84,6 +95,7 @@ private:
     std::string _outputSubfolder;
     std::atomic<int> _maxWidth{0};
     std::atomic<int> _maxHeight{0};
+    std::atomic<ExportFailureReason> _lastExportFailure{ExportFailureReason::None};
     std::mutex _thumbnailMutex;
     std::shared_ptr<const Thumbnail> _tableViewNSImage;
 };

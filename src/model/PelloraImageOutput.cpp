@@ -7,7 +7,6 @@
 #include "model/PelloraImage.h"
 #include "model/RecordReadOnce.h"
 #include "model/SettingsKeys.h"
-#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/graphics/BitmapContext.h"
@@ -142,24 +141,35 @@ std::optional<Bitmap> PelloraImage::outputCGImage() {
 }
 
 bool PelloraImage::writeToPath(const std::string& path, std::string_view type, const PlistDictionary& properties) {
-    const std::string temporary = writeToTemporaryFileBeside(path, type, properties);
-    return !temporary.empty() && commitTemporaryFile(temporary, path);
+    PendingOutput output = writeToPendingFile(path, type, properties);
+    return output.file.isOpen() && output.file.commit(true) == PendingFile::Commit::Done;
 }
 
-std::string PelloraImage::writeToTemporaryFileBeside(const std::string& path, std::string_view type,
-                                                     const PlistDictionary& properties) {
+PelloraImage::PendingOutput PelloraImage::writeToPendingFile(const std::string& path, std::string_view type,
+                                                             const PlistDictionary& properties) {
     const RecordReadOnce fileReadOnce(*this);
+    PendingOutput output;
     const std::optional<Bitmap> image = outputCGImage();
-    if (!image) return {};
+    if (!image) {
+        output.failure = ExportFailureReason::CannotDecode;
+        return output;
+    }
+    output.failure = ExportFailureReason::Other;  // until the file is written
     const auto destination = ImageDestination::createWithPath(path, type);
-    if (!destination) return {};
+    if (!destination) return output;
     PlistDictionary merged = properties;
     if (UserDefaults::standard().boolForKey(QVXDefaultsKey_preserveMetadata)) {
         const PlistValue metadata = modifiedImageMetadata();
         for (const auto& [key, value] : metadata.dictionaryValue()) merged.set(key, value);
     }
     destination->addImage(image->view(), merged);
-    return destination->finalizeToTemporaryFile();
+    output.file = destination->finalizeToPendingFile();
+    if (output.file.isOpen()) {
+        output.failure = ExportFailureReason::None;
+    } else if (output.file.error() != 0) {
+        output.failure = failureReasonForError(output.file.error());
+    }
+    return output;
 }
 
 } // namespace pellora

@@ -24,9 +24,12 @@ using test::hiddenEntries;
 
 const std::string kProgram = std::string(PELLORA_BIN_DIR) + "/pellora-batch";
 
-// Starts the program with stdout and stderr going to outputFile.
-pid_t startProgram(const std::vector<std::string>& arguments, const std::string& outputFile) {
-    std::vector<std::string> all{kProgram};
+// Starts the program with stdout and stderr going to outputFile, after the
+// given command words (a program that runs the rest, or none).
+pid_t startProgram(const std::vector<std::string>& arguments, const std::string& outputFile,
+                   const std::vector<std::string>& runner = {}) {
+    std::vector<std::string> all = runner;
+    all.push_back(kProgram);
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& argument : all) argv.push_back(argument.data());
@@ -54,8 +57,9 @@ struct ProgramRun {
     std::string output;  // stdout and stderr
 };
 
-ProgramRun runProgram(const std::vector<std::string>& arguments, const std::string& outputFile) {
-    const int status = waitForProgram(startProgram(arguments, outputFile));
+ProgramRun runProgram(const std::vector<std::string>& arguments, const std::string& outputFile,
+                      const std::vector<std::string>& runner = {}) {
+    const int status = waitForProgram(startProgram(arguments, outputFile, runner));
     return {status, test::readFile(outputFile)};
 }
 
@@ -81,11 +85,13 @@ protected:
     std::string out(const std::string& name = "") const { return dir.file(name.empty() ? "out" : "out/" + name); }
     std::string log() const { return dir.file("output.txt"); }
 
-    // count sources named img00.jpg... sharing one large picture.
-    void makeManySources(int count) {
-        ASSERT_TRUE(test::writeTestImage(in("img00.jpg"), 1600, 1200, kUTTypeJPEG));
+    // count sources named img00.jpg... sharing one large picture, in folder (in() by default).
+    void makeManySources(int count, const std::string& folder = "") {
+        const std::string first = (folder.empty() ? in() : folder) + "/img00.jpg";
+        ASSERT_TRUE(test::writeTestImage(first, 1600, 1200, kUTTypeJPEG));
         for (int n = 1; n < count; ++n) {
-            ASSERT_EQ(::link(in("img00.jpg").c_str(), in(fmt::format("img{:02}.jpg", n)).c_str()), 0);
+            const std::string other = (folder.empty() ? in() : folder) + fmt::format("/img{:02}.jpg", n);
+            ASSERT_EQ(::link(first.c_str(), other.c_str()), 0);
         }
     }
 
@@ -149,13 +155,25 @@ TEST_F(PelloraBatchTest, OptionsApplyToThisRunOnlyAndNothingIsStored) {
     EXPECT_EQ(test::readFile(settingsPath), settingsBefore);
 }
 
-TEST_F(PelloraBatchTest, ExitStatusIsOneWhenAFileFailsOrNoImageIsFound) {
+TEST_F(PelloraBatchTest, ExitStatusIsOneAndTheReportSaysWhyWhenAFileFailsOrNoImageIsFound) {
     ASSERT_TRUE(test::writeTestImage(in("good.jpg"), 8, 8, kUTTypeJPEG));
+    ASSERT_TRUE(test::writeTestImage(in("old.jpg"), 8, 8, kUTTypeJPEG));
     test::writeFile(in("broken.jpg"), "not an image at all");
-    const ProgramRun run = runProgram({"-o", out(), in()}, log());
+    ::mkdir(dir.file("other").c_str(), 0755);
+    ASSERT_TRUE(test::writeTestImage(dir.file("other/good.jpg"), 4, 4, kUTTypeJPEG));  // same name, another folder
+    ::mkdir(out().c_str(), 0755);
+    test::writeFile(out("old.jpg"), "there before");
+    const ProgramRun run = runProgram({"-o", out(), in(), dir.file("other")}, log());
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(contains(run.output, "1 written, 0 skipped, 1 failed")) << run.output;
+    EXPECT_TRUE(contains(run.output, "1 written, 1 skipped, 2 failed")) << run.output;
+    EXPECT_TRUE(contains(run.output, "Skipped:\n  " + in("old.jpg") + ": " + out("old.jpg") + " exists already\n"))
+        << run.output;
+    EXPECT_TRUE(contains(run.output, "  " + in("broken.jpg") + ": cannot decode the image\n")) << run.output;
+    EXPECT_TRUE(contains(run.output, "  " + dir.file("other/good.jpg") +
+                                         ": another image in this export has the same name\n"))
+        << run.output;
     EXPECT_TRUE(contains(run.output, "*** Error writing " + out("broken.jpg"))) << run.output;
+    EXPECT_EQ(decodedSize(out("good.jpg")), (DecodedSize{8, 8}));
 
     test::writeFile(dir.file("notes.txt"), "");
     const ProgramRun none = runProgram({"-o", out(), dir.file("notes.txt")}, log());
@@ -163,40 +181,85 @@ TEST_F(PelloraBatchTest, ExitStatusIsOneWhenAFileFailsOrNoImageIsFound) {
     EXPECT_TRUE(contains(none.output, "no image files")) << none.output;
 }
 
-TEST_F(PelloraBatchTest, CtrlCFinishesTheCurrentFileAndListsTheRest) {
-    constexpr int kSources = 30;
-    makeManySources(kSources);
-    const pid_t pid = startProgram({"--method", "full", "--format", "png", "-o", out(), in()}, log());
-    ASSERT_TRUE(waitForFirstOutput(out()));
-    ::kill(pid, SIGINT);
-    const int status = waitForProgram(pid);
-    const std::string output = test::readFile(log());
-
-    EXPECT_EQ(status, 130) << output;
-    const std::vector<std::string> outputs = folderEntries(out());
-    ASSERT_LT(outputs.size(), static_cast<std::size_t>(kSources));
-    EXPECT_TRUE(contains(output, fmt::format("Interrupted: {} not exported:", kSources - outputs.size()))) << output;
-    EXPECT_TRUE(contains(output, in(fmt::format("img{:02}.jpg", kSources - 1)))) << output;
-    for (const auto& name : outputs) EXPECT_EQ(decodedSize(out(name)), (DecodedSize{1600, 1200})) << name;
+TEST_F(PelloraBatchTest, AFolderThatCannotBeReadFailsTheRun) {
+    ASSERT_TRUE(test::writeTestImage(in("good.jpg"), 8, 8, kUTTypeJPEG));
+    ::mkdir(dir.file("locked").c_str(), 0755);
+    ASSERT_TRUE(test::writeTestImage(dir.file("locked/hidden.jpg"), 8, 8, kUTTypeJPEG));
+    // Permissions bind root only after it gives up its privileges.
+    std::vector<std::string> runner;
+    if (::geteuid() == 0) {
+        ASSERT_EQ(test::runCommand("chown -R 65534:65534 '" + dir.path() + "' '" + home.home() + "'"), 0);
+        runner = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    }
+    ::chmod(dir.file("locked").c_str(), 0);
+    const ProgramRun run = runProgram({"-o", out(), in(), dir.file("locked")}, log(), runner);
+    ::chmod(dir.file("locked").c_str(), 0755);
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(contains(run.output, "cannot read the folder " + dir.file("locked"))) << run.output;
+    EXPECT_TRUE(contains(run.output, "1 written, 0 skipped, 1 failed")) << run.output;
 }
 
-TEST_F(PelloraBatchTest, KillingTheProcessLeavesOnlyCompleteOutputs) {
-    makeManySources(30);
-    const pid_t pid = startProgram({"--method", "full", "--format", "png", "-o", out(), in()}, log());
-    ASSERT_TRUE(waitForFirstOutput(out()));
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));  // into the middle of a later file
-    ::kill(pid, SIGKILL);
-    waitForProgram(pid);
+TEST_F(PelloraBatchTest, InterruptsFinishTheCurrentFileAndListTheRestApartFromFailures) {
+    constexpr int kSources = 30;
+    const std::string many = dir.file("many");
+    ::mkdir(many.c_str(), 0755);
+    makeManySources(kSources, many);
+    test::writeFile(in("broken.jpg"), "not an image at all");
+    for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGHUP, 129}}) {
+        const std::string folder = out(std::to_string(signal));
+        const pid_t pid = startProgram({"--method", "full", "--format", "png", "-o", folder, in(), many}, log());
+        ASSERT_TRUE(waitForFirstOutput(folder));
+        ::kill(pid, signal);
+        EXPECT_EQ(waitForProgram(pid), status);
+        const std::string output = test::readFile(log());
 
-    for (const auto& name : folderEntries(out())) {
-        if (name[0] == '.') continue;  // an unfinished temporary file, never under a final name
-        EXPECT_EQ(decodedSize(out(name)), (DecodedSize{1600, 1200})) << name;
+        const std::vector<std::string> outputs = folderEntries(folder);
+        ASSERT_LT(outputs.size(), static_cast<std::size_t>(kSources));
+        EXPECT_TRUE(contains(output, "Failed:\n  " + in("broken.jpg") + ": cannot decode the image\n")) << output;
+        EXPECT_TRUE(contains(output, fmt::format("Interrupted: {} not exported:", kSources - outputs.size())))
+            << output;
+        for (const auto& name : outputs) EXPECT_EQ(decodedSize(folder + "/" + name), (DecodedSize{1600, 1200})) << name;
     }
+}
 
-    // A run that ends normally leaves no temporary file behind.
-    const ProgramRun run = runProgram({"--side", "100", "-o", dir.file("clean"), in("img00.jpg"), in("img01.jpg")}, log());
-    EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(folderEntries(dir.file("clean")), (std::vector<std::string>{"img00.jpg", "img01.jpg"}));
+TEST_F(PelloraBatchTest, KillingTheProcessLeavesOnlyCompleteOutputsAndNoTemporaryFile) {
+    makeManySources(30);
+    // The test folder is on ext4; /dev/shm is tmpfs. Both take unnamed files.
+    test::ScopedVariable tmpdir{"TMPDIR", "/dev/shm"};
+    const test::TempDir tmpfs;
+    for (const std::string& folder : {out(), tmpfs.path()}) {
+        const pid_t pid = startProgram({"--method", "full", "--format", "png", "-o", folder, in()}, log());
+        ASSERT_TRUE(waitForFirstOutput(folder));
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));  // into the middle of a later file
+        ::kill(pid, SIGKILL);
+        waitForProgram(pid);
+
+        EXPECT_EQ(hiddenEntries(folder), std::vector<std::string>{}) << folder;
+        for (const auto& name : folderEntries(folder)) {
+            EXPECT_EQ(decodedSize(folder + "/" + name), (DecodedSize{1600, 1200})) << name;
+        }
+    }
+}
+
+TEST_F(PelloraBatchTest, TwoRunsIntoOneFolderNeverBothWriteAnOutput) {
+    constexpr int kSources = 30;
+    makeManySources(kSources);
+    const std::vector<std::string> arguments{"--side", "200", "--no-overwrite", "-o", out(), in()};
+    const pid_t first = startProgram(arguments, dir.file("first.txt"));
+    const pid_t second = startProgram(arguments, dir.file("second.txt"));
+    EXPECT_EQ(waitForProgram(first), 0);
+    EXPECT_EQ(waitForProgram(second), 0);
+
+    // Every output is claimed as written by exactly one of the runs.
+    std::size_t written = 0;
+    for (const char* name : {"first.txt", "second.txt"}) {
+        const std::string output = test::readFile(dir.file(name));
+        const auto counts = output.find(" written, ");
+        ASSERT_NE(counts, std::string::npos) << output;
+        written += std::stoul(output.substr(output.rfind('\n', counts) + 1));
+    }
+    EXPECT_EQ(written, static_cast<std::size_t>(kSources));
+    EXPECT_EQ(folderEntries(out()).size(), static_cast<std::size_t>(kSources));
 }
 
 } // namespace

@@ -76,24 +76,89 @@ TEST_F(ExportJobTest, ExportsEveryRecordInOrderAndEmptiesTheList) {
     EXPECT_TRUE(hiddenEntries(out()).empty());
 }
 
-TEST_F(ExportJobTest, SameOutputNameIsSkippedSilentlyOrReplacedWhenOverwriting) {
+TEST_F(ExportJobTest, ASecondImageOfTheSameNameFailsAndStaysWhileAnOldOutputIsSkippedOrReplaced) {
     set(QVXDefaultsKey_scalingMethod, 3);  // full size
-    ASSERT_TRUE(writeTestImage(in("a.jpg"), 20, 10, kUTTypeJPEG));
-    ASSERT_TRUE(writeTestImage(in("a.png"), 16, 12, kUTTypePNG));
+    ::mkdir(in("b").c_str(), 0755);
+    ASSERT_TRUE(writeTestImage(in("camera.jpg"), 20, 10, kUTTypeJPEG));
+    ASSERT_TRUE(writeTestImage(in("b/camera.jpg"), 16, 12, kUTTypeJPEG));
+    ASSERT_TRUE(writeTestImage(in("old.png"), 6, 4, kUTTypePNG));
+    using enum ExportOutcome;
+    for (const bool overwrite : {false, true}) {
+        const std::string folder = dir.file(overwrite ? "replacing" : "keeping");
+        ::mkdir(folder.c_str(), 0755);
+        ASSERT_TRUE(writeTestImage(folder + "/old.jpg", 2, 2, kUTTypeJPEG));  // there before the export
+        set(QVXDefaultsKey_overriteExistingFilesOnExport, overwrite);
+        controller.pelloraImages().removeAllObjects();
+        for (const char* name : {"camera.jpg", "b/camera.jpg", "old.png"}) add(in(name));
+        const ExportPlan plan = controller.planExportToPath(folder);
+        exportAndWait(folder);
 
-    add(in("a.jpg"));
-    add(in("a.png"));
-    exportAndWait(out());
-    EXPECT_EQ(window.eventsStartingWith("skipped:"), std::vector<std::string>{"skipped:" + out("a.jpg")});
-    EXPECT_EQ(decodedSize(out("a.jpg")), (DecodedSize{20, 10}));
-    EXPECT_TRUE(log.lines().empty());
+        // The check made before the export foretold what it did.
+        const ExportReport report = controller.lastExportReport();
+        std::vector<std::pair<ExportOutcome, ExportFailureReason>> outcomes;
+        std::vector<std::pair<ExportOutcome, ExportFailureReason>> planned;
+        for (const ExportRecordResult& result : report.results()) outcomes.emplace_back(result.outcome, result.reason);
+        for (const PlannedOutput& output : plan.outputs) {
+            planned.emplace_back(output.outcome == PlannedOutcome::Write  ? Written
+                                 : output.outcome == PlannedOutcome::Skip ? Skipped
+                                                                          : Failed,
+                                 output.outcome == PlannedOutcome::Clash ? ExportFailureReason::NameClash
+                                                                         : ExportFailureReason::None);
+        }
+        EXPECT_EQ(planned, outcomes);
+        EXPECT_EQ(outcomes, (std::vector<std::pair<ExportOutcome, ExportFailureReason>>{
+                                {Written, ExportFailureReason::None},
+                                {Failed, ExportFailureReason::NameClash},
+                                {overwrite ? Written : Skipped, ExportFailureReason::None}}))
+            << "overwrite " << overwrite;
+        EXPECT_EQ(decodedSize(folder + "/camera.jpg"), (DecodedSize{20, 10}));  // the first one's, never replaced
+        EXPECT_EQ(decodedSize(folder + "/old.jpg"), overwrite ? (DecodedSize{6, 4}) : (DecodedSize{2, 2}));
+        ASSERT_EQ(controller.pelloraImages().count(), 1u);
+        const PelloraImagePtr kept = controller.pelloraImages().firstObject();
+        EXPECT_EQ(kept->inputPath(), in("b/camera.jpg"));
+        EXPECT_EQ(kept->lastExportFailure(), ExportFailureReason::NameClash);
+        EXPECT_TRUE(log.contains("*** Error writing " + folder + "/camera.jpg"));
+        EXPECT_TRUE(hiddenEntries(folder).empty());
+    }
+}
 
-    set(QVXDefaultsKey_overriteExistingFilesOnExport, true);
-    add(in("a.jpg"));
-    add(in("a.png"));
+TEST_F(ExportJobTest, FailedRecordsStayWithTheirReasonsAndTheNextExportTriesThemAgain) {
+    set(QVXDefaultsKey_exportFormat, 2);
+    ASSERT_TRUE(writeTestImage(in("good.png"), 8, 6, kUTTypePNG));
+    test::writeFile(in("broken.png"), "not a picture");
+    test::writeFile(dir.file("plain-file"), "");
+    struct Finished : ExportResultObserver {
+        void recordExported(const ExportRecordResult&) override {}
+        void exportFinished(const ExportReport& report) override { counts.push_back(report.countsText()); }
+        std::vector<std::string> counts;
+    } finished;
+    controller.setExportResultObserver(&finished);
+
+    // Workers prepare the records after the failed one while it stays first in the list.
+    controller.setExportWorkerCount(3);
+    for (const char* name : {"broken.png", "missing.png", "good.png"}) add(in(name));
     exportAndWait(out());
-    EXPECT_EQ(window.eventsStartingWith("written:").size(), 3u);
-    EXPECT_EQ(decodedSize(out("a.jpg")), (DecodedSize{16, 12}));
+    std::vector<std::pair<std::string, ExportFailureReason>> kept;
+    for (const PelloraImagePtr& record : controller.pelloraImages().snapshot()) {
+        kept.emplace_back(record->inputPath(), record->lastExportFailure());
+    }
+    EXPECT_EQ(kept, (std::vector<std::pair<std::string, ExportFailureReason>>{
+                        {in("broken.png"), ExportFailureReason::CannotDecode},
+                        {in("missing.png"), ExportFailureReason::CannotDecode}}));
+    EXPECT_EQ(test::folderEntries(out()), std::vector<std::string>{"good.png"});
+
+    // Mended, broken.png is written the next time; a folder path that is a
+    // plain file refuses the output.
+    ASSERT_TRUE(writeTestImage(in("broken.png"), 4, 4, kUTTypePNG));
+    exportAndWait(out());
+    EXPECT_EQ(controller.pelloraImages().count(), 1u);
+    add(in("good.png"));
+    exportAndWait(dir.file("plain-file"));
+    EXPECT_EQ(controller.lastExportReport().results().back().reason, ExportFailureReason::CannotWriteFolder);
+    EXPECT_EQ(finished.counts, (std::vector<std::string>{"1 written, 0 skipped, 2 failed",
+                                                         "1 written, 0 skipped, 1 failed",
+                                                         "0 written, 0 skipped, 2 failed"}));
+    EXPECT_EQ(controller.pelloraImages().count(), 2u);
 }
 
 TEST_F(ExportJobTest, OnlyTheLastExtensionIsReplacedAndAMissingOneIsAppended) {
@@ -147,8 +212,12 @@ TEST_F(ExportJobTest, CancelDuringTheThirdOfTenFinishesItAndKeepsTheRest) {
     exportAndWait(out());
     Log::setCapture({});
 
-    EXPECT_EQ(controller.pelloraImages().count(), 7u);
-    EXPECT_EQ(controller.pelloraImages().firstObject()->inputPath(), in("p4.png"));
+    // p3.png failed and stays, before the seven records not reached.
+    EXPECT_EQ(controller.pelloraImages().count(), 8u);
+    EXPECT_EQ(controller.pelloraImages().objectAtIndex(0)->inputPath(), in("p3.png"));
+    EXPECT_EQ(controller.pelloraImages().objectAtIndex(1)->inputPath(), in("p4.png"));
+    EXPECT_TRUE(controller.lastExportReport().wasCanceled());
+    EXPECT_EQ(controller.lastExportReport().results().size(), 3u);
     EXPECT_EQ(window.eventsStartingWith("progress:").back(), "progress:3");
     EXPECT_EQ(window.eventsStartingWith("ready:"), std::vector<std::string>{"ready:10"});
     EXPECT_EQ(window.eventsStartingWith("failed:"), std::vector<std::string>{"failed:" + out("p3.jpg")});
@@ -179,6 +248,8 @@ TEST_F(ExportJobTest, NoOutputReplacesASourceOfTheJob) {
 
     for (const char* name : {"c.png", "a.jpg", "c.jpg"}) add(in(name));  // into their own folder
     exportAndWait(in());
+    EXPECT_EQ(controller.pelloraImages().count(), 3u);  // failed: they stay
+    controller.pelloraImages().removeAllObjects();
     add(in("linked.jpg"));  // out/linked.jpg is a link to it
     add(in("hard.jpg"));    // out/hard.jpg is the same file
     exportAndWait(out());
@@ -188,7 +259,11 @@ TEST_F(ExportJobTest, NoOutputReplacesASourceOfTheJob) {
               (std::vector<std::string>{"failed:" + in("c.jpg"), "failed:" + in("a.jpg"), "failed:" + in("c.jpg"),
                                         "failed:" + out("linked.jpg"), "failed:" + out("hard.jpg")}));
     EXPECT_TRUE(log.contains("*** Error writing " + in("a.jpg")));
-    EXPECT_TRUE(controller.pelloraImages().empty());
+    const ExportReport report = controller.lastExportReport();
+    for (const ExportRecordResult& result : report.results()) {
+        EXPECT_EQ(result.reason, ExportFailureReason::WouldReplaceSource) << result.inputPath;
+    }
+    EXPECT_EQ(controller.pelloraImages().count(), 2u);
 }
 
 TEST_F(ExportJobTest, OddFileNamesGoThroughUnchanged) {

@@ -65,7 +65,8 @@ TEST(FolderScanTest, TreeScanGoesToAnyDepthWithoutFollowingLinksToFolders) {
     ASSERT_EQ(::symlink(dir.file("elsewhere/outside.jpg").c_str(), dir.file("tree/file-link.jpg").c_str()), 0);
 
     std::vector<std::pair<std::string, std::string>> found;
-    for (const FoundImageFile& file : imageFilesInFolderTree(dir.file("tree"))) {
+    std::vector<std::string> notRead;
+    for (const FoundImageFile& file : imageFilesInFolderTree(dir.file("tree"), notRead)) {
         found.emplace_back(file.path, file.relativeFolder);
     }
     EXPECT_EQ(found, (std::vector<std::pair<std::string, std::string>>{
@@ -74,7 +75,9 @@ TEST(FolderScanTest, TreeScanGoesToAnyDepthWithoutFollowingLinksToFolders) {
                          {dir.file("tree/file-link.jpg"), ""},
                          {dir.file("tree/top.jpg"), ""},
                      }));
-    EXPECT_TRUE(imageFilesInFolderTree(dir.file("missing")).empty());
+    EXPECT_TRUE(notRead.empty());
+    EXPECT_TRUE(imageFilesInFolderTree(dir.file("missing"), notRead).empty());
+    EXPECT_EQ(notRead, std::vector<std::string>{dir.file("missing")});
 }
 
 } // namespace

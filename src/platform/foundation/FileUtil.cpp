@@ -1,6 +1,7 @@
 #include "platform/foundation/FileUtil.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <fmt/format.h>
@@ -11,25 +12,12 @@
 #include "platform/foundation/Paths.h"
 
 namespace pellora {
-namespace {
 
-std::string folderOf(const std::string& path) {
+std::string folderOfPath(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
 }
 
 void syncFolder(const std::string& folder) {
@@ -40,7 +28,17 @@ void syncFolder(const std::string& folder) {
     }
 }
 
-} // namespace
+bool writeAllBytes(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
 
 bool readWholeFile(const std::string& path, std::string& contents, std::size_t maxBytes) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -81,12 +79,23 @@ bool readWholeFile(const std::string& path, std::string& contents, std::size_t m
     return true;
 }
 
-std::string createTemporarySibling(const std::string& finalPath, int& fd) {
+std::string hiddenSiblingTemplate(const std::string& finalPath) {
     std::string name = path::lastPathComponent(finalPath);
-    // Drop the extension so that nothing treats the temporary file as an output.
     const auto dot = name.rfind('.');
     if (dot != std::string::npos && dot > 0) name.resize(dot);
-    std::string pattern = path::stringByAppendingPathComponent(folderOf(finalPath), "." + name + ".XXXXXX");
+    // "." + name + ".XXXXXX" within NAME_MAX bytes, cut between characters
+    // rather than inside a UTF-8 sequence.
+    constexpr std::size_t kAdded = 1 + 7;
+    if (name.size() > NAME_MAX - kAdded) {
+        std::size_t cut = NAME_MAX - kAdded;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name.resize(cut);
+    }
+    return path::stringByAppendingPathComponent(folderOfPath(finalPath), "." + name + ".XXXXXX");
+}
+
+std::string createTemporarySibling(const std::string& finalPath, int& fd) {
+    std::string pattern = hiddenSiblingTemplate(finalPath);
     fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
         Log::line(fmt::format("Cannot create a temporary file for {}: {}", finalPath, std::strerror(errno)));
@@ -104,7 +113,7 @@ bool commitTemporaryFile(const std::string& temporaryPath, const std::string& fi
         ::unlink(temporaryPath.c_str());
         return false;
     }
-    syncFolder(folderOf(finalPath));
+    syncFolder(folderOfPath(finalPath));
     return true;
 }
 
@@ -113,7 +122,7 @@ std::string writeTemporarySibling(const std::string& finalPath, std::string_view
     const std::string temporary = createTemporarySibling(finalPath, fd);
     if (temporary.empty()) return {};
     // Flushed here, on the writer's thread, so that committing it later is quick.
-    const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const bool written = ::fchmod(fd, mode) == 0 && writeAllBytes(fd, bytes) && ::fsync(fd) == 0;
     const int savedErrno = errno;
     if (::close(fd) != 0 || !written) {
         Log::line(fmt::format("Cannot write {}: {}", finalPath, std::strerror(written ? errno : savedErrno)));

@@ -11,8 +11,22 @@ namespace pellora {
 // opened or read, is not a regular file, or is larger than maxBytes.
 bool readWholeFile(const std::string& path, std::string& contents, std::size_t maxBytes);
 
-// A hidden temporary file next to `finalPath` (".name.XXXXXX", never ending in
-// the final name's extension), opened for writing. Returns its path, or an empty
+// The folder part of a path: "." for a bare name, "/" for a name at the root.
+std::string folderOfPath(const std::string& path);
+// Writes every byte to the descriptor, going on after interruptions; false
+// with errno set on failure.
+bool writeAllBytes(int fd, std::string_view bytes);
+// Flushes a folder's entries to disk (after a file was named in it).
+void syncFolder(const std::string& folder);
+
+// The pattern of a hidden temporary name beside finalPath, for mkostemp: "." +
+// its name less the extension + ".XXXXXX", the name shortened so that the
+// whole fits the file system's name limit however long the final name is.
+// Never ending in the final name's extension, so nothing takes it for an output.
+std::string hiddenSiblingTemplate(const std::string& finalPath);
+
+// A hidden temporary file next to `finalPath` (named by hiddenSiblingTemplate),
+// opened for writing. Returns its path, or an empty
 // string (after one log line) when it cannot be made. The descriptor is stored in fd.
 std::string createTemporarySibling(const std::string& finalPath, int& fd);
 

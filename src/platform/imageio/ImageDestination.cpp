@@ -4,7 +4,6 @@
 #include <fmt/format.h>
 #include <vector>
 
-#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
 #include "platform/imageio/CodecRegistry.h"
 #include "platform/imageio/ImageProperties.h"
@@ -68,11 +67,11 @@ void ImageDestination::addImage(const RgbaBitmapView& bitmap, const PlistDiction
 }
 
 bool ImageDestination::finalize() {
-    const std::string temporary = finalizeToTemporaryFile();
-    return !temporary.empty() && commitTemporaryFile(temporary, _path);
+    PendingFile file = finalizeToPendingFile();
+    return file.isOpen() && file.commit(true) == PendingFile::Commit::Done;
 }
 
-std::string ImageDestination::finalizeToTemporaryFile() {
+PendingFile ImageDestination::finalizeToPendingFile() {
     const State state = _state;
     _state = State::Finalized;
     if (state == State::ImageRefused) return {};  // already logged
@@ -97,8 +96,9 @@ std::string ImageDestination::finalizeToTemporaryFile() {
         !(embedMetadata(encoded, *metadata) && _codec->finishAfterMetadata(encoded, _options))) {
         return {};
     }
-    return writeTemporarySibling(
-        _path, std::string_view(reinterpret_cast<const char*>(encoded.data()), encoded.size()));
+    PendingFile file = PendingFile::create(_path);
+    if (file.isOpen()) file.writeAll(std::string_view(reinterpret_cast<const char*>(encoded.data()), encoded.size()));
+    return file;
 }
 
 } // namespace pellora

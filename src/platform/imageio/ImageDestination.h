@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/foundation/PendingFile.h"
 #include "platform/foundation/PlistValue.h"
 #include "platform/imageio/Codec.h"
 #include "platform/imageio/Image.h"
@@ -12,7 +13,7 @@ namespace pellora {
 
 // One output file of a given type: the stand-in for the platform's image
 // destination. Create it, add the one image with its encoder properties, then
-// finalize to write the file (or finalizeToTemporaryFile, and commit it later).
+// finalize to write the file (or finalizeToPendingFile, and commit it later).
 class ImageDestination {
 public:
     // nullptr (after one log line) when no codec writes the type identifier.
@@ -31,10 +32,11 @@ public:
     // so the path ends up holding the whole new file or stays as it was.
     // false after one log line (a missing or unwritable folder, an encoder failure).
     bool finalize();
-    // The first half of finalize: encodes into a new hidden file beside the
-    // path and returns that file's path, for commitTemporaryFile to rename
-    // into place later. Empty after one log line.
-    std::string finalizeToTemporaryFile();
+    // The first half of finalize: encodes into a new file for the path that
+    // has not taken its name yet, to be committed later. Not open after one
+    // log line; its error() is 0 when the encoder failed and the errno value
+    // when the file could not be made or written.
+    PendingFile finalizeToPendingFile();
 
 private:
     ImageDestination(std::string path, const Codec& codec) : _path(std::move(path)), _codec(&codec) {}
