@@ -67,6 +67,10 @@ std::uint32_t wholePixels(float side) {
 
 } // namespace
 
+Size uprightSize(Size stored, int tag) {
+    return isTurnedOrientation(tag) ? Size{stored.height, stored.width} : stored;
+}
+
 Size PelloraImage::outputSize() {
     const bool hardRotate = UserDefaults::standard().boolForKey(QVXDefaultsKey_hardRotate);
     const bool turned = isTurnedOrientation(orientationTagOf(inputMetadata()));
