@@ -118,10 +118,12 @@ private slots:
         QCOMPARE(broken.data(SourceListModel::ThumbnailSizeRole).toSizeF(), QSizeF(41.0, 41.0));
     }
 
-    void countLabelHasNoSingular() {
+    void countLabelSaysOneImageInTheSingular() {
         MainController& c = *_controller;
         guitest::addRecords(c, {"/nowhere/one.jpg"});
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("1 images"));
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("1 image"));
+        guitest::addRecords(c, {"/nowhere/two.jpg"});
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("2 images"));
         c.clearToolbarItemClicked();
         QCOMPARE(c.numImagesTextField->text(), QStringLiteral("0 images"));
     }
