@@ -110,7 +110,8 @@ void MainController::bindSettings() {
     SettingsBinding::bindText(maxSideComboBox, QVXDefaultsKey_scalingMaxWidthOrHeight, defaults);
     SettingsBinding::bindText(maxWidthComboBox, QVXDefaultsKey_scalingMaxWidth, defaults);
     SettingsBinding::bindText(maxHeightComboBox, QVXDefaultsKey_scalingMaxHeight, defaults);
-    SettingsBinding::bindFraction(scalePercentageSlider, QVXDefaultsKey_scalingPercentage, defaults);
+    // 0% would be no picture at all: the scale starts at 1%.
+    SettingsBinding::bindFraction(scalePercentageSlider, QVXDefaultsKey_scalingPercentage, defaults, 0.01);
     SettingsBinding::bindIndex(formatPopUpButton, QVXDefaultsKey_exportFormat, defaults);
     SettingsBinding::bindFraction(jpegQualitySlider, QVXDefaultsKey_JPEGExportQuality, defaults);
     SettingsBinding::bindFraction(jpeg2000QualitySlider, QVXDefaultsKey_JPEG2000ExportQuality, defaults);
@@ -130,6 +131,8 @@ void MainController::connectActions() {
     guarded(exportMenuItem, &MainController::exportButtonClicked);
     guarded(viewSelectedMenuItem, &MainController::showViewer);
     connect(_window->closeMenuItem, &QAction::triggered, _window.get(), &MainWindow::performClose);
+    // Quit answers in the viewer and the preferences window too.
+    quitMenuItem->setShortcutContext(Qt::ApplicationShortcut);
     connect(quitMenuItem, &QAction::triggered, _window.get(), &MainWindow::performClose);
     connect(checkForUpdatesMenuItem, &QAction::triggered, this, &MainController::checkForUpdates);
     connect(preferencesMenuItem, &QAction::triggered, this, &MainController::showPreferences);
