@@ -9,6 +9,7 @@
 #include "jobs/SourceFileSet.h"
 #include "jobs/WindowStateSink.h"
 #include "model/PelloraImage.h"
+#include "model/RecordPixelReservation.h"
 #include "model/RecordReadOnce.h"
 #include "model/SettingsKeys.h"
 #include "platform/foundation/FileUtil.h"
@@ -52,6 +53,11 @@ PreparedExport prepareOutput(PelloraImage& record, const std::string& outputPath
         record.setMaxHeight(limits.maxHeight);
     });
     prepared.writeLines = Log::collectLines([&] {
+        // Held for rendering and encoding only: given back before the commit,
+        // so that workers never wait on the order in which outputs are committed.
+        const RecordPixelReservation pixels(record, settings.type);
+        prepared.tooLarge = pixels.refused();
+        if (prepared.tooLarge) return;
         prepared.temporaryPath = record.writeToTemporaryFileBeside(outputPath, settings.type, settings.properties);
     });
     return prepared;
@@ -151,6 +157,7 @@ void BatchController::_exportImagesToPath(const std::string& folder) {
             if (!written) {
                 Log::line(fmt::format("*** Error writing {}", result.outputPath));
                 result.outcome = ExportOutcome::Failed;
+                if (prepared.tooLarge) result.reason = ExportFailureReason::TooLarge;
             }
         }
         _pelloraImages.removeFirstObjectIfSame(record);

@@ -23,6 +23,7 @@ struct PreparedExport {
     std::vector<std::string> limitLines;  // logged while the pixel limits were found
     std::vector<std::string> writeLines;  // logged while the output was rendered and encoded
     std::string temporaryPath;        // empty: nothing was written
+    bool tooLarge = false;            // refused: more pixel memory than the process allows
 
     // Removes the temporary file, if any.
     void discard();

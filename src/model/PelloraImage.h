@@ -67,6 +67,12 @@ public:
     std::string writeToTemporaryFileBeside(const std::string& path, std::string_view type,
                                            const PlistDictionary& properties);
 
+    // The memory writing the output as type holds at its peak, from the file's
+    // header: the decode at its scale, the resampler's rows and the output
+    // bitmap together, or the bitmap and the encoder's buffers. nullopt when
+    // the header cannot be read (the write then fails on its own). Logs nothing.
+    std::optional<std::uint64_t> outputMemory(std::string_view type);
+
     // The list picture, made on first request and kept; safe from any thread.
     std::shared_ptr<const Thumbnail> tableViewNSImage();
 
