@@ -4,9 +4,11 @@
 #include <thread>
 #include <vector>
 
+#include "jobs/JobTestSupport.h"
 #include "platform/graphics/Resampler.h"
 #include "platform/imageio/ImageSource.h"
 #include "platform/imageio/PixelMemoryBudget.h"
+#include "platform/imageio/TypeIdentifiers.h"
 #include "support/TestSupport.h"
 
 namespace pellora {
@@ -181,6 +183,20 @@ TEST(PixelMemoryBudget, decodeMemoryCountsWhatTheCodecHolds) {
         options.minWidth = options.minHeight = c.minSide;
         EXPECT_EQ(source->decodeMemory(options), c.expected);
     }
+}
+
+TEST(PixelMemoryBudget, aJpeg2000DecodedAtReducedResolutionCountsOnlyThatResolution) {
+    test::TempDir dir;
+    const std::string path = dir.file("a.jp2");
+    ASSERT_TRUE(test::writeTestImage(path, 64, 48, kUTTypeJPEG2000));
+    const auto source = ImageSource::createWithPath(path);
+    ASSERT_NE(source, nullptr);
+    DecodeOptions halved;
+    halved.minWidth = 32;
+    halved.minHeight = 24;
+    const auto full = source->decodeMemory();
+    ASSERT_TRUE(full.has_value());
+    EXPECT_EQ(source->decodeMemory(halved), *full / 4);
 }
 
 TEST(PixelMemoryBudget, resamplingHoldsAWindowOfRowsNotTheWholeImage) {
