@@ -49,6 +49,7 @@ protected:
         PixelMemoryBudget::shared().setCapacity(kBudget);
         registerDefaults();
         UserDefaults::standard().setObject(PlistValue(3), QVXDefaultsKey_scalingMethod);  // full size
+        UserDefaults::standard().setObject(PlistValue(0), QVXDefaultsKey_exportFormat);   // JPEG
         ::mkdir(dir.file("in").c_str(), 0755);
         ::mkdir(dir.file("out").c_str(), 0755);
         controller.setExportResultObserver(&results);
