@@ -10,6 +10,7 @@
 #include "jobs/SourceFileSet.h"
 #include "jobs/WindowStateSink.h"
 #include "model/PelloraImage.h"
+#include "model/RecordPixelReservation.h"
 #include "model/RecordReadOnce.h"
 #include "model/SettingsKeys.h"
 #include "platform/foundation/FileUtil.h"
@@ -27,15 +28,6 @@ bool anythingExistsAtPath(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-// The record's size as seen upright: turned orientations (tags 5 to 8) swap
-// the stored sides, so that a percentage limits the sides the viewer sees.
-Size uprightInputSize(PelloraImage& record) {
-    const Size stored = record.inputSize();
-    if (stored.width <= 0 || stored.height <= 0) return stored;  // unreadable: it fails when written
-    if (!isTurnedOrientation(orientationTagOf(record.inputMetadata()))) return stored;
-    return Size{stored.height, stored.width};
-}
-
 // The work of writing a record's output, short of putting it in place: sets
 // the record's limits (the percentage read now) and encodes the output into a
 // temporary file beside outputPath. The lines logged are kept for the commit.
@@ -47,12 +39,19 @@ PreparedExport prepareOutput(PelloraImage& record, const std::string& outputPath
     prepared.limitLines = Log::collectLines([&] {
         PixelLimits limits{settings.maxWidth, settings.maxHeight};
         if (settings.scalingMethod == 2) {
-            limits = percentageLimits(uprightInputSize(record), defaults.floatForKey(QVXDefaultsKey_scalingPercentage));
+            limits = percentageLimits(record.uprightInputSize(), defaults.floatForKey(QVXDefaultsKey_scalingPercentage));
         }
         record.setMaxWidth(limits.maxWidth);
         record.setMaxHeight(limits.maxHeight);
     });
     prepared.writeLines = Log::collectLines([&] {
+        // Held for rendering and encoding only: given back before the commit,
+        // so that workers never wait on the order in which outputs are committed.
+        const RecordPixelReservation pixels(record, settings.type);
+        if (pixels.refused()) {
+            prepared.failure = ExportFailureReason::TooLarge;
+            return;
+        }
         PelloraImage::PendingOutput output = record.writeToPendingFile(outputPath, settings.type, settings.properties);
         prepared.output = std::move(output.file);
         prepared.failure = output.failure;

@@ -88,6 +88,12 @@ public:
     // hard rotation setting: the size of the picture as the list and the viewer
     // show it. 0 x 0 when the file cannot be read.
     Size uprightInputSize();
+    // The memory writing the output as type holds at its peak, from the file's
+    // header: the decode at its scale, the resampler's rows and the output
+    // bitmap together, or the bitmap and the encoder's buffers. nullopt when
+    // the header cannot be read (the write then fails on its own). Logs nothing.
+    std::optional<std::uint64_t> outputMemory(std::string_view type);
+
     // The list picture, upright, made on first request and kept; safe from any thread.
     std::shared_ptr<const Thumbnail> tableViewNSImage();
 

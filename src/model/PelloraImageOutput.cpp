@@ -10,6 +10,8 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/graphics/BitmapContext.h"
+#include "platform/graphics/Resampler.h"
+#include "platform/imageio/CodecRegistry.h"
 #include "platform/imageio/ImageDestination.h"
 #include "platform/imageio/ImageSource.h"
 
@@ -141,6 +143,34 @@ std::optional<Bitmap> PelloraImage::outputCGImage() {
     context->restoreGState();
     if (!painted) return std::nullopt;
     return output;
+}
+
+std::optional<std::uint64_t> PelloraImage::outputMemory(std::string_view type) {
+    std::optional<std::uint64_t> bytes;
+    // Whatever fails here fails again, and is logged, when the output is written.
+    Log::collectLines([&] {
+        const auto source = RecordReadOnce::openSource(_inputPath);
+        const auto header = source ? source->header() : std::nullopt;
+        if (!header) return;
+        const Size size = outputSize();
+        const bool hardRotate = UserDefaults::standard().boolForKey(QVXDefaultsKey_hardRotate);
+        const Size drawn = drawnSize(size, orientationTagOf(inputMetadata()), hardRotate);
+        const DecodeOptions options = decodeOptionsFor(drawn);
+        const auto decode = source->decodeMemory(options);
+        if (!decode) return;
+        // The decoded size at the scale the codec chooses is not known from
+        // here; the full size bounds the resampler's source rows.
+        const auto outWidth = static_cast<std::uint32_t>(size.width);
+        const auto outHeight = static_cast<std::uint32_t>(size.height);
+        const std::uint64_t bitmap = std::uint64_t{outWidth} * outHeight * 4;
+        const std::uint64_t resampling = Resampler::workingBytes(header->width, header->height,
+                                                                 static_cast<std::uint32_t>(drawn.width),
+                                                                 static_cast<std::uint32_t>(drawn.height));
+        const Codec* encoder = CodecRegistry::shared().codecForTypeIdentifier(type);
+        const std::uint64_t encoding = encoder ? encoder->encodeMemory(outWidth, outHeight) : 0;
+        bytes = bitmap + std::max(*decode + resampling, encoding);
+    });
+    return bytes;
 }
 
 bool PelloraImage::writeToPath(const std::string& path, std::string_view type, const PlistDictionary& properties) {

@@ -27,12 +27,17 @@ double lanczos3(double x) {
     return sinc(x) * sinc(x / kSupport);
 }
 
+int LanczosTaps::maxTaps(std::uint32_t inSize, std::uint32_t outSize) {
+    const double filterScale = std::max(double(inSize) / double(outSize), 1.0);
+    return int(std::ceil(kSupport * filterScale)) * 2 + 1;
+}
+
 LanczosTaps LanczosTaps::compute(std::uint32_t inSize, std::uint32_t outSize, std::uint32_t outBegin,
                                  std::uint32_t outEnd) {
     const double scale = double(inSize) / double(outSize);
     const double filterScale = std::max(scale, 1.0);
     const double support = kSupport * filterScale;
-    const int maxTaps = int(std::ceil(support)) * 2 + 1;
+    const int maxTaps = LanczosTaps::maxTaps(inSize, outSize);
     // Slots come in whole groups of kWeightGroup, zero beyond each count, so
     // that vector code may always load a whole group of weights.
     const int slots = (maxTaps + kWeightGroup - 1) / kWeightGroup * kWeightGroup;

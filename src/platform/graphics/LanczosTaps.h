@@ -27,6 +27,9 @@ struct LanczosTaps {
     std::vector<std::int32_t> count;    // number of source samples, per output sample
     std::vector<std::int16_t> weights;  // stride slots per output sample
 
+    // The most source samples any output sample reads, resizing inSize to outSize.
+    static int maxTaps(std::uint32_t inSize, std::uint32_t outSize);
+
     static LanczosTaps compute(std::uint32_t inSize, std::uint32_t outSize, std::uint32_t outBegin,
                                std::uint32_t outEnd);
 

@@ -13,6 +13,8 @@
 namespace pellora {
 
 // Limits checked from the header before any pixel buffer is allocated.
+// The memory all decodes together may hold is the process's pixel memory
+// budget (PixelMemoryBudget), set beside these.
 struct DecodeLimits {
     std::uint64_t maxPixels = 300'000'000;
     std::uint32_t maxSide = 65'535;
@@ -57,6 +59,13 @@ public:
     // Header only: never decodes pixels. nullopt (after one log line) when the
     // data cannot be read as this format.
     virtual std::optional<ImageHeader> readHeader(std::span<const std::uint8_t> data) const = 0;
+    // The memory decode() holds at its peak for the first image under options,
+    // from the header alone: the pixels at the scale the options allow plus the
+    // library's own buffers (a full-size raster or coefficient store).
+    // nullopt (after one log line) when the header cannot be read. The default
+    // counts the decoded pixels in the header's layout at full size.
+    virtual std::optional<std::uint64_t> decodeMemory(std::span<const std::uint8_t> data,
+                                                      const DecodeOptions& options) const;
     // The first image; nullptr (after one log line) on any failure.
     virtual DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const = 0;
     // How many images the data holds (pages, frames); formats with one image keep the default.
@@ -70,6 +79,12 @@ public:
         return true;
     }
 
+    // The memory encode() holds besides the bitmap for a width x height image:
+    // the encoded file in memory and the library's own copies. The default is
+    // a byte a pixel, more than a photograph takes compressed.
+    virtual std::uint64_t encodeMemory(std::uint32_t width, std::uint32_t height) const {
+        return std::uint64_t{width} * height;
+    }
     // Encodes the bitmap into memory (encoded is replaced). false (after one log line) on
     // failure. The file is written once, by ImageDestination, after the metadata is in.
     virtual bool encode(const RgbaBitmapView& /*bitmap*/, const EncodeOptions& /*options*/,

@@ -22,6 +22,15 @@ bool fitsDecodeLimits(std::string_view codec, std::uint64_t width, std::uint64_t
     return true;
 }
 
+std::uint64_t decodedImageBytes(const ImageHeader& header) {
+    const std::uint64_t colours = header.isIndexed                      ? 3
+                                  : header.colorModel == ColorModel::Gray ? 1
+                                  : header.colorModel == ColorModel::RGB  ? 3
+                                                                          : 4;
+    const std::uint64_t sampleBytes = header.isFloat ? 4 : header.bitsPerComponent > 8 ? 2 : 1;
+    return std::uint64_t{header.width} * header.height * (colours + (header.hasAlpha ? 1 : 0)) * sampleBytes;
+}
+
 std::shared_ptr<DecodedImage> allocateDecodedImage(std::string_view codec, std::uint32_t width, std::uint32_t height,
                                                    ColorModel colorModel, SampleFormat sampleFormat, bool hasAlpha) {
     auto image = std::make_shared<DecodedImage>();

@@ -11,6 +11,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/imageio/CodecRegistry.h"
 #include "platform/imageio/ImageLimits.h"
+#include "platform/imageio/PixelMemoryBudget.h"
 
 namespace pellora {
 namespace {
@@ -119,7 +120,26 @@ DecodedImagePtr ImageSource::decodeFirstImage(const DecodeOptions& options) cons
     const auto firstHeader = header();
     if (!firstHeader) return nullptr;
     if (!fitsDecodeLimits(_codec->name(), firstHeader->width, firstHeader->height, options.limits)) return nullptr;
-    return _codec->decode(_bytes, options);
+    if (PixelMemoryBudget::coveredOnThisThread()) return _codec->decode(_bytes, options);
+
+    const auto bytes = decodeMemory(options);
+    if (!bytes) return nullptr;
+    PixelReservation share = PixelMemoryBudget::shared().reserve(
+        *bytes, fmt::format("{}: a {} x {} image", _codec->name(), firstHeader->width, firstHeader->height));
+    if (!share.granted()) return nullptr;
+    DecodedImagePtr image = _codec->decode(_bytes, options);
+    if (!image) return nullptr;
+    // The share goes back when the last holder of the image lets it go.
+    struct Held {
+        DecodedImagePtr image;
+        PixelReservation share;
+    };
+    auto held = std::make_shared<Held>(Held{image, std::move(share)});
+    return DecodedImagePtr(held, held->image.get());
+}
+
+std::optional<std::uint64_t> ImageSource::decodeMemory(const DecodeOptions& options) const {
+    return _codec->decodeMemory(_bytes, options);
 }
 
 std::size_t ImageSource::count() const { return _codec->imageCount(_bytes); }

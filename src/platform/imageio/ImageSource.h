@@ -32,8 +32,15 @@ public:
     // Decodes the first image. The size is checked against options.limits from
     // the header before anything is allocated. With options.minWidth/minHeight
     // the codec may decode at a reduced scale, never below that size.
-    // nullptr after one log line.
+    // The decode's memory (decodeMemory) is drawn from the process's pixel
+    // memory budget first, waiting while it is taken, and held as long as the
+    // image lives; unless this thread's caller holds a share that counts it
+    // (PixelMemoryBudget::CoveredScope). nullptr after one log line, also when
+    // the decode needs more than the whole budget.
     DecodedImagePtr decodeFirstImage(const DecodeOptions& options = {}) const;
+    // The memory decodeFirstImage(options) holds at its peak, from the header
+    // alone; nullopt after one log line when the header cannot be read.
+    std::optional<std::uint64_t> decodeMemory(const DecodeOptions& options = {}) const;
 
     // The properties of image index (only the first, 0, is known): pixel size,
     // resolution, depth, colour model, alpha, profile name, orientation, the

@@ -17,6 +17,10 @@ public:
     std::optional<ImageHeader> readHeader(std::span<const std::uint8_t> data) const override;
     DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
     std::string_view typeIdentifier() const override;
+    // The whole file, four bytes a pixel at most, is built in memory.
+    std::uint64_t encodeMemory(std::uint32_t width, std::uint32_t height) const override {
+        return std::uint64_t{width} * height * 4;
+    }
     bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
                 std::vector<std::uint8_t>& encoded) const override;
 };

@@ -356,6 +356,27 @@ std::optional<ImageHeader> Jpeg2000Codec::readHeader(std::span<const std::uint8_
     return header;
 }
 
+std::optional<std::uint64_t> Jpeg2000Codec::decodeMemory(std::span<const std::uint8_t> data,
+                                                         const DecodeOptions& options) const {
+    std::string why;
+    const auto info = readJpeg2000Info(data, why);
+    if (!info) {
+        fail(why);
+        return std::nullopt;
+    }
+    OpenDecoder decoder;
+    if (!decoder.open(data, info->isJp2)) {
+        fail(decoder.messages.errorOr("cannot read the header"));
+        return std::nullopt;
+    }
+    const int reduction = reductionFor(*info, options, decoder.maxReduction());
+    const std::uint64_t width = ceilDivPow2(info->x1, reduction) - ceilDivPow2(info->x0, reduction);
+    const std::uint64_t height = ceilDivPow2(info->y1, reduction) - ceilDivPow2(info->y0, reduction);
+    // OpenJPEG keeps every component as 32-bit samples at the decoded
+    // resolution; the decoded image takes up to two bytes a sample beside them.
+    return width * height * info->components.size() * (4 + 2);
+}
+
 DecodedImagePtr Jpeg2000Codec::decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const {
     try {
         return decodeImage(data, options);

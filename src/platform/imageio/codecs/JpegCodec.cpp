@@ -192,6 +192,33 @@ unsigned scaleDenominator(unsigned width, unsigned height, const DecodeOptions& 
     return 1;
 }
 
+// Sets the decoded colour space and the DCT scale for options, and works out
+// the output dimensions. The decoded colour model is returned.
+ColorModel chooseOutput(jpeg_decompress_struct& info, const DecodeOptions& options) {
+    const ColorModel model = colorModelOf(info.jpeg_color_space);
+    info.out_color_space = outputSpaceFor(model);
+    info.scale_num = 1;
+    info.scale_denom = scaleDenominator(info.image_width, info.image_height, options);
+    jpeg_calc_output_dimensions(&info);
+    return model;
+}
+
+// The coefficient store libjpeg keeps for a file of several scans (progressive
+// or sequential but not interleaved): every block of every component at full
+// size, whatever the output scale. None for a single-scan file, decoded a few
+// rows at a time.
+std::uint64_t coefficientBytes(jpeg_decompress_struct& info) {
+    if (!jpeg_has_multiple_scans(&info)) return 0;
+    std::uint64_t bytes = 0;
+    for (int index = 0; index < info.num_components; ++index) {
+        const jpeg_component_info& component = info.comp_info[index];
+        const auto roundUp = [](std::uint64_t value, std::uint64_t step) { return (value + step - 1) / step * step; };
+        bytes += roundUp(component.width_in_blocks, std::uint64_t(component.h_samp_factor)) *
+                 roundUp(component.height_in_blocks, std::uint64_t(component.v_samp_factor)) * sizeof(JBLOCK);
+    }
+    return bytes;
+}
+
 // Quality mapping: the fraction × 100, rounded, is libjpeg's quality (0.8 is
 // quality 80, as other tools mean it), clamped to libjpeg's 1...100. Absent
 // or not a number gives defaultQuality.
@@ -225,6 +252,25 @@ std::optional<ImageHeader> JpegCodec::readHeader(std::span<const std::uint8_t> d
     return header;
 }
 
+std::optional<std::uint64_t> JpegCodec::decodeMemory(std::span<const std::uint8_t> data,
+                                                     const DecodeOptions& options) const {
+    auto decompressor = std::make_unique<Decompressor>();
+    std::optional<std::uint64_t> bytes;
+    const bool read = runGuarded(decompressor->errors.jump, [&] {
+        jpeg_decompress_struct& info = decompressor->info;
+        decompressor->readHeader(data);
+        chooseOutput(info, options);
+        bytes = std::uint64_t{info.output_width} * info.output_height * std::uint64_t(info.out_color_components) +
+                coefficientBytes(info);
+        return true;
+    });
+    if (!read) {
+        decompressor->failed("read the header");
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 DecodedImagePtr JpegCodec::decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const {
     auto decompressor = std::make_unique<Decompressor>();
     std::shared_ptr<DecodedImage> image;
@@ -233,11 +279,7 @@ DecodedImagePtr JpegCodec::decode(std::span<const std::uint8_t> data, const Deco
         decompressor->readHeader(data);
         if (!fitsDecodeLimits(name(), info.image_width, info.image_height, options.limits)) return false;
 
-        const ColorModel model = colorModelOf(info.jpeg_color_space);
-        info.out_color_space = outputSpaceFor(model);
-        info.scale_num = 1;
-        info.scale_denom = scaleDenominator(info.image_width, info.image_height, options);
-        jpeg_calc_output_dimensions(&info);
+        const ColorModel model = chooseOutput(info, options);
         image = allocateDecodedImage(name(), info.output_width, info.output_height, model, SampleFormat::UInt8, false);
         if (!image) return false;
         // Photoshop writes CMYK JPEGs with an Adobe marker and inverted ink values.

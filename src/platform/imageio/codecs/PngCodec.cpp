@@ -141,16 +141,16 @@ ImageHeader headerOf(png_structp png, png_infop info) {
     return header;
 }
 
-// Transformations to the decoded layout: 8 or 16 bits per sample in native
-// byte order, grey or RGB, with alpha when the file has any transparency.
+// Transformations to the decoded layout: 8 bits per sample, grey or RGB, with
+// alpha when the file has any transparency. 16-bit samples are scaled to 8 bits
+// (rounded) as each row is read: the output is 8-bit anyway, and a whole
+// 16-bit image would take twice the memory.
 void requestDecodedLayout(png_structp png, png_infop info) {
     const int colorType = png_get_color_type(png, info);
     if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
     if (colorType == PNG_COLOR_TYPE_GRAY && png_get_bit_depth(png, info) < 8) png_set_expand_gray_1_2_4_to_8(png);
-    if constexpr (std::endian::native == std::endian::little) {
-        if (png_get_bit_depth(png, info) == 16) png_set_swap(png);
-    }
+    if (png_get_bit_depth(png, info) == 16) png_set_scale_16(png);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
 }
@@ -179,6 +179,24 @@ std::optional<ImageHeader> PngCodec::readHeader(std::span<const std::uint8_t> da
     return header;
 }
 
+std::optional<std::uint64_t> PngCodec::decodeMemory(std::span<const std::uint8_t> data,
+                                                    const DecodeOptions& /*options*/) const {
+    auto reader = std::make_unique<Reader>(data);
+    if (!reader->created()) return std::nullopt;
+    std::optional<std::uint64_t> bytes;
+    const bool read = runGuarded(reader->errors.jump, [&] {
+        reader->readInfo();
+        requestDecodedLayout(reader->png, reader->info);
+        bytes = std::uint64_t{png_get_rowbytes(reader->png, reader->info)} * png_get_image_height(reader->png, reader->info);
+        return true;
+    });
+    if (!read) {
+        reader->failed("read the header");
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 DecodedImagePtr PngCodec::decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const {
     auto reader = std::make_unique<Reader>(data);
     if (!reader->created()) return nullptr;
@@ -195,7 +213,7 @@ DecodedImagePtr PngCodec::decode(std::span<const std::uint8_t> data, const Decod
         const int colorType = png_get_color_type(png, info);
         image = allocateDecodedImage(name(), width, height,
                                      (colorType & PNG_COLOR_MASK_COLOR) ? ColorModel::RGB : ColorModel::Gray,
-                                     png_get_bit_depth(png, info) == 16 ? SampleFormat::UInt16 : SampleFormat::UInt8,
+                                     SampleFormat::UInt8,
                                      (colorType & PNG_COLOR_MASK_ALPHA) != 0);
         if (!image) return false;
         if (png_get_rowbytes(png, info) != image->rowBytes) png_error(png, "unexpected row layout");

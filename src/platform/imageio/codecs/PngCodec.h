@@ -14,6 +14,8 @@ public:
     std::vector<std::string> extensions() const override { return {"png"}; }
     bool sniff(std::span<const std::uint8_t> head) const override;
     std::optional<ImageHeader> readHeader(std::span<const std::uint8_t> data) const override;
+    std::optional<std::uint64_t> decodeMemory(std::span<const std::uint8_t> data,
+                                              const DecodeOptions& options) const override;
     DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
     std::string_view typeIdentifier() const override;
     MetadataWriting metadataWriting() const override { return MetadataWriting::ByEncoder; }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <type_traits>
 
 #include "platform/foundation/Log.h"
 #include "platform/imageio/codecs/BuiltinCodecs.h"
@@ -63,24 +64,36 @@ struct Band {
     }
 };
 
-// One row of 8, 16 or 32-bit (float) samples into the output layout.
-template <typename T>
+// A sample as the decoded image stores it: as read, or a 16-bit one narrowed
+// to 8 bits (rounded).
+template <typename Out, typename T>
+Out narrowed(T value) {
+    if constexpr (std::is_same_v<Out, T>) {
+        return value;
+    } else {
+        return static_cast<Out>((std::uint32_t{value} * 255 + 32767) / 65535);
+    }
+}
+
+// One row of 8, 16 or 32-bit (float) samples into the output layout, each
+// stored as Out. Alpha is divided out at the samples' own precision.
+template <typename T, typename Out = T>
 void convertRow(const TiffLayout& layout, const std::uint8_t* const* planes, std::uint8_t* out) {
     const int stride = layout.planarSeparate ? 1 : layout.samplesPerPixel;
     auto sample = [&](std::uint32_t x, int s) {
         return layout.planarSeparate ? load<T>(planes[s], x) : load<T>(planes[0], std::size_t(x) * stride + s);
     };
     const bool invert = layout.photometric == PHOTOMETRIC_MINISWHITE;
-    T* target = reinterpret_cast<T*>(out);
+    Out* target = reinterpret_cast<Out*>(out);
     for (std::uint32_t x = 0; x < layout.width; ++x) {
         const T alpha = layout.hasAlpha ? sample(x, layout.colourSamples) : fullScale<T>();
         for (int c = 0; c < layout.colourSamples; ++c) {
             T value = sample(x, c);
             if (invert) value = static_cast<T>(fullScale<T>() - value);
             if (layout.associatedAlpha) value = unpremultiply(value, alpha);
-            *target++ = value;
+            *target++ = narrowed<Out>(value);
         }
-        if (layout.hasAlpha) *target++ = alpha;
+        if (layout.hasAlpha) *target++ = narrowed<Out>(alpha);
     }
 }
 
@@ -249,7 +262,7 @@ private:
             } else if (_layout.bitsPerSample == 8) {
                 convertRow<std::uint8_t>(_layout, planes.data(), out);
             } else if (_layout.bitsPerSample == 16) {
-                convertRow<std::uint16_t>(_layout, planes.data(), out);
+                convertRow<std::uint16_t, std::uint8_t>(_layout, planes.data(), out);
             } else {
                 convertRow<float>(_layout, planes.data(), out);
             }
@@ -355,6 +368,43 @@ std::optional<ImageHeader> TiffCodec::readHeader(std::span<const std::uint8_t> d
     readResolution(tif.get(), header);
     header.iccProfile = readIccProfile(tif.get());
     return header;
+}
+
+std::optional<std::uint64_t> TiffCodec::decodeMemory(std::span<const std::uint8_t> data,
+                                                     const DecodeOptions& /*options*/) const {
+    TiffMessages messages;
+    MemoryInput input{data};
+    TiffPtr tif = openTiffForReading(input, messages);
+    if (!tif) {
+        fail(messages.errorOr("not a readable TIFF file"));
+        return std::nullopt;
+    }
+    std::string why;
+    const auto layout = readTiffLayout(tif.get(), why);
+    if (!layout) {
+        fail(why);
+        return std::nullopt;
+    }
+    DecodedImage shape;
+    shape.colorModel = layout->colorModel;
+    shape.sampleFormat = layout->outputFormat();
+    shape.hasAlpha = layout->hasAlpha;
+    const std::uint64_t pixels = std::uint64_t{layout->width} * layout->height;
+    const std::uint64_t decoded = pixels * std::uint64_t(shape.channels() * shape.bytesPerSample());
+    // TIFFRGBAImage fills a whole 32-bit raster first; the direct reader holds
+    // one strip, or one row of tiles and a tile, as stored.
+    if (layout->throughRgba) return decoded + pixels * 4;
+    std::uint32_t bandRows = layout->height;
+    if (TIFFIsTiled(tif.get())) {
+        TIFFGetField(tif.get(), TIFFTAG_TILELENGTH, &bandRows);
+    } else {
+        TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ROWSPERSTRIP, &bandRows);
+    }
+    bandRows = std::clamp<std::uint32_t>(bandRows, 1, layout->height);
+    const std::uint64_t planes = layout->planarSeparate ? layout->samplesPerPixel : 1;
+    const std::uint64_t band = std::uint64_t(TIFFScanlineSize64(tif.get())) * bandRows * planes;
+    const std::uint64_t tile = TIFFIsTiled(tif.get()) ? std::uint64_t(TIFFTileRowSize64(tif.get())) * bandRows : 0;
+    return decoded + band + tile;
 }
 
 DecodedImagePtr TiffCodec::decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const {

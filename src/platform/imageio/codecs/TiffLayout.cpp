@@ -36,8 +36,9 @@ bool readsDirectly(const TiffLayout& layout) {
 } // namespace
 
 SampleFormat TiffLayout::outputFormat() const {
-    if (throughRgba || indexed || bitsPerSample <= 8) return SampleFormat::UInt8;
-    return sampleFormat == SAMPLEFORMAT_IEEEFP ? SampleFormat::Float32 : SampleFormat::UInt16;
+    // 16-bit samples are narrowed to 8 bits row by row as they are read.
+    return sampleFormat == SAMPLEFORMAT_IEEEFP && !throughRgba && !indexed ? SampleFormat::Float32
+                                                                           : SampleFormat::UInt8;
 }
 
 std::optional<TiffLayout> readTiffLayout(TIFF* tif, std::string& why) {

@@ -54,10 +54,12 @@ const Variant kVariants[] = {
     // YCbCr planes into RGB itself, with its own rounding and upsampling.
     {"heif", "HEIF", "a.heic", "-quality 90", false, RGB, UInt8, false, 8 * 257},
     {"tiff_rgb8_lzw", "TIFF", "a.tiff", "-compress lzw", false, RGB, UInt8, false, 0},
-    {"tiff_rgb16_zip", "TIFF", "a.tiff", "-depth 16 -compress zip", false, RGB, UInt16, false, 0},
+    // 16-bit samples are narrowed to 8 bits as they are read: up to 8-bit rounding.
+    {"tiff_rgb16_zip", "TIFF", "a.tiff", "-depth 16 -compress zip", false, RGB, UInt8, false, 128},
     {"tiff_rgba_unassociated", "TIFF", "a.tiff", "-compress lzw", true, RGB, UInt8, true, 0},
-    // Premultiplied on disk: both readers divide by alpha, with their own rounding.
-    {"tiff_rgba16_associated", "TIFF", "a.tiff", "-depth 16 -define tiff:alpha=associated", true, RGB, UInt16, true, 2},
+    // Premultiplied on disk: both readers divide by alpha, with their own
+    // rounding; then the 16-bit samples are narrowed to 8 bits.
+    {"tiff_rgba16_associated", "TIFF", "a.tiff", "-depth 16 -define tiff:alpha=associated", true, RGB, UInt8, true, 130},
     {"tiff_grey8", "TIFF", "a.tiff", "-colorspace gray", false, Gray, UInt8, false, 0},
     {"tiff_grey_alpha", "TIFF", "a.tiff", "-colorspace gray", true, Gray, UInt8, true, 0},
     {"tiff_bilevel", "TIFF", "a.tiff", "-colorspace gray -threshold 50% -type bilevel", false, Gray, UInt8, false, 0},
@@ -68,7 +70,7 @@ const Variant kVariants[] = {
     {"tiff_jpeg_ycbcr", "TIFF", "a.tiff", "-compress jpeg -quality 90", false, RGB, UInt8, false, 3 * 257},
     // CMYK samples are kept as stored.
     {"tiff_cmyk8", "TIFF", "a.tiff", "-colorspace cmyk -depth 8", false, CMYK, UInt8, false, 0, Compare::Channels, "cmyk"},
-    {"tiff_cmyk16", "TIFF", "a.tiff", "-colorspace cmyk -depth 16", false, CMYK, UInt16, false, 0, Compare::Channels, "cmyk"},
+    {"tiff_cmyk16", "TIFF", "a.tiff", "-colorspace cmyk -depth 16", false, CMYK, UInt8, false, 128, Compare::Channels, "cmyk"},
     // Odd sizes leave partial blocks; Adobe CMYK files store inverted ink.
     {"jpeg_420", "JPEG", "a.jpg", "-resize 97x61! -quality 85 -sampling-factor 2x2", false, RGB, UInt8, false, 0,
      Compare::Visible, "rgba", 97, 61},

@@ -1,0 +1,210 @@
+#include <atomic>
+#include <gtest/gtest.h>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "jobs/JobTestSupport.h"
+#include "platform/graphics/Resampler.h"
+#include "platform/imageio/ImageSource.h"
+#include "platform/imageio/PixelMemoryBudget.h"
+#include "platform/imageio/TypeIdentifiers.h"
+#include "support/TestSupport.h"
+
+namespace pellora {
+namespace {
+
+constexpr std::uint64_t MiB = std::uint64_t{1} << 20;
+constexpr std::uint64_t GiB = std::uint64_t{1} << 30;
+
+const std::string regressions = std::string(PELLORA_TEST_DATA_DIR) + "/../regressions";
+const std::string pngSuite = std::string(PELLORA_TEST_DATA_DIR) + "/pngsuite/png";
+
+// Sets the process's budget for one test and puts the old one back.
+class SharedCapacity {
+public:
+    explicit SharedCapacity(std::uint64_t bytes) : _old(PixelMemoryBudget::shared().capacity()) {
+        PixelMemoryBudget::shared().setCapacity(bytes);
+    }
+    ~SharedCapacity() { PixelMemoryBudget::shared().setCapacity(_old); }
+
+private:
+    std::uint64_t _old;
+};
+
+TEST(PixelMemoryBudget, defaultIsAQuarterOfTheSmallerMemoryAtMostTwoGiB) {
+    struct Case {
+        std::uint64_t physical, cgroup, expected;
+    };
+    const Case cases[] = {
+        {24 * GiB, 0, 2 * GiB},          // capped
+        {4 * GiB, 0, 1 * GiB},           // a quarter of physical memory
+        {24 * GiB, 2 * GiB, 512 * MiB},  // the control group's limit is smaller
+        {1 * GiB, 8 * GiB, 256 * MiB},   // physical memory is smaller
+        {0, 0, 2 * GiB},                 // nothing known: the cap
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PixelMemoryBudget::capacityFor(c.physical, c.cgroup), c.expected) << c.physical << " " << c.cgroup;
+    }
+    EXPECT_GT(PixelMemoryBudget::defaultCapacity(), 0u);
+    EXPECT_LE(PixelMemoryBudget::defaultCapacity(), 2 * GiB);
+}
+
+TEST(PixelMemoryBudget, refusesMoreThanTheWholeBudgetWithALogLineAndHoldsNothing) {
+    PixelMemoryBudget budget(100);
+    test::LogCapture log;
+    const PixelReservation refused = budget.reserve(101, "big.gif");
+    EXPECT_FALSE(refused.granted());
+    EXPECT_EQ(budget.inUse(), 0u);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_NE(log.lines()[0].find("big.gif needs"), std::string::npos) << log.lines()[0];
+    // The whole budget is not more than itself.
+    const PixelReservation whole = budget.reserve(100, "whole");
+    EXPECT_TRUE(whole.granted());
+    EXPECT_EQ(budget.inUse(), 100u);
+}
+
+TEST(PixelMemoryBudget, aShareIsGivenBackOnceWhenReleasedMovedOrDestroyed) {
+    PixelMemoryBudget budget(100);
+    {
+        PixelReservation first = budget.reserve(30, "first");
+        PixelReservation moved = std::move(first);
+        EXPECT_FALSE(first.granted());
+        EXPECT_EQ(budget.inUse(), 30u);
+        PixelReservation second = budget.reserve(20, "second");
+        second.release();
+        second.release();
+        EXPECT_EQ(budget.inUse(), 30u);
+        moved = budget.reserve(10, "third");  // the old share goes back first
+        EXPECT_EQ(budget.inUse(), 10u);
+    }
+    EXPECT_EQ(budget.inUse(), 0u);
+}
+
+TEST(PixelMemoryBudget, aShareThatDoesNotFitWaitsUntilAnotherIsGivenBack) {
+    PixelMemoryBudget budget(100);
+    PixelReservation holder = budget.reserve(60, "holder");
+    std::atomic<bool> reserved{false};
+    std::thread waiter([&] {
+        const PixelReservation share = budget.reserve(50, "waiter");
+        EXPECT_TRUE(share.granted());
+        EXPECT_EQ(budget.inUse(), 50u);
+        reserved = true;
+    });
+    while (budget.waiting() == 0) std::this_thread::yield();
+    EXPECT_FALSE(reserved);
+    EXPECT_EQ(budget.inUse(), 60u);
+    holder.release();
+    waiter.join();
+    EXPECT_TRUE(reserved);
+    EXPECT_EQ(budget.inUse(), 0u);
+}
+
+TEST(PixelMemoryBudget, shrinkingTheBudgetRefusesAWaiterThatNoLongerFits) {
+    PixelMemoryBudget budget(100);
+    PixelReservation holder = budget.reserve(60, "holder");
+    test::LogCapture log;
+    std::thread waiter([&] { EXPECT_FALSE(budget.reserve(50, "waiter").granted()); });
+    while (budget.waiting() == 0) std::this_thread::yield();
+    budget.setCapacity(40);
+    waiter.join();
+    EXPECT_EQ(budget.inUse(), 60u);
+}
+
+TEST(PixelMemoryBudget, concurrentSharesNeverExceedTheBudget) {
+    PixelMemoryBudget budget(1000);
+    std::atomic<bool> exceeded{false};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            std::mt19937 random(static_cast<unsigned>(t));
+            std::uniform_int_distribution<std::uint64_t> size(1, 600);
+            for (int i = 0; i < 500; ++i) {
+                const PixelReservation share = budget.reserve(size(random), "share");
+                if (!share.granted() || budget.inUse() > 1000) exceeded = true;
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_FALSE(exceeded);
+    EXPECT_EQ(budget.inUse(), 0u);
+}
+
+TEST(PixelMemoryBudget, aDecodedImageHoldsItsShareOfTheProcessBudgetWhileItLives) {
+    const auto source = ImageSource::createWithPath(pngSuite + "/basn6a08.png");
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(source->decodeMemory(), 32u * 32u * 4u);
+    const std::uint64_t before = PixelMemoryBudget::shared().inUse();
+    DecodedImagePtr image = source->decodeFirstImage();
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(PixelMemoryBudget::shared().inUse(), before + 32 * 32 * 4);
+    image.reset();
+    EXPECT_EQ(PixelMemoryBudget::shared().inUse(), before);
+    {
+        // A caller whose own share counts the decode takes nothing more.
+        const PixelMemoryBudget::CoveredScope covered;
+        image = source->decodeFirstImage();
+        EXPECT_EQ(PixelMemoryBudget::shared().inUse(), before);
+    }
+}
+
+TEST(PixelMemoryBudget, aDecodeLargerThanTheProcessBudgetIsRefusedBeforeItAllocates) {
+    const SharedCapacity capacity(1000);
+    const auto source = ImageSource::createWithPath(pngSuite + "/basn6a08.png");
+    ASSERT_NE(source, nullptr);
+    test::LogCapture log;
+    EXPECT_EQ(source->decodeFirstImage(), nullptr);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_NE(log.lines()[0].find("PNG: a 32 x 32 image needs"), std::string::npos) << log.lines()[0];
+}
+
+// What each decode holds, from the header alone: a 16-bit PNG at 8 bits, a
+// progressive JPEG's full-size coefficients beside its output at the scale
+// asked for, a GIF's logical screen.
+TEST(PixelMemoryBudget, decodeMemoryCountsWhatTheCodecHolds) {
+    struct Case {
+        std::string path;
+        std::uint32_t minSide;
+        std::uint64_t expected;
+    };
+    const std::uint64_t coefficients = 2125ull * 2125 * 3 * 128;  // 17000 / 8 blocks a side, three components
+    const Case cases[] = {
+        {pngSuite + "/basn6a16.png", 0, 32 * 32 * 4},
+        {pngSuite + "/basn2c16.png", 0, 32 * 32 * 3},
+        {regressions + "/progressive-bomb.jpg", 0, 17000ull * 17000 * 3 + coefficients},
+        {regressions + "/progressive-bomb.jpg", 1000, 2125ull * 2125 * 3 + coefficients},
+        {regressions + "/screen-bomb.gif", 0, 17320ull * 17320 * 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const auto source = ImageSource::createWithPath(c.path);
+        ASSERT_NE(source, nullptr);
+        DecodeOptions options;
+        options.minWidth = options.minHeight = c.minSide;
+        EXPECT_EQ(source->decodeMemory(options), c.expected);
+    }
+}
+
+TEST(PixelMemoryBudget, aJpeg2000DecodedAtReducedResolutionCountsOnlyThatResolution) {
+    test::TempDir dir;
+    const std::string path = dir.file("a.jp2");
+    ASSERT_TRUE(test::writeTestImage(path, 64, 48, kUTTypeJPEG2000));
+    const auto source = ImageSource::createWithPath(path);
+    ASSERT_NE(source, nullptr);
+    DecodeOptions halved;
+    halved.minWidth = 32;
+    halved.minHeight = 24;
+    const auto full = source->decodeMemory();
+    ASSERT_TRUE(full.has_value());
+    EXPECT_EQ(source->decodeMemory(halved), *full / 4);
+}
+
+TEST(PixelMemoryBudget, resamplingHoldsAWindowOfRowsNotTheWholeImage) {
+    // Full size and a strong reduction of a 17320-pixel square: the rows held
+    // are a small fraction of the 1.2 GB image.
+    EXPECT_LT(Resampler::workingBytes(17320, 17320, 17320, 17320), 17320ull * 17320 * 4 / 100);
+    EXPECT_LT(Resampler::workingBytes(17320, 17320, 1000, 1000), 17320ull * 17320 * 4 / 100);
+}
+
+} // namespace
+} // namespace pellora
