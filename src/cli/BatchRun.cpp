@@ -16,6 +16,7 @@
 #include "model/SettingsKeys.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainThread.h"
+#include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/imageio/TypeIdentifiers.h"
 
@@ -102,7 +103,8 @@ int runBatch(const std::vector<std::string>& arguments) {
     }
 
     if (interrupts.signalReceived() == 0) {
-        const std::string folder = defaults.stringForKey(QVXDefaultsKey_exportStaticLocation);
+        const std::string folder =
+            path::stringByExpandingTildeInPath(defaults.stringForKey(QVXDefaultsKey_exportStaticLocation));
         BatchController::createFoldersAlongPath(folder);
         if (!isFolder(folder)) {
             reporter.printLogLine(fmt::format("pellora-batch: cannot create the destination folder {}", folder));
