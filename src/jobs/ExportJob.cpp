@@ -143,7 +143,8 @@ BatchController::ExportButtonResult BatchController::exportButtonClicked() {
     }
     const UserDefaults& defaults = UserDefaultsController::sharedUserDefaultsController().defaults();
     if (defaults.integerForKey(QVXDefaultsKey_exportDestination) == 0) return ExportButtonResult::DestinationNeeded;
-    const std::string folder = defaults.stringForKey(QVXDefaultsKey_exportStaticLocation);
+    // A path edited by hand may start with "~": it means the home folder, not a folder named "~".
+    const std::string folder = path::stringByExpandingTildeInPath(defaults.stringForKey(QVXDefaultsKey_exportStaticLocation));
     createFoldersAlongPath(folder);
     exportImagesToPath(folder);
     return ExportButtonResult::Started;

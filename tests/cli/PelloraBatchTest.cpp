@@ -155,6 +155,24 @@ TEST_F(PelloraBatchTest, OptionsApplyToThisRunOnlyAndNothingIsStored) {
     EXPECT_EQ(test::readFile(settingsPath), settingsBefore);
 }
 
+// A stored fixed folder typed by hand as "~/..." is in the home folder.
+TEST_F(PelloraBatchTest, ALeadingTildeInTheStoredFolderMeansTheHomeFolder) {
+    ASSERT_TRUE(test::writeTestImage(in("wide.jpg"), 80, 40, kUTTypeJPEG));
+    {
+        UserDefaults stored(UserDefaults::standardFilePath());
+        stored.setObject(1, QVXDefaultsKey_exportDestination);
+        stored.setObject("~/Exports", QVXDefaultsKey_exportStaticLocation);
+    }
+    char previous[4096];
+    ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+    const ProgramRun run = runProgram({in()}, log());
+    ASSERT_EQ(::chdir(previous), 0);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(decodedSize(home.home() + "/Exports/wide.jpg"), (DecodedSize{80, 40}));
+    EXPECT_FALSE(test::fileExists(dir.file("~")));
+}
+
 TEST_F(PelloraBatchTest, ExitStatusIsOneAndTheReportSaysWhyWhenAFileFailsOrNoImageIsFound) {
     ASSERT_TRUE(test::writeTestImage(in("good.jpg"), 8, 8, kUTTypeJPEG));
     ASSERT_TRUE(test::writeTestImage(in("old.jpg"), 8, 8, kUTTypeJPEG));

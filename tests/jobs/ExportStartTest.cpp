@@ -58,6 +58,23 @@ TEST_F(ExportStartTest, AskingForTheFolderStartsNothing) {
     EXPECT_TRUE(window.events().empty());
 }
 
+// A fixed folder typed by hand as "~/..." is in the home folder, not in a
+// folder named "~" in the current one.
+TEST_F(ExportStartTest, ALeadingTildeInTheFixedFolderMeansTheHomeFolder) {
+    UserDefaults::standard().setObject(1, QVXDefaultsKey_exportDestination);
+    UserDefaults::standard().setObject("~/Exports/Resized", QVXDefaultsKey_exportStaticLocation);
+    char previous[4096];
+    ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+    const auto started = controller.exportButtonClicked();
+    ASSERT_EQ(::chdir(previous), 0);
+    EXPECT_EQ(started, BatchController::ExportButtonResult::Started);
+    while (window.eventsStartingWith("update").size() < 2) mainThread.waitAndDrain(std::chrono::milliseconds(10));
+    controller.waitUntilIdle();
+    EXPECT_TRUE(isFolder(home.home() + "/Exports/Resized"));
+    EXPECT_FALSE(test::fileExists(dir.file("~")));
+}
+
 TEST_F(ExportStartTest, TheFixedFolderIsCreatedAndASecondClickOnlyCancels) {
     UserDefaults::standard().setObject(1, QVXDefaultsKey_exportDestination);
     UserDefaults::standard().setObject(dir.file("a/b"), QVXDefaultsKey_exportStaticLocation);

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace pellora::test {
@@ -19,6 +20,16 @@ public:
 
 private:
     std::string _path;
+};
+
+// Ends the test process (SIGALRM) when the scope lasts longer than the given
+// seconds, so that a call that would block forever fails its test instead.
+class Deadline {
+public:
+    explicit Deadline(unsigned seconds) { ::alarm(seconds); }
+    ~Deadline() { ::alarm(0); }
+    Deadline(const Deadline&) = delete;
+    Deadline& operator=(const Deadline&) = delete;
 };
 
 // Sets an environment variable while alive and restores (or unsets) it afterwards.

@@ -1,6 +1,7 @@
 #include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
 
 #include "platform/foundation/PlistXml.h"
@@ -81,6 +82,19 @@ TEST_F(LoginItems, aMissingListIsWrittenEmptyAndAnUnreadableOneIsLeftAlone) {
     EXPECT_EQ(test::readFile(QVXLoginItemHelper::domainFilePath()), "<plist><dict><key>Auto");
     EXPECT_FALSE(test::fileExists(autostart::entryFilePath("Pellora")));
     EXPECT_FALSE(log.lines().empty());
+}
+
+// A FIFO at the list's path must not block the program, and stays.
+TEST_F(LoginItems, aFifoInPlaceOfTheListIsLeftAloneAtOnce) {
+    const std::string file = QVXLoginItemHelper::domainFilePath();
+    std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    const test::Deadline deadline(20);
+    test::LogCapture log;
+    QVXLoginItemHelper::addToLoginItems(program("Apps/Pellora"), false);
+    EXPECT_TRUE(std::filesystem::is_fifo(file));
+    EXPECT_FALSE(test::fileExists(autostart::entryFilePath("Pellora")));
+    EXPECT_TRUE(log.contains("not a regular file"));
 }
 
 TEST_F(LoginItems, changesFromTwoThreadsAreAllKept) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <fmt/format.h>
@@ -19,6 +20,12 @@ std::string folderOfPath(const std::string& path) {
     if (slash == 0) return "/";
     return path.substr(0, slash);
 }
+
+// Closes a descriptor when the scope ends.
+struct ClosedAtScopeEnd {
+    int fd;
+    ~ClosedAtScopeEnd() { ::close(fd); }
+};
 
 void syncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -40,42 +47,45 @@ bool writeAllBytes(int fd, std::string_view bytes) {
     return true;
 }
 
-bool readWholeFile(const std::string& path, std::string& contents, std::size_t maxBytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+RegularFileRead readRegularFile(const std::string& path, std::size_t maxBytes) {
+    RegularFileRead result;
+    const auto refuse = [&](std::string problem) {
+        result.contents.clear();
+        result.problem = std::move(problem);
+        return result;
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
-        Log::line(fmt::format("Cannot open {}: {}", path, std::strerror(errno)));
-        return false;
+        if (errno == ENOENT) result.status = RegularFileRead::Status::Missing;
+        return refuse(std::strerror(errno));
     }
+    const ClosedAtScopeEnd closer{fd};
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        Log::line(fmt::format("Cannot read {}: not a regular file", path));
-        ::close(fd);
-        return false;
-    }
-    if (static_cast<std::size_t>(info.st_size) > maxBytes) {
-        Log::line(fmt::format("Cannot read {}: larger than {} bytes", path, maxBytes));
-        ::close(fd);
-        return false;
-    }
-    contents.clear();
+    if (::fstat(fd, &info) != 0) return refuse(std::strerror(errno));
+    if (!S_ISREG(info.st_mode)) return refuse("not a regular file");
+    const std::string tooLarge = fmt::format("larger than {} bytes", maxBytes);
+    if (static_cast<std::uint64_t>(info.st_size) > maxBytes) return refuse(tooLarge);
     char buffer[65536];
     for (;;) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            Log::line(fmt::format("Cannot read {}: {}", path, std::strerror(errno)));
-            ::close(fd);
-            return false;
-        }
+        if (got < 0) return refuse(std::strerror(errno));
         if (got == 0) break;
-        if (contents.size() + static_cast<std::size_t>(got) > maxBytes) {
-            Log::line(fmt::format("Cannot read {}: larger than {} bytes", path, maxBytes));
-            ::close(fd);
-            return false;
-        }
-        contents.append(buffer, static_cast<std::size_t>(got));
+        // The file may have grown since it was measured.
+        if (result.contents.size() + static_cast<std::size_t>(got) > maxBytes) return refuse(tooLarge);
+        result.contents.append(buffer, static_cast<std::size_t>(got));
     }
-    ::close(fd);
+    result.status = RegularFileRead::Status::Read;
+    return result;
+}
+
+bool readWholeFile(const std::string& path, std::string& contents, std::size_t maxBytes) {
+    RegularFileRead read = readRegularFile(path, maxBytes);
+    if (read.status != RegularFileRead::Status::Read) {
+        Log::line(fmt::format("Cannot read {}: {}", path, read.problem));
+        return false;
+    }
+    contents = std::move(read.contents);
     return true;
 }
 

@@ -7,6 +7,17 @@
 
 namespace pellora {
 
+// What reading a regular file whole gave, without logging. The file is opened
+// without blocking, so a FIFO or a device at the path is refused at once
+// rather than waited on.
+struct RegularFileRead {
+    enum class Status { Read, Missing, Unreadable };
+    Status status = Status::Unreadable;
+    std::string contents;  // when Read
+    std::string problem;   // when not Read: "Permission denied", "not a regular file", ...
+};
+RegularFileRead readRegularFile(const std::string& path, std::size_t maxBytes);
+
 // Reads a regular file whole. false (after one log line) when it cannot be
 // opened or read, is not a regular file, or is larger than maxBytes.
 bool readWholeFile(const std::string& path, std::string& contents, std::size_t maxBytes);

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <ctime>
 #include <fmt/format.h>
-#include <sys/stat.h>
 
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
@@ -55,18 +54,20 @@ UserDefaults::~UserDefaults() {
 }
 
 void UserDefaults::load() {
-    struct stat info {};
-    if (::stat(_filePath.c_str(), &info) != 0) return;  // first launch: nothing stored yet
-
-    std::string contents;
-    std::string reason;
-    PlistValue stored;
-    if (readWholeFile(_filePath, contents, kMaxSettingsBytes)) {
-        stored = readPlistXml(contents, _filePath, {}, &reason);
-        if (!stored.isNull() && !stored.isDictionary()) reason = "the top level is not a dictionary";
-    } else {
-        reason = "it cannot be read";
+    const RegularFileRead read = readRegularFile(_filePath, kMaxSettingsBytes);
+    if (read.status == RegularFileRead::Status::Missing) return;  // first launch: nothing stored yet
+    if (read.status == RegularFileRead::Status::Unreadable) {
+        // Perhaps valid settings this process may not read: never replace them.
+        _leavesFileAlone = true;
+        Log::line(fmt::format("Settings file {} cannot be read ({}); left as it is, using the defaults and "
+                              "saving no changes in this run",
+                              _filePath, read.problem));
+        return;
     }
+
+    std::string reason;
+    PlistValue stored = readPlistXml(read.contents, _filePath, {}, &reason);
+    if (!stored.isNull() && !stored.isDictionary()) reason = "the top level is not a dictionary";
     if (stored.isDictionary()) {
         _user = stored.dictionaryValue();
         return;
@@ -115,11 +116,13 @@ void UserDefaults::setObject(const PlistValue& value, const std::string& key) {
             effective = value.isNull() ? _registered.get(key) : value;
         }
     }
-    {
-        std::lock_guard lock(_writerMutex);
-        _dirty = true;
+    if (!_leavesFileAlone) {
+        {
+            std::lock_guard lock(_writerMutex);
+            _dirty = true;
+        }
+        _writerWake.notify_all();
     }
-    _writerWake.notify_all();
 
     std::vector<Observer> toCall;
     {
@@ -132,6 +135,7 @@ void UserDefaults::setObject(const PlistValue& value, const std::string& key) {
 }
 
 bool UserDefaults::synchronize() {
+    if (_leavesFileAlone) return false;
     {
         std::lock_guard lock(_writerMutex);
         if (!_dirty) return true;

@@ -30,9 +30,12 @@ public:
     static UserDefaults& standard();
     static std::string standardFilePath();
 
-    // A store persisted at filePath, loaded now. A file that cannot be parsed
-    // is moved aside (".corrupt-<timestamp>"), one line is logged, and the
-    // store starts empty.
+    // A store persisted at filePath, loaded now. A regular file that reads but
+    // does not parse is moved aside (".corrupt-<timestamp>"), one line is
+    // logged, and the store starts empty. Anything else that cannot be read
+    // there (no permission, a folder, a FIFO, a file too large) is left as it
+    // is: one line is logged, the store starts empty, and this store writes
+    // nothing to the path; its changes last for this process only.
     explicit UserDefaults(std::string filePath,
                           std::chrono::milliseconds writeDelay = std::chrono::milliseconds(200));
     ~UserDefaults();
@@ -59,7 +62,7 @@ public:
     void setObject(const PlistValue& value, const std::string& key);
     void removeObjectForKey(const std::string& key) { setObject(PlistValue(), key); }
 
-    // Writes unsaved changes now. false when the write failed.
+    // Writes unsaved changes now. false when the write failed or the file is left alone.
     bool synchronize();
 
     // Calls observer on the changing thread after each change of key.
@@ -81,6 +84,8 @@ private:
 
     const std::string _filePath;
     const std::chrono::milliseconds _writeDelay;
+    // Set by load, before the writer starts: the file at the path could not be read.
+    bool _leavesFileAlone = false;
 
     mutable std::shared_mutex _valuesMutex;
     PlistDictionary _arguments;

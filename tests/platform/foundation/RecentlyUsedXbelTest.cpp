@@ -72,6 +72,25 @@ TEST(RecentlyUsedXbel, AFileThatDoesNotParseIsLeftUntouched) {
         << "a temporary file was left";
 }
 
+// A FIFO must not block the program; it and a folder stay as they are.
+TEST(RecentlyUsedXbel, AFifoOrAFolderInItsPlaceIsLeftUntouchedAtOnce) {
+    TempDir dir;
+    const std::string fifo = dir.file("fifo.xbel");
+    const std::string folder = dir.file("folder.xbel");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directory(folder);
+    const test::Deadline deadline(20);
+    for (const std::string& file : {fifo, folder}) {
+        LogCapture log;
+        EXPECT_FALSE(pelloraList(file).addFiles({"/photos/a.png"}, 500));
+        EXPECT_TRUE(pelloraList(file).recentFilePaths(20).empty());
+        EXPECT_TRUE(log.contains("not a regular file")) << file;
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 2);
+}
+
 TEST(RecentlyUsedXbel, KeepsOnlyTheNewestOwnEntriesAndNeverOthers) {
     TempDir dir;
     const std::string file = dir.file("recently-used.xbel");

@@ -3,8 +3,12 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fmt/format.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 #include "model/Settings.h"
 #include "model/SettingsKeys.h"
@@ -102,6 +106,78 @@ TEST_F(UserDefaultsTest, corruptFileIsKeptAsideAndDefaultsAreServed) {
                                   test::readFile(entry.path()) == "<plist><dict><key>ScalingMethod</key><integer>2");
     }
     EXPECT_TRUE(keptAside);
+}
+
+// The kind, size, identity and time of what a path holds: equal before and
+// after a run when the run left it alone.
+std::string describePath(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return "nothing";
+    return fmt::format("mode {:o} size {} inode {} changed {}.{}", info.st_mode, info.st_size, info.st_ino,
+                       info.st_ctim.tv_sec, info.st_ctim.tv_nsec);
+}
+
+std::vector<std::string> entriesOf(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    return names;
+}
+
+// A settings path that holds what cannot be read as settings is left exactly
+// as it is: the program starts at once (a FIFO must not block it), logs one
+// line, runs on the defaults and writes nothing there, even after a change.
+// Root reads anything, so under root the program runs as nobody, in a folder
+// where nobody could move the file aside.
+TEST_F(UserDefaultsTest, aPathThatCannotBeReadIsLeftAloneAndNeverWritten) {
+    using std::filesystem::perms;
+    const bool root = ::geteuid() == 0;
+    const std::string asUser = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    const std::string folder = home.configHome() + "/pellora";
+    const std::string path = settingsPath();
+    const std::string validSettings = writePlistXml(PlistDictionary{{QVXDefaultsKey_scalingMaxWidth, 640}});
+    // Each makes the path's contents with the permissions the program's user needs to reach them.
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"a FIFO",
+         [&] {
+             ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+             std::filesystem::permissions(path, perms::all);
+         }},
+        {"a folder", [&] { std::filesystem::create_directories(path); }},
+        {"a file over the size cap",
+         [&] {
+             test::writeFile(path, validSettings);
+             std::filesystem::resize_file(path, (16u << 20) + 1);
+         }},
+        {"valid settings without read permission",
+         [&] {
+             test::writeFile(path, validSettings);
+             std::filesystem::permissions(path, root ? perms::owner_read : perms::none);
+         }},
+    };
+    for (const auto& [what, make] : cases) {
+        SCOPED_TRACE(what);
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        make();
+        if (root) {
+            for (const std::string& searched : {home.home(), home.configHome()}) {
+                std::filesystem::permissions(searched, perms::others_exec, std::filesystem::perm_options::add);
+            }
+            ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+        }
+        const std::string before = describePath(path);
+
+        std::string output;
+        EXPECT_EQ(test::runCommand("timeout 20 " + asUser + kTool + " set ScalingMaxWidth int 320 2>&1", &output), 0);
+        EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
+        EXPECT_NE(output.find("left as it is"), std::string::npos) << output;
+        std::string value;
+        EXPECT_EQ(test::runCommand("timeout 20 " + asUser + kTool + " get ScalingMaxWidth 2>/dev/null", &value), 0);
+        EXPECT_EQ(value, "1024\n");
+
+        EXPECT_EQ(describePath(path), before);
+        EXPECT_EQ(entriesOf(folder), std::vector<std::string>{"Pellora.plist"});
+    }
 }
 
 TEST_F(UserDefaultsTest, valueSetInOneProcessIsReadByTheNext) {
