@@ -8,39 +8,11 @@
 #include <unistd.h>
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Utf8.h"
 #include "platform/imageio/ImageSource.h"
 
 namespace pellora::cli {
 namespace {
-
-// The length of the valid UTF-8 sequence at index (1 for ASCII), or 0. Valid
-// as Python's decoder judges it: no overlong forms, no surrogates, at most U+10FFFF.
-std::size_t validSequenceLength(std::string_view bytes, std::size_t index) {
-    const auto byte = [&](std::size_t n) { return static_cast<unsigned char>(bytes[n]); };
-    const unsigned char lead = byte(index);
-    if (lead < 0x80) return 1;
-    std::size_t length = 0;
-    char32_t code = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        code = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        code = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (index + length > bytes.size()) return 0;
-    for (std::size_t n = 1; n < length; ++n) {
-        if ((byte(index + n) & 0xC0) != 0x80) return 0;
-        code = (code << 6) | (byte(index + n) & 0x3F);
-    }
-    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-    return overlong || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ? 0 : length;
-}
 
 const char* statusWord(ExportOutcome outcome) {
     switch (outcome) {
@@ -78,7 +50,7 @@ std::string outputFields(const std::string& outputPath) {
 std::string jsonString(std::string_view bytes) {
     std::string json = "\"";
     for (std::size_t n = 0; n < bytes.size();) {
-        const std::size_t length = validSequenceLength(bytes, n);
+        const std::size_t length = utf8SequenceAt(bytes, n).length;
         const auto byte = static_cast<unsigned char>(bytes[n]);
         if (length == 0) {
             json += fmt::format("\\udc{:02x}", byte);
