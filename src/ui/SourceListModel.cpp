@@ -1,7 +1,10 @@
 #include "ui/SourceListModel.h"
 
 #include <QSize>
+#include <QStringList>
+#include <QTextDocument>
 
+#include "jobs/ExportReport.h"
 #include "model/PelloraImage.h"
 #include "ui/Identifiers.h"
 #include "ui/ThumbnailCache.h"
@@ -45,7 +48,14 @@ QVariant SourceListModel::data(const QModelIndex& index, int role) const {
     if (!record) {
         return {};
     }
-    if (index.column() == NameColumn && (role == Qt::DisplayRole || role == Qt::ToolTipRole)) {
+    if (role == ExportFailureRole) {
+        const ExportFailureReason failure = record->lastExportFailure();
+        return failure == ExportFailureReason::None ? QVariant() : QVariant(QString::fromUtf8(plainWords(failure)));
+    }
+    if (role == Qt::ToolTipRole) {
+        return toolTipForRecord(*record);
+    }
+    if (index.column() == NameColumn && role == Qt::DisplayRole) {
         return QString::fromStdString(record->inputName());
     }
     if (index.column() == IconColumn && (role == Qt::DecorationRole || role == ThumbnailSizeRole)) {
@@ -56,6 +66,16 @@ QVariant SourceListModel::data(const QModelIndex& index, int role) const {
         return role == Qt::DecorationRole ? QVariant(thumbnail->image) : QVariant(thumbnail->size);
     }
     return {};
+}
+
+// One line per fact about the row's file, as plain text.
+QString SourceListModel::toolTipForRecord(const PelloraImage& record) const {
+    QStringList lines{QString::fromStdString(record.inputName())};
+    const ExportFailureReason failure = record.lastExportFailure();
+    if (failure != ExportFailureReason::None) {
+        lines << QStringLiteral("Not exported: ") + QString::fromUtf8(plainWords(failure));
+    }
+    return Qt::convertFromPlainText(lines.join(QLatin1Char('\n')), Qt::WhiteSpacePre);
 }
 
 QVariant SourceListModel::headerData(int section, Qt::Orientation orientation, int role) const {

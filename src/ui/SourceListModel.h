@@ -13,7 +13,8 @@ class ThumbnailCache;
 // The source list as the table shows it: a snapshot of the records taken at
 // each reload, so rows that a job removes meanwhile still draw (their records
 // stay alive in the snapshot) until the next reload. Column 0 is the thumbnail,
-// column 1 the file name. Drops are handled by the view for the table as a
+// column 1 the file name. A record whose last export failed carries the reason
+// in its tool tip and in ExportFailureRole (the thumbnail's badge). Drops are handled by the view for the table as a
 // whole, so no item accepts one.
 class SourceListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -22,6 +23,8 @@ public:
     enum Column { IconColumn = 0, NameColumn = 1, ColumnCount = 2 };
     // The thumbnail's unrounded size (QSizeF) in the icon column.
     static constexpr int ThumbnailSizeRole = Qt::UserRole + 1;
+    // Why the record's last export failed, in plain words (QString); no value when it has not failed.
+    static constexpr int ExportFailureRole = Qt::UserRole + 2;
 
     SourceListModel(ThumbnailCache& thumbnails, QObject* parent = nullptr);
 
@@ -36,6 +39,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    QString toolTipForRecord(const PelloraImage& record) const;
     void thumbnailArrived(const PelloraImage* record);
 
     ThumbnailCache& _thumbnails;
