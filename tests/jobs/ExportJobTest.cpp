@@ -90,11 +90,22 @@ TEST_F(ExportJobTest, ASecondImageOfTheSameNameFailsAndStaysWhileAnOldOutputIsSk
         set(QVXDefaultsKey_overriteExistingFilesOnExport, overwrite);
         controller.pelloraImages().removeAllObjects();
         for (const char* name : {"camera.jpg", "b/camera.jpg", "old.png"}) add(in(name));
+        const ExportPlan plan = controller.planExportToPath(folder);
         exportAndWait(folder);
 
+        // The check made before the export foretold what it did.
         const ExportReport report = controller.lastExportReport();
         std::vector<std::pair<ExportOutcome, ExportFailureReason>> outcomes;
+        std::vector<std::pair<ExportOutcome, ExportFailureReason>> planned;
         for (const ExportRecordResult& result : report.results()) outcomes.emplace_back(result.outcome, result.reason);
+        for (const PlannedOutput& output : plan.outputs) {
+            planned.emplace_back(output.outcome == PlannedOutcome::Write  ? Written
+                                 : output.outcome == PlannedOutcome::Skip ? Skipped
+                                                                          : Failed,
+                                 output.outcome == PlannedOutcome::Clash ? ExportFailureReason::NameClash
+                                                                         : ExportFailureReason::None);
+        }
+        EXPECT_EQ(planned, outcomes);
         EXPECT_EQ(outcomes, (std::vector<std::pair<ExportOutcome, ExportFailureReason>>{
                                 {Written, ExportFailureReason::None},
                                 {Failed, ExportFailureReason::NameClash},
