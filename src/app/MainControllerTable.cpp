@@ -25,7 +25,10 @@ void MainController::setupTableView() {
     imagesTableView->setItemDelegateForColumn(SourceListModel::NameColumn, new PelloraImageNameCell(imagesTableView));
     imagesTableView->horizontalHeader()->setSectionResizeMode(SourceListModel::IconColumn, QHeaderView::Fixed);
     imagesTableView->horizontalHeader()->resizeSection(SourceListModel::IconColumn, 49);
-    imagesTableView->horizontalHeader()->setStretchLastSection(true);
+    // The name takes the room the pixel size, at the right, leaves.
+    imagesTableView->horizontalHeader()->setSectionResizeMode(SourceListModel::NameColumn, QHeaderView::Stretch);
+    imagesTableView->horizontalHeader()->resizeSection(
+        SourceListModel::SizeColumn, imagesTableView->fontMetrics().horizontalAdvance(QStringLiteral("00000 x 00000")) + 12);
     imagesTableView->setDropDelegate(this);
     connect(imagesTableView, &ImagesTableView::tableDoubleClicked, this, &MainController::tableViewDoubleClicked);
     connect(imagesTableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,

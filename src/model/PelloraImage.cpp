@@ -54,6 +54,10 @@ int orientationTagOf(const PlistValue& properties) {
 
 bool isTurnedOrientation(int tag) { return tag >= 5 && tag <= 8; }
 
+Size uprightSize(Size stored, int tag) {
+    return isTurnedOrientation(tag) ? Size{stored.height, stored.width} : stored;
+}
+
 Size PelloraImage::outputSize() {
     const bool hardRotate = UserDefaults::standard().boolForKey(QVXDefaultsKey_hardRotate);
     const bool turned = isTurnedOrientation(orientationTagOf(inputMetadata()));

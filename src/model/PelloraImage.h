@@ -78,7 +78,11 @@ public:
     ExportFailureReason lastExportFailure() const { return _lastExportFailure; }
     void setLastExportFailure(ExportFailureReason reason) { _lastExportFailure = reason; }
 
-    // The list picture, made on first request and kept; safe from any thread.
+    // inputSize turned upright by the file's orientation tag, whatever the
+    // hard rotation setting: the size of the picture as the list and the viewer
+    // show it. 0 x 0 when the file cannot be read.
+    Size uprightInputSize();
+    // The list picture, upright, made on first request and kept; safe from any thread.
     std::shared_ptr<const Thumbnail> tableViewNSImage();
 
 private:
@@ -98,5 +102,11 @@ private:
 int orientationTagOf(const PlistValue& properties);
 // True for tags 5 to 8, whose stored rows are columns on display.
 bool isTurnedOrientation(int tag);
+// The size a stored image of the given size has once turned upright by the tag.
+Size uprightSize(Size stored, int tag);
+// Sets the context's transform so that a stored image with the orientation
+// tag, drawn into the returned rectangle, comes out upright in a w x h bitmap
+// (w x h being the upright size). An invalid tag is logged and draws untransformed.
+Rect rectWithOrientedContext(BitmapContext& context, int tag, float w, float h);
 
 } // namespace pellora

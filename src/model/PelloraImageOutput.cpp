@@ -45,7 +45,10 @@ DecodeOptions decodeOptionsFor(Size drawn) {
 
 Rect PelloraImage::outputRectWithOrientedContext(BitmapContext& context, float w, float h) {
     if (!UserDefaults::standard().boolForKey(QVXDefaultsKey_hardRotate)) return makeRect(0, 0, w, h);
-    const int tag = orientationTagOf(inputMetadata());
+    return rectWithOrientedContext(context, orientationTagOf(inputMetadata()), w, h);
+}
+
+Rect rectWithOrientedContext(BitmapContext& context, int tag, float w, float h) {
     switch (tag) {
     case 1: return makeRect(0, 0, w, h);
     case 2:

@@ -1,19 +1,10 @@
 #include "ui/ExportReportModel.h"
 
-#include <QFile>
-
 #include "jobs/FolderOpener.h"
 #include "platform/foundation/Paths.h"
+#include "ui/FileNameText.h"
 
 namespace pellora {
-
-namespace {
-
-QString textOfPath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-} // namespace
 
 ExportReportModel::ExportReportModel(ExportReport report, std::string folder, QObject* parent)
     : QAbstractTableModel(parent), _report(std::move(report)), _rows(_report.skippedAndFailed()),
@@ -58,9 +49,9 @@ QVariant ExportReportModel::data(const QModelIndex& index, int role) const {
     }
     const ExportRecordResult& result = _rows[static_cast<std::size_t>(index.row())];
     if (index.column() == FileColumn) {
-        return textOfPath(role == Qt::DisplayRole ? path::lastPathComponent(result.inputPath) : result.inputPath);
+        return displayTextForFileName(role == Qt::DisplayRole ? path::lastPathComponent(result.inputPath) : result.inputPath);
     }
-    return role == Qt::DisplayRole ? resultText(result) : textOfPath(result.outputPath);
+    return role == Qt::DisplayRole ? resultText(result) : displayTextForFileName(result.outputPath);
 }
 
 QVariant ExportReportModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -27,5 +27,6 @@ inline constexpr const char* QVXToolbarItemIdentifier_update = "Update";
 // Columns of the source list table, in their order.
 inline constexpr const char* QVXTableColumnIdentifier_icon = "Icon";
 inline constexpr const char* QVXTableColumnIdentifier_name = "Name";
+inline constexpr const char* QVXTableColumnIdentifier_size = "Size";
 
 } // namespace pellora

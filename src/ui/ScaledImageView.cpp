@@ -15,9 +15,13 @@ void ScaledImageView::setRecord(std::shared_ptr<PelloraImage> record) {
     update();
 }
 
-void ScaledImageView::setImage(QImage image, QSizeF imageSize) {
-    _image = std::move(image);
+void ScaledImageView::setImageSize(QSizeF imageSize) {
     _imageSize = imageSize;
+    update();
+}
+
+void ScaledImageView::setImage(QImage image) {
+    _image = std::move(image);
     update();
 }
 

@@ -19,11 +19,13 @@ public:
     explicit ScaledImageView(QWidget* parent = nullptr);
 
     const std::shared_ptr<PelloraImage>& record() const { return _record; }
-    // Takes the record and clears the picture until setImage brings its pixels.
+    // Takes the record and clears the picture and its size until they arrive.
     void setRecord(std::shared_ptr<PelloraImage> record);
-    // imageSize is the image's full pixel size, which the picture (possibly
-    // decoded smaller) stands for.
-    void setImage(QImage image, QSizeF imageSize);
+    // The record's full upright pixel size, which the picture (possibly decoded
+    // smaller) stands for; known before the picture is. Invalid until then.
+    void setImageSize(QSizeF imageSize);
+    const QSizeF& imageSize() const { return _imageSize; }
+    void setImage(QImage image);
     const QImage& image() const { return _image; }
 
 protected:

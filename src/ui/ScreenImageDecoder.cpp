@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/graphics/Bitmap.h"
+#include "model/PelloraImage.h"
+#include "model/RecordReadOnce.h"
 #include "platform/graphics/BitmapContext.h"
-#include "platform/imageio/ImageSource.h"
 
 namespace pellora {
 
@@ -20,23 +20,22 @@ QSize sizeFittingWithin(QSize imageSize, QSize bounds) {
                  std::max(1, static_cast<int>(std::lround(imageSize.height() * scale))));
 }
 
-QImage decodeImageForScreen(const std::string& path, QSize maxPixels) {
-    const std::unique_ptr<ImageSource> source = ImageSource::createWithPath(path);
-    if (!source) {
+QImage decodeImageForScreen(PelloraImage& record, QSize maxPixels) {
+    // The size, the orientation and the pixels come from one read of the file.
+    const RecordReadOnce fileReadOnce(record);
+    const Size stored = record.inputSize();
+    if (stored.width <= 0 || stored.height <= 0) {
         return {};
     }
-    const std::optional<ImageHeader> header = source->header();
-    if (!header || header->width == 0 || header->height == 0) {
-        return {};
-    }
-    const QSize shown = sizeFittingWithin(
-        QSize(static_cast<int>(std::min<std::uint32_t>(header->width, INT32_MAX)),
-              static_cast<int>(std::min<std::uint32_t>(header->height, INT32_MAX))),
-        maxPixels);
+    const int tag = orientationTagOf(record.inputMetadata());
+    const Size upright = uprightSize(stored, tag);
+    const auto pixels = [](float side) { return static_cast<int>(std::min(side, 1e9f)); };
+    const QSize shown = sizeFittingWithin(QSize(pixels(upright.width), pixels(upright.height)), maxPixels);
+    const bool turned = isTurnedOrientation(tag);
     DecodeOptions options;
-    options.minWidth = static_cast<std::uint32_t>(shown.width());
-    options.minHeight = static_cast<std::uint32_t>(shown.height());
-    const DecodedImagePtr decoded = source->decodeFirstImage(options);
+    options.minWidth = static_cast<std::uint32_t>(turned ? shown.height() : shown.width());
+    options.minHeight = static_cast<std::uint32_t>(turned ? shown.width() : shown.height());
+    const DecodedImagePtr decoded = record.inputCGImage(options);
     if (!decoded) {
         return {};
     }
@@ -48,9 +47,12 @@ QImage decodeImageForScreen(const std::string& path, QSize maxPixels) {
     const auto context = BitmapContext::create(image.bits(), static_cast<std::uint32_t>(image.width()),
                                                static_cast<std::uint32_t>(image.height()),
                                                static_cast<std::size_t>(image.bytesPerLine()));
-    if (!context || !context->drawImage(makeRect(0, 0, static_cast<float>(image.width()),
-                                                 static_cast<float>(image.height())),
-                                        *decoded)) {
+    if (!context) {
+        return {};
+    }
+    const Rect rect = rectWithOrientedContext(*context, tag, static_cast<float>(image.width()),
+                                              static_cast<float>(image.height()));
+    if (!context->drawImage(rect, *decoded)) {
         return {};
     }
     return image;

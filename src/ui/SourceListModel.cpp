@@ -6,6 +6,7 @@
 
 #include "jobs/ExportReport.h"
 #include "model/PelloraImage.h"
+#include "ui/FileNameText.h"
 #include "ui/Identifiers.h"
 #include "ui/ThumbnailCache.h"
 
@@ -13,6 +14,7 @@ namespace pellora {
 
 SourceListModel::SourceListModel(ThumbnailCache& thumbnails, QObject* parent)
     : QAbstractTableModel(parent), _thumbnails(thumbnails) {
+    connect(&_thumbnails, &ThumbnailCache::pixelSizeReady, this, &SourceListModel::pixelSizeArrived);
     connect(&_thumbnails, &ThumbnailCache::thumbnailReady, this, &SourceListModel::thumbnailArrived);
 }
 
@@ -55,22 +57,45 @@ QVariant SourceListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::ToolTipRole) {
         return toolTipForRecord(*record);
     }
-    if (index.column() == NameColumn && role == Qt::DisplayRole) {
-        return QString::fromStdString(record->inputName());
-    }
-    if (index.column() == IconColumn && (role == Qt::DecorationRole || role == ThumbnailSizeRole)) {
-        const ThumbnailCache::Thumbnail* thumbnail = _thumbnails.thumbnailForRecord(record);
-        if (thumbnail == nullptr) {
-            return {};
+    switch (index.column()) {
+    case IconColumn:
+        if (role == Qt::DecorationRole || role == ThumbnailSizeRole) {
+            const ThumbnailCache::Thumbnail* thumbnail = _thumbnails.thumbnailForRecord(record);
+            if (thumbnail == nullptr) {
+                return {};
+            }
+            return role == Qt::DecorationRole ? QVariant(thumbnail->image) : QVariant(thumbnail->size);
         }
-        return role == Qt::DecorationRole ? QVariant(thumbnail->image) : QVariant(thumbnail->size);
+        return {};
+    case NameColumn:
+        return role == Qt::DisplayRole ? QVariant(displayTextForFileName(record->inputName())) : QVariant();
+    case SizeColumn:
+        return sizeData(record, role);
+    default:
+        return {};
     }
-    return {};
 }
 
-// One line per fact about the row's file, as plain text.
+QVariant SourceListModel::sizeData(const PelloraImagePtr& record, int role) const {
+    if (role == Qt::TextAlignmentRole) {
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+    }
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    // Read from the header off the main thread; nothing shows until it is known,
+    // nor for a file that cannot be read.
+    const std::optional<QSize> size = _thumbnails.pixelSizeForRecord(record);
+    if (!size || size->isEmpty()) {
+        return {};
+    }
+    return QStringLiteral("%1 x %2").arg(size->width()).arg(size->height());
+}
+
+// Plain text, one line per fact about the row's file; forced to show as plain
+// text, so that a file name that looks like markup is shown as it is.
 QString SourceListModel::toolTipForRecord(const PelloraImage& record) const {
-    QStringList lines{QString::fromStdString(record.inputName())};
+    QStringList lines{displayTextForFileName(record.inputPath())};
     const ExportFailureReason failure = record.lastExportFailure();
     if (failure != ExportFailureReason::None) {
         lines << QStringLiteral("Not exported: ") + QString::fromUtf8(plainWords(failure));
@@ -87,6 +112,8 @@ QVariant SourceListModel::headerData(int section, Qt::Orientation orientation, i
         return QString::fromLatin1(QVXTableColumnIdentifier_icon);
     case NameColumn:
         return QString::fromLatin1(QVXTableColumnIdentifier_name);
+    case SizeColumn:
+        return QString::fromLatin1(QVXTableColumnIdentifier_size);
     default:
         return {};
     }
@@ -97,6 +124,14 @@ Qt::ItemFlags SourceListModel::flags(const QModelIndex& index) const {
         return Qt::NoItemFlags;
     }
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+void SourceListModel::pixelSizeArrived(const PelloraImage* record) {
+    const auto found = _rowOfRecord.find(record);
+    if (found != _rowOfRecord.end()) {
+        const QModelIndex cell = index(found->second, SizeColumn);
+        emit dataChanged(cell, cell, {Qt::DisplayRole});
+    }
 }
 
 void SourceListModel::thumbnailArrived(const PelloraImage* record) {

@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include "model/PelloraImage.h"
+#include "model/RecordReadOnce.h"
 #include "ui/BackgroundPriority.h"
 #include "ui/ThumbnailImage.h"
 
@@ -22,6 +23,18 @@ const ThumbnailCache::Thumbnail* ThumbnailCache::thumbnailForRecord(const Pellor
     if (!record) {
         return nullptr;
     }
+    const Entry& entry = entryForRecord(record);
+    return entry.ready ? &entry.thumbnail : nullptr;
+}
+
+std::optional<QSize> ThumbnailCache::pixelSizeForRecord(const PelloraImagePtr& record) {
+    if (!record) {
+        return std::nullopt;
+    }
+    return entryForRecord(record).pixelSize;
+}
+
+ThumbnailCache::Entry& ThumbnailCache::entryForRecord(const PelloraImagePtr& record) {
     auto found = _entries.find(record.get());
     // A record at the address of one that is gone is a new record.
     if (found != _entries.end() && found->second.record.lock() != record) {
@@ -29,40 +42,57 @@ const ThumbnailCache::Thumbnail* ThumbnailCache::thumbnailForRecord(const Pellor
         found = _entries.end();
     }
     if (found != _entries.end()) {
-        return found->second.ready ? &found->second.thumbnail : nullptr;
+        return found->second;
     }
-    _entries.emplace(record.get(), Entry{record, false, {}});
+    Entry& entry = _entries.emplace(record.get(), Entry{record, std::nullopt, false, {}}).first->second;
     std::weak_ptr<PelloraImage> weakRecord = record;
-    _pool.start(
-        [this, weakRecord] {
-            lowerCurrentThreadPriority();
-            const PelloraImagePtr strongRecord = weakRecord.lock();
-            if (!strongRecord) {
-                return;
-            }
-            Thumbnail thumbnail = thumbnailOfRecord(*strongRecord);
-            QMetaObject::invokeMethod(
-                this, [this, weakRecord, thumbnail = std::move(thumbnail)]() mutable {
-                    store(weakRecord, std::move(thumbnail));
-                },
-                Qt::QueuedConnection);
-        },
-        ++_nextPriority);
-    return nullptr;
+    _pool.start([this, weakRecord] { readFile(weakRecord); }, ++_nextPriority);
+    return entry;
 }
 
-void ThumbnailCache::store(const std::weak_ptr<PelloraImage>& record, Thumbnail thumbnail) {
-    const PelloraImagePtr strongRecord = record.lock();
-    if (!strongRecord) {
+// On a worker thread.
+void ThumbnailCache::readFile(const std::weak_ptr<PelloraImage>& weakRecord) {
+    lowerCurrentThreadPriority();
+    const PelloraImagePtr record = weakRecord.lock();
+    if (!record) {
         return;
     }
-    const auto found = _entries.find(strongRecord.get());
-    if (found == _entries.end() || found->second.record.lock() != strongRecord) {
-        return;
+    // The size, the orientation and the pixels come from one read of the file.
+    const RecordReadOnce fileReadOnce(*record);
+    const Size upright = record->uprightInputSize();
+    const QSize pixelSize(static_cast<int>(upright.width), static_cast<int>(upright.height));
+    QMetaObject::invokeMethod(
+        this,
+        [this, weakRecord, pixelSize] {
+            const PelloraImagePtr shown = weakRecord.lock();
+            if (Entry* entry = liveEntry(shown)) {
+                entry->pixelSize = pixelSize;
+                emit pixelSizeReady(shown.get());
+            }
+        },
+        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, weakRecord, thumbnail = thumbnailOfRecord(*record)]() mutable {
+            const PelloraImagePtr shown = weakRecord.lock();
+            if (Entry* entry = liveEntry(shown)) {
+                entry->thumbnail = std::move(thumbnail);
+                entry->ready = true;
+                emit thumbnailReady(shown.get());
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+ThumbnailCache::Entry* ThumbnailCache::liveEntry(const PelloraImagePtr& record) {
+    if (!record) {
+        return nullptr;
     }
-    found->second.thumbnail = std::move(thumbnail);
-    found->second.ready = true;
-    emit thumbnailReady(strongRecord.get());
+    const auto found = _entries.find(record.get());
+    if (found == _entries.end() || found->second.record.lock() != record) {
+        return nullptr;
+    }
+    return &found->second;
 }
 
 void ThumbnailCache::removeUnusedEntries() {

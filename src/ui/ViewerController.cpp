@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "model/PelloraImage.h"
+#include "model/RecordReadOnce.h"
 #include "model/SettingsKeys.h"
 #include "ui/BackgroundPriority.h"
 #include "platform/foundation/UserDefaults.h"
@@ -80,17 +81,28 @@ void ViewerController::update() {
     if (_window->windowTitle() != title) {
         _window->setWindowTitle(title);
     }
+    if (imageView->record() != record) {
+        imageView->setRecord(record);
+        loadImage(record);
+    }
+    updateSizeLabel();
+}
+
+void ViewerController::updateSizeLabel() {
+    const QSizeF imageSize = imageView->imageSize();
+    // Not read yet: another record's size would be wrong, so none is shown.
+    if (!imageSize.isValid()) {
+        resolutionTextField->clear();
+        return;
+    }
     const Size bounds{static_cast<float>(imageView->width()), static_cast<float>(imageView->height())};
-    const Size shown = shownSize(bounds, record->inputSize());
+    const Size shown =
+        shownSize(bounds, {static_cast<float>(imageSize.width()), static_cast<float>(imageSize.height())});
     // The C library rounds an exact half to the even neighbour; Qt's formatter would not.
     char label[64];
     std::snprintf(label, sizeof label, "Current Size: %.f x %.f", static_cast<double>(shown.width),
                   static_cast<double>(shown.height));
     resolutionTextField->setText(QString::fromLatin1(label));
-    if (imageView->record() != record) {
-        imageView->setRecord(record);
-        loadImage(record);
-    }
 }
 
 void ViewerController::loadImage(const std::shared_ptr<PelloraImage>& record) {
@@ -98,18 +110,29 @@ void ViewerController::loadImage(const std::shared_ptr<PelloraImage>& record) {
     const QSize screenPixels = screen != nullptr
                                    ? (QSizeF(screen->availableSize()) * screen->devicePixelRatio()).toSize()
                                    : QSize(1920, 1080);
-    const Size inputSize = record->inputSize();
-    const QSizeF imageSize(inputSize.width, inputSize.height);
     // A newer selection makes a waiting decode pointless; one already running finishes and is dropped.
     _decoder.clear();
-    _decoder.start([this, record, screenPixels, imageSize] {
+    _decoder.start([this, record, screenPixels] {
         lowerCurrentThreadPriority();
-        QImage image = decodeImageForScreen(record->inputPath(), screenPixels);
+        // The size, the orientation and the pixels come from one read of the file.
+        const RecordReadOnce fileReadOnce(*record);
+        // The upright size comes from the header, before the slower decode.
+        const Size upright = record->uprightInputSize();
         QMetaObject::invokeMethod(
             this,
-            [this, record, imageSize, image = std::move(image)]() mutable {
+            [this, record, upright] {
                 if (imageView->record() == record) {
-                    imageView->setImage(std::move(image), imageSize);
+                    imageView->setImageSize(QSizeF(upright.width, upright.height));
+                    updateSizeLabel();
+                }
+            },
+            Qt::QueuedConnection);
+        QImage image = decodeImageForScreen(*record, screenPixels);
+        QMetaObject::invokeMethod(
+            this,
+            [this, record, image = std::move(image)]() mutable {
+                if (imageView->record() == record) {
+                    imageView->setImage(std::move(image));
                     emit imageShown();
                 }
             },

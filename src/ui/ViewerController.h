@@ -29,7 +29,8 @@ public:
 // The viewer window: the selected record's image scaled to fit, its file name
 // as the title and the size it is shown at. It follows the selection
 // notification and its own resizes; closing the window only hides it. The
-// image is decoded on a worker thread at a size that suits the screen.
+// image is read on a worker thread, upright: first its size, for the label,
+// then its pixels, decoded at a size that suits the screen.
 class ViewerController : public QObject {
     Q_OBJECT
 
@@ -62,6 +63,8 @@ protected:
 private:
     void awakeFromNib();
     void loadImage(const std::shared_ptr<PelloraImage>& record);
+    // The label for the shown record's upright size, once that is known.
+    void updateSizeLabel();
 
     SelectedImageProvider& _controller;
     std::unique_ptr<QWidget> _window;

@@ -23,6 +23,27 @@ void writeJpeg(const QString& path, int width, int height) {
                                 std::uint32_t(height)));
 }
 
+void writeOrientedQuarters(const QString& path, int tag, int width, int height) {
+    QVERIFY(test::writeOrientedPicture(QFile::encodeName(path).toStdString(), tag, std::uint32_t(width),
+                                       std::uint32_t(height), test::quarters(std::uint32_t(width), std::uint32_t(height))));
+}
+
+bool showsUprightQuarters(const QImage& image) {
+    if (image.isNull()) return false;
+    for (int row = 0; row < 2; ++row) {
+        for (int column = 0; column < 2; ++column) {
+            const QColor shown =
+                image.pixelColor(image.width() * (1 + 2 * column) / 4, image.height() * (1 + 2 * row) / 4);
+            const test::Rgba expected = test::quarterColour(row, column);
+            if (std::abs(shown.red() - expected.r) > 24 || std::abs(shown.green() - expected.g) > 24 ||
+                std::abs(shown.blue() - expected.b) > 24) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 bool launch(std::unique_ptr<MainController>& controller, bool shown) {
     controller = std::make_unique<MainController>();
     if (shown) controller->window()->show();

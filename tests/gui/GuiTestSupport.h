@@ -18,6 +18,12 @@ namespace pellora::guitest {
 
 // Writes a JPEG of the given size (a smooth gradient) with the core's encoder.
 void writeJpeg(const QString& path, int width, int height);
+// Writes a JPEG of the quarters picture (test::quarters), upright width x
+// height, tagged with the EXIF orientation and stored as the tag wants.
+void writeOrientedQuarters(const QString& path, int tag, int width, int height);
+// True when the centre of each quarter of image has the colour of that
+// quarter of the upright quarters picture (within JPEG's error).
+bool showsUprightQuarters(const QImage& image);
 // Makes the main window as a launch does: shown when asked, then told that
 // the application finished launching. False when the shown window was not exposed.
 bool launch(std::unique_ptr<MainController>& controller, bool shown);

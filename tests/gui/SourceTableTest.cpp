@@ -10,12 +10,14 @@
 #include <QPainter>
 #include <QStandardItemModel>
 #include <QStyleOptionViewItem>
+#include <QTextDocument>
 
 #include "GuiTestSupport.h"
 #include "support/TestSupport.h"
 #include "app/MainController.h"
 #include "app/MainWindow.h"
 #include "model/PelloraImage.h"
+#include "ui/FileNameText.h"
 #include "ui/FileUriList.h"
 #include "ui/Identifiers.h"
 #include "ui/PelloraImageNameCell.h"
@@ -116,6 +118,72 @@ private slots:
         QTRY_VERIFY(broken.data(SourceListModel::ThumbnailSizeRole).isValid());
         QVERIFY(broken.data(Qt::DecorationRole).value<QImage>().isNull());
         QCOMPARE(broken.data(SourceListModel::ThumbnailSizeRole).toSizeF(), QSizeF(41.0, 41.0));
+    }
+
+    // The size comes from the file's header on a worker, upright, and shows
+    // once it has arrived; a file that cannot be read shows none.
+    void theSizeColumnShowsTheUprightPixelSizeOnceRead() {
+        MainController& c = *_controller;
+        guitest::writeOrientedQuarters(_files.filePath(QStringLiteral("turned.jpg")), 6, 200, 300);
+        guitest::addRecords(c, {QFile::encodeName(_files.filePath("wide.jpg")).toStdString(),
+                                QFile::encodeName(_files.filePath("turned.jpg")).toStdString(),
+                                QFile::encodeName(_files.filePath("notes.txt")).toStdString()});
+        QCOMPARE(c.tableModel().headerData(SourceListModel::SizeColumn, Qt::Horizontal).toString(), QStringLiteral("Size"));
+        QSignalSpy changed(&c.tableModel(), &QAbstractItemModel::dataChanged);
+        const QModelIndex wide = c.tableModel().index(0, SourceListModel::SizeColumn);
+        const QModelIndex turned = c.tableModel().index(1, SourceListModel::SizeColumn);
+        const QModelIndex unreadable = c.tableModel().index(2, SourceListModel::SizeColumn);
+        // Asking does not wait for the file.
+        QVERIFY(!wide.data().isValid());
+        turned.data();
+        unreadable.data();
+        QTRY_COMPARE(wide.data().toString(), QStringLiteral("160 x 120"));
+        QTRY_COMPARE(turned.data().toString(), QStringLiteral("200 x 300"));
+        QVERIFY(std::any_of(changed.begin(), changed.end(), [&](const QList<QVariant>& arguments) {
+            return arguments.at(0).toModelIndex() == wide && arguments.at(2).value<QList<int>>().contains(Qt::DisplayRole);
+        }));
+        QTRY_VERIFY(!c.thumbnails().isMakingThumbnails());
+        QCoreApplication::processEvents();
+        QVERIFY(!unreadable.data().isValid());
+        // The list's thumbnail is upright too.
+        const QModelIndex icon = c.tableModel().index(1, SourceListModel::IconColumn);
+        QCOMPARE(icon.data(SourceListModel::ThumbnailSizeRole).toSizeF(), QSizeF(200.0f / 300.0f * 41.0f, 41.0));
+        QVERIFY(guitest::showsUprightQuarters(icon.data(Qt::DecorationRole).value<QImage>()));
+    }
+
+    // Every cell of a row has the full path as its tool tip, shown as the
+    // plain text it is: bytes that are not UTF-8 are shown as \xNN, and a name
+    // that looks like markup is not taken as markup.
+    void theToolTipIsTheFullPathShownAsPlainText() {
+        MainController& c = *_controller;
+        const std::string folder = QFile::encodeName(_files.path()).toStdString();
+        const std::string name = "caf\xE9 <b>bold & two  spaces.jpg";
+        guitest::addRecords(c, {folder + "/" + name});
+        const QString shownName = QStringLiteral("caf\\xE9 <b>bold & two  spaces.jpg");
+        QCOMPARE(c.tableModel().index(0, SourceListModel::NameColumn).data().toString(), shownName);
+        for (int column = 0; column < SourceListModel::ColumnCount; ++column) {
+            const QString toolTip = c.tableModel().index(0, column).data(Qt::ToolTipRole).toString();
+            QTextDocument shown;
+            shown.setHtml(toolTip);
+            QCOMPARE(shown.toPlainText().replace(QChar::Nbsp, QLatin1Char(' ')), _files.path() + "/" + shownName);
+        }
+    }
+
+    void fileNamesAreShownSafely_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain") << QByteArray("IMG_0001.JPG") << QStringLiteral("IMG_0001.JPG");
+        QTest::newRow("UTF-8 kept") << QByteArray("caf\xC3\xA9 \xF0\x9F\x93\xB7.jpg") << QStringLiteral("café 📷.jpg");
+        QTest::newRow("Latin-1 byte") << QByteArray("caf\xE9.jpg") << QStringLiteral("caf\\xE9.jpg");
+        QTest::newRow("overlong slash") << QByteArray("a\xC0\xAF.jpg") << QStringLiteral("a\\xC0\\xAF.jpg");
+        QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80.jpg") << QStringLiteral("\\xED\\xA0\\x80.jpg");
+        QTest::newRow("cut short") << QByteArray("x\xE2\x82") << QStringLiteral("x\\xE2\\x82");
+        QTest::newRow("line break and C1 control") << QByteArray("a\nb\xC2\x85.jpg") << QStringLiteral("a\\x0Ab\\xC2\\x85.jpg");
+    }
+    void fileNamesAreShownSafely() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        QCOMPARE(displayTextForFileName(bytes.toStdString()), shown);
     }
 
     void countLabelHasNoSingular() {

@@ -5,6 +5,7 @@
 
 #include "model/PelloraImage.h"
 #include "model/PipelineTestSupport.h"
+#include "model/SettingsKeys.h"
 #include "platform/imageio/TypeIdentifiers.h"
 
 namespace pellora {
@@ -14,6 +15,44 @@ namespace {
 const test::PixelFunction halves = [](std::uint32_t x, std::uint32_t) {
     return x < 800 ? test::Rgba{255, 0, 0, 255} : test::Rgba{0, 0, 255, 255};
 };
+
+constexpr std::uint32_t kUprightWidth = 40, kUprightHeight = 60;
+
+// The colour at the centre of each quarter of the raster is that of the upright picture's quarter.
+void expectUprightQuarters(const Bitmap& raster) {
+    ASSERT_FALSE(raster.pixels.empty());
+    for (int row = 0; row < 2; ++row) {
+        for (int column = 0; column < 2; ++column) {
+            const std::uint8_t* pixel =
+                raster.pixel(raster.width * (1 + 2 * column) / 4, raster.height * (1 + 2 * row) / 4);
+            const test::Rgba expected = test::quarterColour(row, column);
+            EXPECT_NEAR(pixel[0], expected.r, 24) << "quarter " << row << "," << column;
+            EXPECT_NEAR(pixel[1], expected.g, 24) << "quarter " << row << "," << column;
+            EXPECT_NEAR(pixel[2], expected.b, 24) << "quarter " << row << "," << column;
+        }
+    }
+}
+
+TEST(Thumbnail, showsThePictureUprightForEveryOrientationTagWhateverTheExportTurns) {
+    test::TempDir dir;
+    for (const bool hardRotate : {true, false}) {
+        test::pipelineSettings();
+        test::setSetting(QVXDefaultsKey_hardRotate, hardRotate);
+        for (int tag = 1; tag <= 8; ++tag) {
+            SCOPED_TRACE("tag " + std::to_string(tag) + (hardRotate ? ", hard rotation on" : ", hard rotation off"));
+            const std::string path = dir.file("tag" + std::to_string(tag) + ".jpg");
+            ASSERT_TRUE(test::writeOrientedPicture(path, tag, kUprightWidth, kUprightHeight,
+                                                   test::quarters(kUprightWidth, kUprightHeight)));
+            PelloraImage record(path);
+            const Size upright = record.uprightInputSize();
+            EXPECT_EQ(std::pair(upright.width, upright.height), std::pair(40.0f, 60.0f));
+            const auto thumbnail = record.tableViewNSImage();
+            EXPECT_EQ(std::pair(thumbnail->size.width, thumbnail->size.height), std::pair(40.0f / 60.0f * 41.0f, 41.0f));
+            EXPECT_LT(thumbnail->raster.width, thumbnail->raster.height);
+            expectUprightQuarters(thumbnail->raster);
+        }
+    }
+}
 
 TEST(Thumbnail, sizesFollowThePixelProportionsWithTheLongerSideAt41) {
     test::TempDir dir;

@@ -20,6 +20,16 @@ using PixelFunction = std::function<Rgba(std::uint32_t x, std::uint32_t y)>;
 // families) as a file of the type (kUTTypeJPEG...); true when it was written.
 bool writePicture(const std::string& path, const char* type, std::uint32_t width, std::uint32_t height,
                   const PixelFunction& pixel, const PlistDictionary& properties = {});
+// Four flat quarters of a width x height picture, one colour each (top: red,
+// green; bottom: blue, yellow), so that any mirror or turn moves a colour;
+// quarterColour gives the colour of a quarter by row and column (0 or 1).
+PixelFunction quarters(std::uint32_t width, std::uint32_t height);
+Rgba quarterColour(int row, int column);
+// Writes a JPEG tagged with the EXIF orientation (1 to 8) whose pixels are
+// stored so that, turned as the tag says, it shows the upright picture of
+// uprightWidth x uprightHeight that pixel describes.
+bool writeOrientedPicture(const std::string& path, int tag, std::uint32_t uprightWidth, std::uint32_t uprightHeight,
+                          const PixelFunction& upright);
 // An opaque gradient: red across, green down.
 bool writeGradient(const std::string& path, const char* type, std::uint32_t width, std::uint32_t height);
 
