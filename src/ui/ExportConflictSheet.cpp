@@ -27,8 +27,8 @@ ExportConflictSheet::ExportConflictSheet(const ExportPlan& plan, QWidget* parent
     setText(messageForPlan(plan));
     QStringList consequences;
     if (plan.clashCount > 0) {
-        consequences << QStringLiteral("Of the images with one name only the first is written; the others fail "
-                                       "and stay in the list.");
+        consequences << QStringLiteral("Only the first image of each name is written; the others fail and stay "
+                                       "in the list.");
     }
     if (plan.existingCount > 0) {
         consequences << QStringLiteral("Existing files are kept; turn on overwriting in the preferences to "

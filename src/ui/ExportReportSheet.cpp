@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "jobs/FolderOpener.h"
 #include "ui/ExportReportModel.h"
@@ -34,8 +35,12 @@ ExportReportSheet::ExportReportSheet(const ExportReport& report, const std::stri
     _results->setAlternatingRowColors(true);
     _results->setSelectionMode(QAbstractItemView::NoSelection);
     _results->setTextElideMode(Qt::ElideMiddle);
+    _results->setFocusPolicy(Qt::NoFocus);
     _results->header()->setStretchLastSection(true);
-    _results->header()->resizeSection(ExportReportModel::FileColumn, 200);
+    // The names take what they need, up to about half the width; the results the rest.
+    _results->resizeColumnToContents(ExportReportModel::FileColumn);
+    _results->header()->resizeSection(ExportReportModel::FileColumn,
+                                      std::min(_results->header()->sectionSize(ExportReportModel::FileColumn) + 16, 280));
 
     auto* buttons = new QDialogButtonBox(this);
     _showInFolder = buttons->addButton(QStringLiteral("Show in Folder"), QDialogButtonBox::ActionRole);
@@ -57,7 +62,7 @@ ExportReportSheet::ExportReportSheet(const ExportReport& report, const std::stri
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
     layout->addWidget(buttons);
-    resize(560, 320);
+    resize(620, 340);
 }
 
 void ExportReportSheet::showInFolder() {
