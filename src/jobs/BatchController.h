@@ -54,7 +54,8 @@ public:
     void setIsCanceled(bool value) { _isCanceled = value; }
     bool isBusy() const { return _isImporting || _isExporting; }
 
-    // Told of each exported record (may be null; set it while idle).
+    // Told of each exported record and of the report at the end of each
+    // export (may be null; set it while idle).
     void setExportResultObserver(ExportResultObserver* observer) { _exportResultObserver = observer; }
 
     // --- Import ---

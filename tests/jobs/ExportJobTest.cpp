@@ -259,7 +259,8 @@ TEST_F(ExportJobTest, NoOutputReplacesASourceOfTheJob) {
               (std::vector<std::string>{"failed:" + in("c.jpg"), "failed:" + in("a.jpg"), "failed:" + in("c.jpg"),
                                         "failed:" + out("linked.jpg"), "failed:" + out("hard.jpg")}));
     EXPECT_TRUE(log.contains("*** Error writing " + in("a.jpg")));
-    for (const ExportRecordResult& result : controller.lastExportReport().results()) {
+    const ExportReport report = controller.lastExportReport();
+    for (const ExportRecordResult& result : report.results()) {
         EXPECT_EQ(result.reason, ExportFailureReason::WouldReplaceSource) << result.inputPath;
     }
     EXPECT_EQ(controller.pelloraImages().count(), 2u);
