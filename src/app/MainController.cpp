@@ -113,7 +113,8 @@ void MainController::bindSettings() {
     SettingsBinding::bindText(maxSideComboBox, QVXDefaultsKey_scalingMaxWidthOrHeight, defaults);
     SettingsBinding::bindText(maxWidthComboBox, QVXDefaultsKey_scalingMaxWidth, defaults);
     SettingsBinding::bindText(maxHeightComboBox, QVXDefaultsKey_scalingMaxHeight, defaults);
-    SettingsBinding::bindFraction(scalePercentageSlider, QVXDefaultsKey_scalingPercentage, defaults);
+    // 0% would be no picture at all: the scale starts at 1%.
+    SettingsBinding::bindFraction(scalePercentageSlider, QVXDefaultsKey_scalingPercentage, defaults, 0.01);
     SettingsBinding::bindIndex(formatPopUpButton, QVXDefaultsKey_exportFormat, defaults);
     SettingsBinding::bindFraction(jpegQualitySlider, QVXDefaultsKey_JPEGExportQuality, defaults);
     SettingsBinding::bindFraction(jpeg2000QualitySlider, QVXDefaultsKey_JPEG2000ExportQuality, defaults);
@@ -170,6 +171,22 @@ void MainController::applicationDidFinishLaunching() {
             }
         });
     _updateChecks->checkForUpdatesAtLaunch();
+}
+
+void MainController::terminateWhenIdle() {
+    _terminationPending = true;
+    if (_batch->isExporting()) {
+        _batch->setIsCanceled(true);
+    }
+    closeIfTerminationPending();
+}
+
+void MainController::closeIfTerminationPending() {
+    if (!_terminationPending || _batch->isBusy()) {
+        return;
+    }
+    // Not from inside the refresh that found the jobs over: the close runs from the event loop.
+    QMetaObject::invokeMethod(_window.get(), [window = _window.get()] { window->close(); }, Qt::QueuedConnection);
 }
 
 void MainController::saveWindowFrames() {

@@ -69,8 +69,12 @@ public:
     SourceListModel& tableModel() const { return *_tableModel; }
     ThumbnailCache& thumbnails() const { return *_thumbnails; }
 
-    // --- Start-up ---
+    // --- Start-up and end ---
     void applicationDidFinishLaunching();
+    // Ends the run as a termination signal asks: a running export is stopped
+    // as Stop stops it (the record in hand is finished), and the window closes,
+    // which ends the application, as soon as no job runs.
+    void terminateWhenIdle();
 
     // --- Window state (WindowStateSink) ---
     void updateInterface() override;
@@ -216,6 +220,8 @@ private:
     QString exportingText(int done) const;
     static QString imagesCountText(int count);
     void saveWindowFrames();
+    // Closes the window once no job runs, when the end of the run has been asked for.
+    void closeIfTerminationPending();
     void setupRecentMenu();
     void fillRecentMenu();
 
@@ -239,6 +245,7 @@ private:
     std::unique_ptr<PreferencesController> _preferencesController;
     NotificationCenter::Token _interfacePreferenceObserver = 0;
     QMenu* _addRecentMenu = nullptr;
+    bool _terminationPending = false;
     // Outlives the batch controller, whose imports note into it.
     std::unique_ptr<XbelRecentDocuments> _recentDocuments;
     // Declared last: destroyed first, while the window its jobs report to still exists.

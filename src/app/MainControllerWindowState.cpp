@@ -39,6 +39,8 @@ void MainController::updateInterface() {
         for (QWidget* control : settingsControls()) {
             control->setEnabled(true);
         }
+        // A job's last refresh is where a termination that waited for it goes on.
+        closeIfTerminationPending();
         return;
     }
     if (_batch->isExporting()) {

@@ -16,18 +16,21 @@ bool MainWindow::validateMenuItem(const QAction* item) const {
 }
 
 void MainWindow::performClose() {
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
     if (_isBusy && _isBusy()) {
+        event->ignore();
         QApplication::beep();
         emit closeRefusedWhileBusy();
         return;
     }
+    // The window really closes before the application is asked to end: the
+    // application's quit closes every visible window first, and a window that
+    // refused again would turn that into an endless round of close and quit.
+    event->accept();
     emit terminateRequested();
-}
-
-void MainWindow::closeEvent(QCloseEvent* event) {
-    // The window never closes by itself: it either refuses or the application ends.
-    event->ignore();
-    performClose();
 }
 
 } // namespace pellora

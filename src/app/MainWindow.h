@@ -21,13 +21,14 @@ public:
 
     // false for the close menu item while busy; true for anything else.
     bool validateMenuItem(const QAction* item) const;
-    // Beeps while busy, else asks for the application to end.
+    // Beeps while busy, else closes the window, which ends the application.
     void performClose();
 
     QAction* closeMenuItem = nullptr;
 
 signals:
     void closeRefusedWhileBusy();
+    // The window has closed: the application should end.
     void terminateRequested();
 
 protected:

@@ -77,19 +77,31 @@ PlistValue valueOfTypedText(const QString& text) {
 } // namespace
 
 SettingsBinding* SettingsBinding::bindText(QComboBox* comboBox, std::string key, UserDefaults& defaults) {
+    // What is typed stays as typed: no completion from the list, and the value
+    // is stored when editing ends, not at each keystroke.
+    comboBox->setEditable(true);
+    comboBox->setCompleter(nullptr);
     auto* binding = new SettingsBinding(comboBox, std::move(key), defaults, [comboBox](const PlistValue& value) {
         const QString text = QString::fromStdString(value.description());
         if (comboBox->currentText() != text) {
             comboBox->setEditText(text);
         }
     });
-    connect(comboBox, &QComboBox::currentTextChanged, binding,
-            [binding](const QString& text) { binding->store(valueOfTypedText(text)); });
+    const auto storeShownText = [binding, comboBox] { binding->store(valueOfTypedText(comboBox->currentText())); };
+    connect(comboBox->lineEdit(), &QLineEdit::editingFinished, binding, storeShownText);
+    // An entry picked from the list (activated also when it is the entry already current).
+    connect(comboBox, &QComboBox::activated, binding, storeShownText);
+    connect(comboBox, &QComboBox::currentIndexChanged, binding, storeShownText);
     return binding;
 }
 
-SettingsBinding* SettingsBinding::bindFraction(QSlider* slider, std::string key, UserDefaults& defaults) {
-    slider->setRange(0, sliderFractionStep);
+SettingsBinding* SettingsBinding::bindFraction(QSlider* slider, std::string key, UserDefaults& defaults,
+                                               double minimum) {
+    // A stored value below the minimum shows as the minimum.
+    slider->setRange(static_cast<int>(std::lround(minimum * sliderFractionStep)), sliderFractionStep);
+    // The keys move by whole percents, as the label counts.
+    slider->setSingleStep(sliderFractionStep / 100);
+    slider->setPageStep(sliderFractionStep / 10);
     auto* binding = new SettingsBinding(slider, std::move(key), defaults, [slider](const PlistValue& value) {
         const int position = static_cast<int>(std::lround(value.doubleValue() * sliderFractionStep));
         if (slider->value() != position) {

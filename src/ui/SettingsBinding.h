@@ -27,10 +27,14 @@ public:
     // A pop-up menu whose current index is the key's integer value.
     static SettingsBinding* bindIndex(QComboBox* popUp, std::string key, UserDefaults& defaults);
     // An editable combo box whose text is the key's value: a whole number is
-    // stored as an integer, any other text as the string typed.
+    // stored as an integer, any other text as the string typed. Typed text is
+    // never completed from the list; it is stored when editing ends (Enter,
+    // Tab, focus leaving), a picked entry at once.
     static SettingsBinding* bindText(QComboBox* comboBox, std::string key, UserDefaults& defaults);
-    // A slider that holds a fraction from 0 to 1 in steps of 1/sliderFractionStep.
-    static SettingsBinding* bindFraction(QSlider* slider, std::string key, UserDefaults& defaults);
+    // A slider that holds a fraction from minimum to 1 in steps of
+    // 1/sliderFractionStep; its keys move it by 1% (arrows) and 10% (pages).
+    static SettingsBinding* bindFraction(QSlider* slider, std::string key, UserDefaults& defaults,
+                                         double minimum = 0.0);
     // A check box that is on when the key's value is true; stores a boolean.
     static SettingsBinding* bindCheck(QAbstractButton* checkBox, std::string key, UserDefaults& defaults);
     // A two-item pop-up over an integer key: the first item stands for 0, the

@@ -1,8 +1,9 @@
 // The main window's state through idle, importing and exporting; slider
-// labels, presets, settings bindings, the toolbar and closing.
+// labels, presets, settings bindings, the toolbar and the window frame.
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -39,6 +40,13 @@ void addRecords(MainController& controller, int count) {
 }
 
 UserDefaults& defaults() { return UserDefaults::standard(); }
+
+// Types into an editable combo box as the user does, then presses endKey.
+void typeInto(QComboBox* box, const QString& text, Qt::Key endKey) {
+    box->lineEdit()->selectAll();
+    QTest::keyClicks(box->lineEdit(), text);
+    QTest::keyClick(box->lineEdit(), endKey);
+}
 
 // The three settings that the sliders show as percentages.
 constexpr const char* kFractionKeys[] = {QVXDefaultsKey_scalingPercentage, QVXDefaultsKey_JPEGExportQuality,
@@ -171,8 +179,8 @@ private slots:
             {[&] { c.formatPopUpButton->setCurrentIndex(4); }, QVXDefaultsKey_exportFormat, PlistValue(4)},
             {[&] { c.maxWidthComboBox->setCurrentIndex(9); }, QVXDefaultsKey_scalingMaxWidth, PlistValue(1344)},
             {[&] { c.maxSideComboBox->setCurrentIndex(9); }, QVXDefaultsKey_scalingMaxWidthOrHeight, PlistValue(1600)},
-            {[&] { c.maxHeightComboBox->setEditText("1000"); }, QVXDefaultsKey_scalingMaxHeight, PlistValue(1000)},
-            {[&] { c.maxHeightComboBox->setEditText("abc"); }, QVXDefaultsKey_scalingMaxHeight, PlistValue("abc")},
+            {[&] { typeInto(c.maxHeightComboBox, "1000", Qt::Key_Return); }, QVXDefaultsKey_scalingMaxHeight, PlistValue(1000)},
+            {[&] { typeInto(c.maxHeightComboBox, "abc", Qt::Key_Return); }, QVXDefaultsKey_scalingMaxHeight, PlistValue("abc")},
         };
         for (const auto& [change, key, stored] : changes) {
             change();
@@ -189,6 +197,58 @@ private slots:
         QCOMPARE(_controller->maxWidthComboBox->currentText(), QStringLiteral("1344"));
         QCOMPARE(_controller->maxHeightComboBox->currentText(), QStringLiteral("abc"));
         for (const auto& [change, key, stored] : changes) defaults().removeObjectForKey(key);
+    }
+
+    // Typing "19" stores 19, not the preset it begins (1920), and only when editing ends.
+    void typedSizesAreStoredAsTypedWhenEditingEnds_data() {
+        QTest::addColumn<int>("endKey");
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Tab") << int(Qt::Key_Tab);
+        QTest::newRow("focus leaves") << 0;
+    }
+    void typedSizesAreStoredAsTypedWhenEditingEnds() {
+        QFETCH(int, endKey);
+        MainController& c = *_controller;
+        c.window()->show();
+        QVERIFY(QTest::qWaitForWindowActive(c.window()));
+        for (QComboBox* box : {c.maxWidthComboBox, c.maxHeightComboBox, c.maxSideComboBox}) {
+            c.scalingPopUpButton->setCurrentIndex(box == c.maxSideComboBox ? 1 : 0);
+            const std::string key = box == c.maxWidthComboBox    ? QVXDefaultsKey_scalingMaxWidth
+                                    : box == c.maxHeightComboBox ? QVXDefaultsKey_scalingMaxHeight
+                                                                 : QVXDefaultsKey_scalingMaxWidthOrHeight;
+            const PlistValue before = defaults().objectForKey(key);
+            box->setFocus();
+            box->lineEdit()->selectAll();
+            QTest::keyClicks(box->lineEdit(), QStringLiteral("19"));
+            QCOMPARE(box->currentText(), QStringLiteral("19"));
+            QVERIFY2(defaults().objectForKey(key) == before, "stored before editing ended");
+            if (endKey != 0) {
+                QTest::keyClick(box->lineEdit(), Qt::Key(endKey));
+            } else {
+                c.scalingPopUpButton->setFocus();
+            }
+            QVERIFY2(defaults().objectForKey(key) == PlistValue(19), key.c_str());
+            QCOMPARE(box->currentText(), QStringLiteral("19"));
+            defaults().removeObjectForKey(key);
+        }
+    }
+
+    void thePercentageStartsAtOnePercentAndStepsByWholePercents() {
+        MainController& c = *_controller;
+        QSlider* slider = c.scalePercentageSlider;
+        defaults().setObject(PlistValue(0.0f), QVXDefaultsKey_scalingPercentage);
+        QTRY_COMPARE(c.scalePercentageTextField->text(), QStringLiteral("1%"));
+        slider->setValue(500);
+        const std::vector<std::pair<Qt::Key, QString>> keys{
+            {Qt::Key_Right, "51%"}, {Qt::Key_Left, "50%"}, {Qt::Key_PageUp, "60%"}, {Qt::Key_PageDown, "50%"}};
+        for (const auto& [key, label] : keys) {
+            QTest::keyClick(slider, key);
+            QCOMPARE(c.scalePercentageTextField->text(), label);
+        }
+        QCOMPARE(defaults().floatForKey(QVXDefaultsKey_scalingPercentage), 0.5f);
+        QTest::keyClick(slider, Qt::Key_Home);
+        QCOMPARE(defaults().floatForKey(QVXDefaultsKey_scalingPercentage), 0.01f);
+        QCOMPARE(c.scalePercentageTextField->text(), QStringLiteral("1%"));
     }
 
     void presetListsRiseFromSmallestToLargest() {
@@ -239,27 +299,6 @@ private slots:
             QVERIFY2(opaque > 150, name);
         }
         QVERIFY(imageNamed(QStringLiteral("missingIcon32")).isNull());
-    }
-
-    void closingWhileBusyOnlyBeeps() {
-        MainController& c = *_controller;
-        c.window()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(c.window()));
-        QSignalSpy refused(c.window(), &MainWindow::closeRefusedWhileBusy);
-        QSignalSpy terminate(c.window(), &MainWindow::terminateRequested);
-        c.batch().setIsExporting(true);
-        c.updateInterface();
-        QVERIFY(!c.window()->close());
-        c.quitMenuItem->trigger();
-        QCOMPARE(refused.count(), 2);
-        QCOMPARE(terminate.count(), 0);
-        QVERIFY(c.window()->isVisible());
-        c.batch().setIsExporting(false);
-        c.updateInterface();
-        c.window()->closeMenuItem->trigger();
-        c.quitMenuItem->trigger();
-        QCOMPARE(terminate.count(), 2);
-        QCOMPARE(refused.count(), 2);
     }
 
     void windowFrameIsCentredFirstAndRestoredLater() {

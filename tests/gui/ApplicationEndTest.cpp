@@ -1,0 +1,151 @@
+// How the run ends: the close box, Close and Quit end it from an idle window
+// and only beep during a job; the application's own quit then goes through;
+// a termination signal stops a running export and then ends the run.
+#include <QAction>
+#include <QDir>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
+#include <csignal>
+#include <functional>
+
+#include "GuiTestSupport.h"
+#include "app/MainController.h"
+#include "app/MainWindow.h"
+#include "app/TerminationSignals.h"
+#include "model/SettingsKeys.h"
+#include "platform/foundation/UserDefaults.h"
+
+using namespace pellora;
+
+namespace {
+
+using CloseWay = std::function<void(MainController&)>;
+
+} // namespace
+
+Q_DECLARE_METATYPE(CloseWay)
+
+class ApplicationEndTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        QVERIFY(guitest::launch(_controller, true));
+    }
+    void cleanup() {
+        _controller->batch().setIsExporting(false);
+        _controller.reset();
+    }
+
+    void eachWayOfClosing_data() {
+        QTest::addColumn<CloseWay>("close");
+        // The Close item is disabled during a job, so it does not even beep.
+        QTest::addColumn<int>("beepsWhileBusy");
+        QTest::newRow("close box") << CloseWay([](MainController& c) { c.window()->close(); }) << 1;
+        QTest::newRow("Close") << CloseWay([](MainController& c) { c.window()->closeMenuItem->trigger(); }) << 0;
+        QTest::newRow("Quit") << CloseWay([](MainController& c) { c.quitMenuItem->trigger(); }) << 1;
+    }
+    void eachWayOfClosing() {
+        QFETCH(CloseWay, close);
+        QFETCH(int, beepsWhileBusy);
+        MainController& c = *_controller;
+        QSignalSpy refused(c.window(), &MainWindow::closeRefusedWhileBusy);
+        QSignalSpy terminate(c.window(), &MainWindow::terminateRequested);
+
+        c.batch().setIsExporting(true);
+        c.updateInterface();
+        close(c);
+        QCOMPARE(refused.count(), beepsWhileBusy);
+        QCOMPARE(terminate.count(), 0);
+        QVERIFY(c.window()->isVisible());
+
+        c.batch().setIsExporting(false);
+        c.updateInterface();
+        close(c);
+        QCOMPARE(terminate.count(), 1);
+        QCOMPARE(refused.count(), beepsWhileBusy);
+        QVERIFY(!c.window()->isVisible());
+    }
+
+    void theWindowFrameIsSavedByTheClose() {
+        MainController& c = *_controller;
+        c.window()->setGeometry(60, 70, 640, 560);
+        const QRect frame = c.window()->geometry();
+        UserDefaults::standard().removeObjectForKey(QVXDefaultsKey_mainWindowFrame);
+        c.quitMenuItem->trigger();
+        QVERIFY(UserDefaults::standard().objectForKey(QVXDefaultsKey_mainWindowFrame).type() == PlistValue::Type::Data);
+        _controller.reset();
+        QVERIFY(guitest::launch(_controller, false));
+        QCOMPARE(_controller->window()->geometry(), frame);
+    }
+
+    void aTerminationSignalArrivesOnTheEventLoop() {
+        TerminationSignals signals_;
+        QVERIFY(signals_.isInstalled());
+        QSignalSpy received(&signals_, &TerminationSignals::received);
+        for (const int signal : {SIGTERM, SIGINT}) {
+            QVERIFY(::raise(signal) == 0);
+            QVERIFY(received.wait(5000));
+        }
+        QCOMPARE(received.count(), 2);
+    }
+
+    void terminationStopsARunningExportAndThenCloses() {
+        MainController& c = *_controller;
+        const QString sources = _files.filePath(QStringLiteral("sources"));
+        const QString output = _files.filePath(QStringLiteral("output"));
+        QVERIFY(QDir().mkpath(sources));
+        constexpr int count = 16;
+        for (int index = 0; index < count; ++index) {
+            guitest::writeJpeg(sources + QStringLiteral("/%1.jpg").arg(index, 2, 10, QLatin1Char('0')), 1600, 1200);
+        }
+        UserDefaults::standard().setObject(PlistValue(1), QVXDefaultsKey_exportDestination);
+        UserDefaults::standard().setObject(PlistValue(QFile::encodeName(output).toStdString()),
+                                           QVXDefaultsKey_exportStaticLocation);
+        c.batch().importImageFilesAtPaths({QFile::encodeName(sources).toStdString()});
+        QVERIFY(guitest::waitUntilIdle(c));
+        QSignalSpy terminate(c.window(), &MainWindow::terminateRequested);
+        QSignalSpy refused(c.window(), &MainWindow::closeRefusedWhileBusy);
+
+        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QVERIFY(c.batch().isExporting());
+        c.terminateWhenIdle();
+        QVERIFY(terminate.wait(20000));
+        QCOMPARE(refused.count(), 0);
+        QVERIFY(!c.batch().isBusy());
+        const int written = static_cast<int>(QDir(output).entryList(QDir::Files).size());
+        const int left = static_cast<int>(c.batch().pelloraImages().count());
+        QVERIFY2(left > 0, "the export ran to its end");
+        QCOMPARE(written + left, count);
+        QVERIFY(!c.window()->isVisible());
+    }
+
+    // The application's quit (the Quit event: QCoreApplication::quit() sends
+    // it only from exec()) closes every visible window before it ends the
+    // event loops; a window that refused there, asking for another quit, would
+    // keep the loop spinning instead of ending it. Last: once the application
+    // has exited, no later event loop of this process runs.
+    void quitEndsTheEventLoop() {
+        MainController& c = *_controller;
+        c.showViewer();
+        QEventLoop loop;
+        connect(c.window(), &MainWindow::terminateRequested, &loop, [] {
+            QEvent quit(QEvent::Quit);
+            QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+        }, Qt::QueuedConnection);
+        QTimer::singleShot(0, c.quitMenuItem, &QAction::trigger);
+        QTimer::singleShot(10000, &loop, [&loop] { loop.exit(1); });
+        QCOMPARE(loop.exec(), 0);
+        QVERIFY(!c.window()->isVisible());
+        QVERIFY(!c.viewerController().window()->isVisible());
+    }
+
+private:
+    QTemporaryDir _files;
+    std::unique_ptr<MainController> _controller;
+};
+
+PELLORA_GUI_TEST_MAIN(ApplicationEndTest)
+#include "ApplicationEndTest.moc"
