@@ -44,6 +44,10 @@ QString MainController::exportingText(int done) const {
 }
 
 void MainController::exportFinished(const ExportReport& report) {
+    // The run is ending (a termination signal stopped the export): nobody is left to read it.
+    if (_terminationPending) {
+        return;
+    }
     if (ExportReportModel::needsTelling(report)) {
         auto* sheet = new ExportReportSheet(report, _exportFolder, *_folderOpener, _window.get());
         _reportSheet = sheet;
