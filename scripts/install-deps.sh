@@ -23,6 +23,13 @@ packages=(
   # write (a small helper links glib-2.0); desktop-file-validate checks the
   # installed desktop entry
   libglib2.0-dev desktop-file-utils
+  # tests: the desktop suite (tests/gui/desktop) runs the real program on Xvfb
+  # under a real window manager, whose close box and key handling are what
+  # users meet; xdotool types and clicks, xwininfo and xprop find the windows
+  openbox xdotool x11-utils
+  # tests: appstreamcli validates the AppStream metainfo that software
+  # centres read to list Pellora
+  appstream
   # maintainers only: rsvg-convert renders the committed icon PNGs from the
   # SVG (scripts/render-icons.sh)
   librsvg2-bin

@@ -134,6 +134,8 @@ void MainController::connectActions() {
     guarded(exportMenuItem, &MainController::exportButtonClicked);
     guarded(viewSelectedMenuItem, &MainController::showViewer);
     connect(_window->closeMenuItem, &QAction::triggered, _window.get(), &MainWindow::performClose);
+    // Quit answers in the viewer and the preferences window too.
+    quitMenuItem->setShortcutContext(Qt::ApplicationShortcut);
     connect(quitMenuItem, &QAction::triggered, _window.get(), &MainWindow::performClose);
     connect(checkForUpdatesMenuItem, &QAction::triggered, this, &MainController::checkForUpdates);
     connect(preferencesMenuItem, &QAction::triggered, this, &MainController::showPreferences);

@@ -30,7 +30,7 @@ void MainController::openFiles(const std::vector<std::string>& paths) {
 }
 
 void MainController::setupRecentMenu() {
-    _addRecentMenu = new QMenu(QStringLiteral("Add Recent"), _ui->fileMenu);
+    _addRecentMenu = new QMenu(QStringLiteral("Add &Recent"), _ui->fileMenu);
     _addRecentMenu->setObjectName(QStringLiteral("addRecentMenu"));
     addRecentMenuItem = _addRecentMenu->menuAction();
     addRecentMenuItem->setObjectName(QStringLiteral("addRecentMenuItem"));

@@ -1,5 +1,7 @@
 // The source list table: its set-up, reloads, selection, remove and clear, drops.
+#include <QAction>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QSignalBlocker>
@@ -31,6 +33,16 @@ void MainController::setupTableView() {
         SourceListModel::SizeColumn, imagesTableView->fontMetrics().horizontalAdvance(QStringLiteral("00000 x 00000")) + 12);
     imagesTableView->setDropDelegate(this);
     connect(imagesTableView, &ImagesTableView::tableDoubleClicked, this, &MainController::tableViewDoubleClicked);
+    // Delete and Backspace in the table remove the selected rows, as Remove does (and not during a job).
+    auto* removeSelected = new QAction(imagesTableView);
+    removeSelected->setShortcuts({QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)});
+    removeSelected->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    imagesTableView->addAction(removeSelected);
+    connect(removeSelected, &QAction::triggered, this, [this] {
+        if (!_batch->isBusy()) {
+            removeToolbarItemClicked();
+        }
+    });
     connect(imagesTableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainController::tableViewSelectionDidChange);
     reloadData();
@@ -46,7 +58,7 @@ int MainController::numberOfRowsInTableView() {
 }
 
 QString MainController::imagesCountText(int count) {
-    return QString::asprintf("%d images", count);
+    return count == 1 ? QStringLiteral("1 image") : QString::asprintf("%d images", count);
 }
 
 void MainController::reloadData() {

@@ -34,7 +34,7 @@ void MainController::updateInterface() {
             UserDefaultsController::sharedUserDefaultsController().defaults().integerForKey(QVXDefaultsKey_exportDestination);
         const QString title = destination == 0 ? QStringLiteral("Export...") : QStringLiteral("Export");
         exportButton->setText(title);
-        exportMenuItem->setText(title);
+        exportMenuItem->setText(QLatin1Char('&') + title);
         exportButton->setEnabled(!_batch->pelloraImages().empty());
         for (QWidget* control : settingsControls()) {
             control->setEnabled(true);
@@ -45,7 +45,7 @@ void MainController::updateInterface() {
     }
     if (_batch->isExporting()) {
         exportButton->setText(QStringLiteral("Stop"));
-        exportMenuItem->setText(QStringLiteral("Stop"));
+        exportMenuItem->setText(QStringLiteral("&Stop"));
     }
     for (QWidget* control : settingsControls()) {
         control->setEnabled(false);

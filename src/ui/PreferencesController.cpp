@@ -20,6 +20,7 @@
 #include "ui/Identifiers.h"
 #include "ui/SettingsBinding.h"
 #include "ui/ToolbarIcons.h"
+#include "ui/WindowCloseShortcuts.h"
 #include "ui/WindowFrameAutosave.h"
 #include "ui_Preferences.h"
 #include "update/PelloraUpdateCheck.h"
@@ -64,6 +65,7 @@ PreferencesController::PreferencesController(const QVXUpdateEnvironment& updateE
     : _updateEnvironment(updateEnvironment), _window(std::make_unique<QMainWindow>()),
       _ui(std::make_unique<Ui::Preferences>()) {
     _ui->setupUi(_window.get());
+    addWindowCloseShortcuts(_window.get());
     tabView = _ui->tabView;
     QVXUpdate_checkAtLaunchCheckbox = _ui->QVXUpdate_checkAtLaunchCheckbox;
     QVXUpdate_lastCheckedTextField = _ui->QVXUpdate_lastCheckedTextField;

@@ -16,6 +16,7 @@
 #include "ui/Identifiers.h"
 #include "ui/ScaledImageView.h"
 #include "ui/ScreenImageDecoder.h"
+#include "ui/WindowCloseShortcuts.h"
 #include "ui/WindowFrameAutosave.h"
 #include "ui_Viewer.h"
 
@@ -28,6 +29,7 @@ ViewerController::ViewerController(SelectedImageProvider& controller)
     noImageSelectedTextField = _ui->noImageSelectedTextField;
     resolutionTextField = _ui->resolutionTextField;
     _decoder.setMaxThreadCount(1);
+    addWindowCloseShortcuts(_window.get());
     awakeFromNib();
     _selectionObserver = NotificationCenter::defaultCenter().addObserver(
         QVXNotification_selectedImageDidChange, [this](const std::string&, const PlistValue&) { update(); });

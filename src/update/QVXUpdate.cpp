@@ -38,8 +38,10 @@ void QVXUpdate::checkForUpdates(bool userAsked, const std::string& runningAppVer
     Log::line("Checking for updates...");
     // Every failure to get a published version is reported by the one line
     // below, so the fetch's own reason is not logged.
-    std::string fetchFailure;
-    const PlistValue database = dictionaryWithContentsOfURL(_dictURL, _environment.fetchLimits, &fetchFailure);
+    std::string fetchError;
+    URLFetchFailure fetchFailure;
+    const PlistValue database =
+        dictionaryWithContentsOfURL(_dictURL, _environment.fetchLimits, &fetchError, &fetchFailure);
     const PlistDictionary& entry = database.dictionaryValue().get(_application).dictionaryValue();
     const PlistValue& publishedVersion = entry.get(kCurrentVersionKey);
 
@@ -53,6 +55,11 @@ void QVXUpdate::checkForUpdates(bool userAsked, const std::string& runningAppVer
         }
     } else if (publishedVersion.isNull()) {
         Log::line("Check for updates timed out.");
+        // A user who asked is told why; the check at launch stays silent. A
+        // database without our entry or version was fetched but not understood.
+        if (userAsked) {
+            reportFailure(database.isNull() ? fetchFailure : URLFetchFailure{URLFetchFailure::Kind::NotUnderstood, 0});
+        }
         return;
     } else {
         // Any difference is an update, a lower or a differently spelled version too.
@@ -60,6 +67,25 @@ void QVXUpdate::checkForUpdates(bool userAsked, const std::string& runningAppVer
     }
     logLastCheckedDate(lastCheckKey);
     broadcastFinishedCheckingForUpdates();
+}
+
+void QVXUpdate::reportFailure(const URLFetchFailure& failure) {
+    std::string reason;
+    switch (failure.kind) {
+    case URLFetchFailure::Kind::Cancelled:
+        return;  // the application is quitting
+    case URLFetchFailure::Kind::NoConnection:
+        reason = text("Check Failed - no connection");
+        break;
+    case URLFetchFailure::Kind::ErrorStatus:
+        reason = stringWithFormat(text("Check Failed - error status"), {std::to_string(failure.status)});
+        break;
+    case URLFetchFailure::Kind::NotUnderstood:
+        reason = text("Check Failed - not understood");
+        break;
+    }
+    _environment.alertPresenter.runModal(
+        Alert{stringWithFormat(text("Check Failed window title"), {_application}), reason, {text("OK")}});
 }
 
 void QVXUpdate::offerUpdate(bool userAsked, const std::string& publishedVersion, const std::string& downloadURL,

@@ -46,8 +46,8 @@ public:
     // user did not ask); an equal one is reported only when the user asked.
     // Either way the date goes under lastCheckKey and the finished
     // notification is posted. Without a published version (no answer, no
-    // property list, no entry) the check logs "Check for updates timed out."
-    // and does nothing else. Alerts are application-modal whatever sheetModal says.
+    // property list, no entry) the check logs "Check for updates timed out.",
+    // tells a user who asked why in an alert, and does nothing else. Alerts are application-modal whatever sheetModal says.
     void checkForUpdates(bool userAsked, const std::string& runningAppVersion, const std::string& autoCheckKey,
                          const std::string& lastCheckKey, bool sheetModal);
 
@@ -59,6 +59,8 @@ public:
     void broadcastFinishedCheckingForUpdates();
 
 private:
+    // The alert that says why a check the user asked for got no published version.
+    void reportFailure(const URLFetchFailure& failure);
     void offerUpdate(bool userAsked, const std::string& publishedVersion, const std::string& downloadURL,
                      const std::string& autoCheckKey);
 

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QDir>
 #include <QEventLoop>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
@@ -79,6 +80,28 @@ private slots:
         _controller.reset();
         QVERIFY(guitest::launch(_controller, false));
         QCOMPARE(_controller->window()->geometry(), frame);
+    }
+
+    // Answered before the application object exists: no display, no running instance needed.
+    void helpAndVersionPrintAndEndWithoutADisplay_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("--help") << QStringLiteral("--help") << QStringLiteral("Usage: pellora [FILE|FOLDER]...\n");
+        QTest::newRow("-h") << QStringLiteral("-h") << QStringLiteral("Usage: pellora [FILE|FOLDER]...\n");
+        QTest::newRow("--version") << QStringLiteral("--version") << QStringLiteral("Pellora " PELLORA_VERSION "\n");
+    }
+    void helpAndVersionPrintAndEndWithoutADisplay() {
+        QFETCH(QString, option);
+        QFETCH(QString, printed);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(name);
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(PELLORA_BIN_DIR "/pellora"), {option});
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY2(QString::fromUtf8(program.readAllStandardOutput()).startsWith(printed), qPrintable(option));
     }
 
     void aTerminationSignalArrivesOnTheEventLoop() {

@@ -186,10 +186,12 @@ private slots:
         QCOMPARE(displayTextForFileName(bytes.toStdString()), shown);
     }
 
-    void countLabelHasNoSingular() {
+    void countLabelSaysOneImageInTheSingular() {
         MainController& c = *_controller;
         guitest::addRecords(c, {"/nowhere/one.jpg"});
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("1 images"));
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("1 image"));
+        guitest::addRecords(c, {"/nowhere/two.jpg"});
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("2 images"));
         c.clearToolbarItemClicked();
         QCOMPARE(c.numImagesTextField->text(), QStringLiteral("0 images"));
     }

@@ -2,11 +2,14 @@
 // (or not at all), with its alerts on the main thread, from the menu, and at quit.
 #include <QAction>
 #include <QDesktopServices>
+#include <QPushButton>
+#include <functional>
 #include <QUrl>
 
 #include "GuiTestSupport.h"
 #include "app/MainController.h"
 #include "app/MainWindow.h"
+#include "ui/PreferencesController.h"
 #include "model/SettingsKeys.h"
 #include "platform/foundation/PlistXml.h"
 #include "platform/foundation/UserDefaults.h"
@@ -96,6 +99,34 @@ private slots:
         QCOMPARE(UserDefaults::standard().objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), PlistValue(false));
         QVERIFY(UserDefaults::standard().objectForKey(QVXUpdateDefaultsKey_lastChecked).type() ==
                 PlistValue::Type::Date);
+    }
+
+    // Asked for, from the menu or with Check Now, a failed check says why; at launch it stays silent.
+    void aFailedCheckTellsTheUserWhoAskedWhy() {
+        _server.setResponse("/db.xml", {404, "<html>Not Found</html>", {}, {}});
+        const std::size_t requestsBefore = _server.requestCount();
+        launch();
+        QTRY_COMPARE(_server.requestCount(), requestsBefore + 1);
+        QTest::qWait(200);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+
+        const std::vector<std::pair<const char*, std::function<void()>>> ways{
+            {"menu", [this] { _controller->checkForUpdatesMenuItem->trigger(); }},
+            {"Check Now", [this] {
+                 _controller->showPreferences();
+                 auto* checkNow = _controller->preferencesController().window()->findChild<QPushButton*>(
+                     QStringLiteral("checkNowButton"));
+                 QTest::mouseClick(checkNow, Qt::LeftButton);
+             }},
+        };
+        for (const auto& [way, ask] : ways) {
+            const auto alert = guitest::answerNextAlert(QStringLiteral("OK"));
+            ask();
+            QVERIFY2(alert->answered, way);
+            QCOMPARE(alert->text, QStringLiteral("Pellora could not check for updates."));
+            QCOMPARE(alert->informativeText, QStringLiteral("The update server answered with status 404."));
+        }
+        QVERIFY(UserDefaults::standard().objectForKey(QVXUpdateDefaultsKey_lastChecked).isNull());
     }
 
     void theDesktopIsAskedToOpenWebAddressesOnly() {

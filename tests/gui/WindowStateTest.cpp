@@ -53,12 +53,12 @@ constexpr const char* kFractionKeys[] = {QVXDefaultsKey_scalingPercentage, QVXDe
                                          QVXDefaultsKey_JPEG2000ExportQuality};
 
 // What the user sees of the window's commands, in one line: the export
-// button's and menu item's titles, then each command marked + when enabled,
+// button's and menu item's titles (without the item's mnemonic), then each command marked + when enabled,
 // then the count label or the progress bar, whichever shows.
 QString commandsOf(MainController& c) {
     const auto mark = [](const QString& name, bool enabled) { return name + (enabled ? "+" : "-"); };
     QStringList parts{mark(c.exportButton->text(), c.exportButton->isEnabled()),
-                      mark(c.exportMenuItem->text(), c.exportMenuItem->isEnabled())};
+                      mark(c.exportMenuItem->text().remove(QLatin1Char('&')), c.exportMenuItem->isEnabled())};
     for (const char* item : {QVXToolbarItemIdentifier_add, QVXToolbarItemIdentifier_remove,
                              QVXToolbarItemIdentifier_clear, QVXToolbarItemIdentifier_view}) {
         parts << mark(QString::fromLatin1(item), toolbarItem(c, item)->isEnabled());

@@ -135,9 +135,10 @@ TEST_F(QVXUpdateCheck, anyOtherPublishedVersionIsOffered) {
     EXPECT_EQ(recorder.defaultsDidChange(), 6);
 }
 
-// Whatever goes wrong, the check logs that it timed out and nothing else:
-// nothing is shown, stored or posted.
-TEST_F(QVXUpdateCheck, everyFailureOnlyLogsTimedOut) {
+// Whatever goes wrong, the check logs that it timed out; a user who asked is
+// told why in an alert, the check at launch shows nothing. Nothing is stored
+// or posted.
+TEST_F(QVXUpdateCheck, everyFailureLogsTimedOutAndTellsOnlyTheUserWhoAskedWhy) {
     std::string deep = "<plist version=\"1.0\"><dict><key>Pellora</key>";
     for (int i = 0; i < 5000; ++i) deep += "<array>";
     for (int i = 0; i < 5000; ++i) deep += "</array>";
@@ -149,39 +150,52 @@ TEST_F(QVXUpdateCheck, everyFailureOnlyLogsTimedOut) {
     // A valid database padded past the 1 MiB cap, declared in Content-Length and streamed without one.
     const std::string padded =
         test::updateDatabase("Pellora", {{"Current Version", "2.0"}, {"Padding", std::string(2u << 20, 'x')}});
+    const std::string noConnection = "The update server could not be reached. Check the network connection and try again.";
+    const std::string notUnderstood = "The update server's answer was not understood.";
     using Mode = TestHttpServer::Response::Mode;
-    const std::vector<std::tuple<std::string, int, std::string, Mode>> answers{
-        {"not a property list", 200, "<html><body>Welcome</body></html>", Mode::Complete},
-        {"empty answer", 200, "", Mode::Complete},
-        {"root is an array", 200, writePlistXml(PlistArray{"Pellora", "1.9"}), Mode::Complete},
+    const std::vector<std::tuple<std::string, int, std::string, Mode, std::string>> answers{
+        {"not a property list", 200, "<html><body>Welcome</body></html>", Mode::Complete, notUnderstood},
+        {"empty answer", 200, "", Mode::Complete, notUnderstood},
+        {"root is an array", 200, writePlistXml(PlistArray{"Pellora", "1.9"}), Mode::Complete, notUnderstood},
         {"no Pellora entry", 200,
-         writePlistXml(PlistDictionary{{"Other App", PlistDictionary{{"Current Version", "2.0"}}}}), Mode::Complete},
-        {"entry is no dictionary", 200, writePlistXml(PlistDictionary{{"Pellora", "2.0"}}), Mode::Complete},
+         writePlistXml(PlistDictionary{{"Other App", PlistDictionary{{"Current Version", "2.0"}}}}), Mode::Complete,
+         notUnderstood},
+        {"entry is no dictionary", 200, writePlistXml(PlistDictionary{{"Pellora", "2.0"}}), Mode::Complete,
+         notUnderstood},
         {"no Current Version", 200, test::updateDatabase("Pellora", {{"Download URL", "https://pellora.example/"}}),
-         Mode::Complete},
-        {"error status", 500, test::updateDatabase("Pellora", {{"Current Version", "2.0"}}), Mode::Complete},
-        {"deep nesting", 200, deep, Mode::Complete},
-        {"entity declarations", 200, entities, Mode::Complete},
-        {"declared body over the cap", 200, padded, Mode::Complete},
-        {"streamed body over the cap", 200, padded, Mode::Endless},
+         Mode::Complete, notUnderstood},
+        {"not found", 404, "<html>Not Found</html>", Mode::Complete, "The update server answered with status 404."},
+        {"error status", 500, test::updateDatabase("Pellora", {{"Current Version", "2.0"}}), Mode::Complete,
+         "The update server answered with status 500."},
+        {"deep nesting", 200, deep, Mode::Complete, notUnderstood},
+        {"entity declarations", 200, entities, Mode::Complete, notUnderstood},
+        {"declared body over the cap", 200, padded, Mode::Complete, notUnderstood},
+        {"streamed body over the cap", 200, padded, Mode::Endless, notUnderstood},
         // The time limit ends the transfer; without it the check would wait for the server forever.
-        {"stalled server", 200, "", Mode::Stall},
+        {"stalled server", 200, "", Mode::Stall, noConnection},
     };
     limits.totalTimeout = std::chrono::milliseconds(1000);
     const auto start = std::chrono::steady_clock::now();
-    bool asked = true;  // asked and automatic checks alike
-    for (const auto& [what, status, body, mode] : answers) {
-        test::LogCapture caseLog;
+    const auto checkBoth = [&](const std::string& what, const std::string& url, const std::string& reason) {
+        for (const bool asked : {false, true}) {
+            test::LogCapture caseLog;
+            const std::size_t alertsBefore = recorder.alerts().size();
+            check(asked, url);
+            EXPECT_EQ(caseLog.lines(), (Lines{"Checking for updates...", "Check for updates timed out."})) << what;
+            const auto alerts = recorder.alerts();
+            ASSERT_EQ(alerts.size(), alertsBefore + (asked ? 1 : 0)) << what;
+            if (asked) {
+                EXPECT_EQ(shown(alerts.back()), (Lines{"Pellora could not check for updates.", reason, "OK"})) << what;
+            }
+        }
+    };
+    for (const auto& [what, status, body, mode, reason] : answers) {
         server.setResponse(kDatabasePath, {status, body, {}, mode});
-        check(asked);
-        asked = !asked;
-        EXPECT_EQ(caseLog.lines(), (Lines{"Checking for updates...", "Check for updates timed out."})) << what;
+        checkBoth(what, server.url(kDatabasePath), reason);
     }
-    test::LogCapture caseLog;
-    check(true, "http://127.0.0.1:" + std::to_string(TestHttpServer::closedPort()) + kDatabasePath);
-    EXPECT_EQ(caseLog.lines(), (Lines{"Checking for updates...", "Check for updates timed out."})) << "no server";
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-    EXPECT_TRUE(recorder.alerts().empty());
+    checkBoth("no server", "http://127.0.0.1:" + std::to_string(TestHttpServer::closedPort()) + kDatabasePath,
+              noConnection);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_lastChecked).isNull());
     EXPECT_EQ(recorder.finished(), 0);
     EXPECT_EQ(recorder.defaultsDidChange(), 0);

@@ -51,6 +51,29 @@ void report(std::string reason, std::string* error) {
     }
 }
 
+void noteFailure(URLFetchFailure* failure, URLFetchFailure::Kind kind, long status = 0) {
+    if (failure) *failure = URLFetchFailure{kind, status};
+}
+
+// libcurl's results that mean the server was not reached or did not answer.
+bool isConnectionFailure(CURLcode result) {
+    switch (result) {
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_GOT_NOTHING:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_PARTIAL_FILE:
+        return true;
+    default:
+        return false;
+    }
+}
+
 using CurlHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
 using CurlURLHandle = std::unique_ptr<CURLU, decltype(&curl_url_cleanup)>;
 
@@ -64,14 +87,17 @@ std::string curlURLPart(CURLU* handle, CURLUPart part) {
 
 } // namespace
 
-std::optional<std::string> contentsOfURL(const std::string& url, const URLFetchLimits& limits, std::string* error) {
+std::optional<std::string> contentsOfURL(const std::string& url, const URLFetchLimits& limits, std::string* error,
+                                         URLFetchFailure* failure) {
     if (!curlReady()) {
         report("URLFetch: libcurl could not be initialised", error);
+        noteFailure(failure, URLFetchFailure::Kind::NoConnection);
         return std::nullopt;
     }
     CurlHandle curl(curl_easy_init(), &curl_easy_cleanup);
     if (!curl) {
         report("URLFetch: no libcurl handle", error);
+        noteFailure(failure, URLFetchFailure::Kind::NoConnection);
         return std::nullopt;
     }
     Transfer transfer{{}, limits.maxBytes};
@@ -102,21 +128,32 @@ std::optional<std::string> contentsOfURL(const std::string& url, const URLFetchL
     const CURLcode result = curl_easy_perform(handle);
     if (transfer.overCap || result == CURLE_FILESIZE_EXCEEDED) {
         report(fmt::format("URLFetch: {}: answer larger than {} bytes", url, limits.maxBytes), error);
+        noteFailure(failure, URLFetchFailure::Kind::NotUnderstood);
         return std::nullopt;
     }
     if (result == CURLE_ABORTED_BY_CALLBACK) {
         report(fmt::format("URLFetch: {}: cancelled", url), error);
+        noteFailure(failure, URLFetchFailure::Kind::Cancelled);
         return std::nullopt;
     }
     if (result != CURLE_OK) {
         report(fmt::format("URLFetch: {}: {}", url, curlError[0] ? curlError : curl_easy_strerror(result)), error);
+        if (result == CURLE_HTTP_RETURNED_ERROR) {
+            long status = 0;
+            curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+            noteFailure(failure, URLFetchFailure::Kind::ErrorStatus, status);
+        } else {
+            noteFailure(failure, isConnectionFailure(result) ? URLFetchFailure::Kind::NoConnection
+                                                             : URLFetchFailure::Kind::NotUnderstood);
+        }
         return std::nullopt;
     }
     return std::move(transfer.body);
 }
 
-PlistValue dictionaryWithContentsOfURL(const std::string& url, const URLFetchLimits& limits, std::string* error) {
-    const std::optional<std::string> body = contentsOfURL(url, limits, error);
+PlistValue dictionaryWithContentsOfURL(const std::string& url, const URLFetchLimits& limits, std::string* error,
+                                       URLFetchFailure* failure) {
+    const std::optional<std::string> body = contentsOfURL(url, limits, error, failure);
     if (!body) return {};
     PlistReadLimits readLimits;
     readLimits.maxBytes = limits.maxBytes;
@@ -124,10 +161,12 @@ PlistValue dictionaryWithContentsOfURL(const std::string& url, const URLFetchLim
     PlistValue root = readPlistXml(*body, url, readLimits, &reason);
     if (root.isNull()) {
         report(fmt::format("URLFetch: {}: {}", url, reason.empty() ? "no property list" : reason), error);
+        noteFailure(failure, URLFetchFailure::Kind::NotUnderstood);
         return {};
     }
     if (!root.isDictionary()) {
         report(fmt::format("URLFetch: {}: the property list's root is no dictionary", url), error);
+        noteFailure(failure, URLFetchFailure::Kind::NotUnderstood);
         return {};
     }
     return root;

@@ -21,19 +21,32 @@ struct URLFetchLimits {
     const std::atomic<bool>* cancel = nullptr;
 };
 
+// Why a fetch failed, in the terms a user can be told.
+struct URLFetchFailure {
+    enum class Kind {
+        NoConnection,   // the server could not be reached, or did not answer in time
+        ErrorStatus,    // the server answered with an error status (status)
+        NotUnderstood,  // the answer could not be used: too large, no property list, a bad redirect...
+        Cancelled,      // the caller's cancel flag ended it
+    };
+    Kind kind = Kind::NotUnderstood;
+    long status = 0;
+};
+
 // One synchronous HTTP or HTTPS GET, following redirects to http and https
 // addresses only. The body of a 2xx answer, or nullopt for any failure (no
 // connection, time-out, an error status, an answer over the cap, another
 // scheme). When `error` is given the reason is stored there; otherwise it is
-// logged as one line. Safe from any thread.
+// logged as one line. When `failure` is given, the kind of failure goes there.
+// Safe from any thread.
 std::optional<std::string> contentsOfURL(const std::string& url, const URLFetchLimits& limits = {},
-                                         std::string* error = nullptr);
+                                         std::string* error = nullptr, URLFetchFailure* failure = nullptr);
 
 // Fetches an XML property list whose root is a dictionary; a null value for a
 // failed fetch, data that is no property list (hostile XML included) or
-// another root. `error` as for contentsOfURL.
+// another root. `error` and `failure` as for contentsOfURL.
 PlistValue dictionaryWithContentsOfURL(const std::string& url, const URLFetchLimits& limits = {},
-                                       std::string* error = nullptr);
+                                       std::string* error = nullptr, URLFetchFailure* failure = nullptr);
 
 // The URL as libcurl normalises it when it is absolute, its scheme is http or
 // https and it names a host; nullopt for anything else.
