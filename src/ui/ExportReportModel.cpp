@@ -31,6 +31,14 @@ QString ExportReportModel::countsText() const {
     return QString::fromStdString(_report.countsText());
 }
 
+QString ExportReportModel::plainText() const {
+    QString text = headline() + QLatin1Char('\n') + countsText() + QLatin1Char('\n');
+    for (const ExportRecordResult& result : _rows) {
+        text += displayTextForFileName(result.inputPath) + QLatin1Char('\t') + resultText(result) + QLatin1Char('\n');
+    }
+    return text;
+}
+
 std::string ExportReportModel::folderURL() const {
     return fileURLForFolder(_folder);
 }

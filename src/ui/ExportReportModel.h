@@ -30,6 +30,9 @@ public:
     QString headline() const;
     // "57 written, 2 skipped, 1 failed"
     QString countsText() const;
+    // The whole report as text to paste elsewhere: the headline, the counts,
+    // then one line per row, the source's full path and its result apart by a tab.
+    QString plainText() const;
     // The destination folder's file: URL, for Show in Folder.
     std::string folderURL() const;
 

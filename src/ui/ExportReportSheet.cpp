@@ -1,6 +1,8 @@
 #include "ui/ExportReportSheet.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -48,6 +50,11 @@ ExportReportSheet::ExportReportSheet(const ExportReport& report, const std::stri
     _ok->setDefault(true);
     connect(_showInFolder, &QPushButton::clicked, this, &ExportReportSheet::showInFolder);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* copy = new QAction(this);
+    copy->setShortcut(QKeySequence::Copy);
+    addAction(copy);
+    connect(copy, &QAction::triggered, this, [this] { QGuiApplication::clipboard()->setText(_model->plainText()); });
 
     auto* icon = new QLabel(this);
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(48, 48));

@@ -16,8 +16,8 @@ class FolderOpener;
 
 // The sheet shown at the end of an export that skipped or failed anything:
 // the counts, the list of those files with what happened to each, Show in
-// Folder (the destination, in the file manager) and OK. Window-modal on the
-// main window.
+// Folder (the destination, in the file manager) and OK; Ctrl+C copies the
+// report as text. Window-modal on the main window.
 class ExportReportSheet : public QDialog {
     Q_OBJECT
 

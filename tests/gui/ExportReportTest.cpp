@@ -1,6 +1,7 @@
 // What the window tells of an export: the check of the list's names before it
 // starts, the report sheet at its end, and the failed records it leaves marked
 // in the list.
+#include <QClipboard>
 #include <QDir>
 #include <QLabel>
 #include <QPainter>
@@ -180,6 +181,14 @@ private slots:
         QCOMPARE(icon.data(SourceListModel::ExportFailureRole).toString(), QStringLiteral("cannot decode the image"));
         QVERIFY(toolTipText(c.tableModel().index(0, SourceListModel::NameColumn))
                     .endsWith(QStringLiteral("\nNot exported: cannot decode the image")));
+
+        // Ctrl+C copies the report as text.
+        QApplication::clipboard()->clear();
+        QTest::keySequence(&sheet, QKeySequence::Copy);
+        QCOMPARE(QApplication::clipboard()->text(),
+                 "Export finished\n2 written, 1 skipped, 1 failed\n" + in +
+                     "/broken.jpg\tFailed: cannot decode the image\n" + in +
+                     "/old.jpg\tSkipped: the output file already exists\n");
 
         // Show in Folder hands the destination's file: URL to the folder opener and closes the sheet.
         sheet.showInFolderButton()->click();
