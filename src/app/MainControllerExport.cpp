@@ -1,5 +1,6 @@
 // An export as the window runs it: the check of the list's names before it
 // starts, the count label while it runs, and its report at the end.
+#include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <algorithm>
@@ -32,6 +33,12 @@ void MainController::exportAfterCheckingNames(const std::string& folder) {
 }
 
 void MainController::startExport(const std::string& folder) {
+    // An import may have begun while the question was open (files handed
+    // over by a second launch): no export starts beside it.
+    if (_batch->isBusy()) {
+        QApplication::beep();
+        return;
+    }
     // A fixed folder is made where missing; a chosen one exists already.
     BatchController::createFoldersAlongPath(folder);
     _exportFolder = folder;

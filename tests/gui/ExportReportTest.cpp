@@ -252,6 +252,20 @@ private slots:
         QVERIFY(_folderOpener.urls.empty());
     }
 
+    void exportAnywayStartsNothingOnceAnImportHasBegun() {
+        MainController& c = *_controller;
+        guitest::addRecords(c, {"/one/a.jpg", "/two/a.jpg"});
+        c.updateInterface();
+        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QVERIFY(c.conflictSheet() != nullptr);
+        c.batch().setIsImporting(true);  // files handed over by a second launch
+        c.conflictSheet()->exportAnywayButton()->click();
+        QTRY_VERIFY(c.conflictSheet() == nullptr);
+        QVERIFY(!c.batch().isExporting());
+        c.batch().setIsImporting(false);
+        QVERIFY(!QFileInfo::exists(destination()));
+    }
+
     void aFailedRecordCarriesABadgeUntilItIsWritten() {
         MainController& c = *_controller;
         guitest::addRecords(c, {"/nonexistent/failed.jpg"});
