@@ -34,6 +34,12 @@ std::string randomHiddenSibling(const std::string& finalPath) {
 // The path through which an open file can be given a name.
 std::string descriptorPath(int fd) { return fmt::format("/proc/self/fd/{}", fd); }
 
+// Unnamed files can be named only through /proc, which a sandbox may lack.
+bool canNameUnnamedFiles() {
+    static const bool available = ::access("/proc/self/fd", X_OK) == 0;
+    return available;
+}
+
 } // namespace
 
 PendingFile PendingFile::failed(std::string finalPath, int error) {
@@ -44,6 +50,7 @@ PendingFile PendingFile::failed(std::string finalPath, int error) {
 }
 
 PendingFile PendingFile::create(const std::string& finalPath) {
+    if (!canNameUnnamedFiles()) return createNamed(finalPath);
     const int fd = ::open(folderOfPath(finalPath).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd >= 0) return PendingFile(finalPath, {}, fd);
     if (refusesUnnamedFiles(errno)) return createNamed(finalPath);
