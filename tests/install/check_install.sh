@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary staging folder, as packagers do with
 # DESTDIR, and checks the freedesktop layout: the programs, the desktop entry
-# (valid for desktop-file-validate) and the icon at every size.
+# (valid for desktop-file-validate), the AppStream metainfo (valid for
+# appstreamcli) and the icon at every size.
 # Usage: check_install.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -28,6 +29,15 @@ if [ -f "$entry" ]; then
   done
 else
   fail "share/applications/$id.desktop missing"
+fi
+
+metainfo=$root/share/metainfo/$id.metainfo.xml
+if [ -f "$metainfo" ]; then
+  appstreamcli validate --no-net "$metainfo" >/dev/null || fail "$metainfo does not validate"
+  grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
+    fail "the metainfo does not launch $id.desktop"
+else
+  fail "share/metainfo/$id.metainfo.xml missing"
 fi
 
 [ -f "$root/share/icons/hicolor/scalable/apps/$id.svg" ] || fail "scalable icon missing"
