@@ -28,8 +28,9 @@ packages=(
   parallel
   # tests: the desktop suite (tests/gui/desktop) runs the real program on Xvfb
   # under a real window manager, whose close box and key handling are what
-  # users meet; xdotool types and clicks, xwininfo and xprop find the windows
-  openbox xdotool x11-utils
+  # users meet; xdotool types and clicks, xwininfo and xprop find the windows,
+  # xclip reads what the program copied (the export report)
+  openbox xdotool x11-utils xclip
   # tests: appstreamcli validates the AppStream metainfo that software
   # centres read to list Pellora
   appstream

@@ -39,6 +39,7 @@ MainController::MainController() {
     _recentDocuments = std::make_unique<XbelRecentDocuments>(
         RecentlyUsedXbel(RecentlyUsedXbel::defaultFilePath(), "Pellora", "'pellora %u'"));
     _batch = std::make_unique<BatchController>(_mainThread, *this, _recentDocuments.get());
+    _batch->setExportResultObserver(this);
     _updateChecks = std::make_unique<UpdateCheckService>(_mainThread);
     connectOutlets();
     setupRecentMenu();
@@ -50,6 +51,8 @@ MainController::MainController() {
 
 MainController::~MainController() {
     NotificationCenter::defaultCenter().removeObserver(_interfacePreferenceObserver);
+    // An export that ends while the window goes shows no report.
+    _batch->setExportResultObserver(nullptr);
     // The check at launch opens no alert from now on and ends its fetch; it is joined at the end.
     _updateChecks->cancel();
     // A job at its very end may still wait for the main thread: serve it, then join.

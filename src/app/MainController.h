@@ -11,10 +11,14 @@
 
 #include "app/QtMainThreadDispatcher.h"
 #include "jobs/BatchController.h"
+#include "jobs/ExportReport.h"
 #include "jobs/WindowStateSink.h"
 #include "jobs/XbelRecentDocuments.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "ui/ExportConflictSheet.h"
+#include "ui/ExportReportSheet.h"
 #include "ui/ImagesTableView.h"
+#include "ui/QtFolderOpener.h"
 #include "ui/ToolbarCustomizationDialog.h"
 #include "ui/ViewerController.h"
 
@@ -49,6 +53,7 @@ class WindowFrameAutosave;
 // dispatcher as a WindowStateSink.
 class MainController : public QObject,
                        public WindowStateSink,
+                       public ExportResultObserver,
                        public ImagesTableDropDelegate,
                        public SelectedImageProvider {
     Q_OBJECT
@@ -125,6 +130,19 @@ public:
     // The open sheet, if any (tests drive it).
     QFileDialog* openSheet() const { return _openSheet; }
 
+    // --- What an export will do and did ---
+    // The sheet asking whether to export a list with same-named images or
+    // existing outputs, while it is open.
+    ExportConflictSheet* conflictSheet() const { return _conflictSheet; }
+    // The report of the last export that skipped or failed anything, while it is open.
+    ExportReportSheet* reportSheet() const { return _reportSheet; }
+    // The report sheet tells the whole export at its end; single records need nothing.
+    void recordExported(const ExportRecordResult&) override {}
+    // Shows the report sheet when anything was skipped or failed, else the count in the label.
+    void exportFinished(const ExportReport& report) override;
+    // Where Show in Folder sends the destination (tests record it); the desktop's file manager by default.
+    void setFolderOpener(FolderOpener& opener) { _folderOpener = &opener; }
+
     // --- Open-file events and recent files ---
     // One path opened with the application: imported when it is an image file
     // or a folder holding one; false (nothing imported) otherwise.
@@ -194,6 +212,13 @@ private:
     void reloadTable(const std::optional<std::vector<int>>& selection);
     void selectRows(const std::vector<int>& rows);
     void showDestinationSheet();
+    // Starts the export into folder, first asking in a sheet when images of
+    // the list share an output name or (overwriting off) outputs exist.
+    void exportAfterCheckingNames(const std::string& folder);
+    void startExport(const std::string& folder);
+    // The count label's text while exporting: the record in hand of the whole.
+    QString exportingText(int done) const;
+    static QString imagesCountText(int count);
     void saveWindowFrames();
     // Closes the window once no job runs, when the end of the run has been asked for.
     void closeIfTerminationPending();
@@ -209,6 +234,12 @@ private:
     SourceListModel* _tableModel = nullptr;
     WindowFrameAutosave* _frameAutosave = nullptr;
     QPointer<QFileDialog> _openSheet;
+    QPointer<ExportConflictSheet> _conflictSheet;
+    QPointer<ExportReportSheet> _reportSheet;
+    // The folder of the export running or last run, for its report.
+    std::string _exportFolder;
+    QtFolderOpener _desktopFolderOpener;
+    FolderOpener* _folderOpener = &_desktopFolderOpener;
     QPointer<ToolbarCustomizationDialog> _toolbarCustomization;
     std::unique_ptr<ViewerController> _viewerController;
     std::unique_ptr<PreferencesController> _preferencesController;

@@ -4,6 +4,8 @@
 
 #include "app/MainController.h"
 #include "app/MainWindow.h"
+#include "model/SettingsKeys.h"
+#include "platform/foundation/UserDefaults.h"
 #include "ui/AddFilesDialog.h"
 
 namespace pellora {
@@ -39,12 +41,19 @@ void MainController::addFilesOpenPanelDidEnd(AddFilesDialog& panel, int returnCo
 }
 
 void MainController::exportButtonClicked() {
-    if (_openSheet) {
+    if (_openSheet || _conflictSheet) {
         return;
     }
-    if (_batch->exportButtonClicked() == BatchController::ExportButtonResult::DestinationNeeded) {
-        showDestinationSheet();
+    if (_batch->isExporting()) {
+        _batch->exportButtonClicked();  // sets canceled
+        return;
     }
+    const UserDefaults& defaults = UserDefaultsController::sharedUserDefaultsController().defaults();
+    if (defaults.integerForKey(QVXDefaultsKey_exportDestination) == 0) {
+        showDestinationSheet();
+        return;
+    }
+    exportAfterCheckingNames(defaults.stringForKey(QVXDefaultsKey_exportStaticLocation));
 }
 
 void MainController::showDestinationSheet() {
@@ -64,7 +73,7 @@ void MainController::exportLocationSavePanelDidEnd(QFileDialog& panel, int retur
     panel.hide();
     const QStringList chosen = panel.selectedFiles();
     if (returnCode == QDialog::Accepted && !chosen.isEmpty()) {
-        _batch->exportImagesToPath(QFile::encodeName(chosen.first()).toStdString());
+        exportAfterCheckingNames(QFile::encodeName(chosen.first()).toStdString());
     }
 }
 

@@ -50,8 +50,15 @@ void MainController::setupTableView() {
 
 int MainController::numberOfRowsInTableView() {
     const int rows = _tableModel->rowCount();
-    numImagesTextField->setText(rows == 1 ? QStringLiteral("1 image") : QString::asprintf("%d images", rows));
+    // While exporting the label tells the progress instead.
+    if (!_batch->isExporting()) {
+        numImagesTextField->setText(imagesCountText(rows));
+    }
     return rows;
+}
+
+QString MainController::imagesCountText(int count) {
+    return count == 1 ? QStringLiteral("1 image") : QString::asprintf("%d images", count);
 }
 
 void MainController::reloadData() {

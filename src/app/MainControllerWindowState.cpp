@@ -55,13 +55,21 @@ void MainController::updateInterface() {
 void MainController::readyProgressBarWithMax(double max) {
     progressBar->setMaximum(static_cast<int>(max));
     progressBar->setValue(0);
-    numImagesTextField->hide();
+    // An export tells the record in hand beside the bar; an import shows the bar alone.
+    if (_batch->isExporting()) {
+        numImagesTextField->setText(exportingText(0));
+    } else {
+        numImagesTextField->hide();
+    }
     progressBar->show();
     progressBar->repaint();
 }
 
 void MainController::setProgressValue(double value) {
     progressBar->setValue(static_cast<int>(value));
+    if (_batch->isExporting()) {
+        numImagesTextField->setText(exportingText(static_cast<int>(value)));
+    }
     // Records leave the list as they are exported: the Stop item follows the count.
     validateVisibleItems();
 }

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QTextDocument>
 
+#include "jobs/ExportReport.h"
 #include "model/PelloraImage.h"
 #include "ui/FileNameText.h"
 #include "ui/Identifiers.h"
@@ -49,6 +50,10 @@ QVariant SourceListModel::data(const QModelIndex& index, int role) const {
     if (!record) {
         return {};
     }
+    if (role == ExportFailureRole) {
+        const ExportFailureReason failure = record->lastExportFailure();
+        return failure == ExportFailureReason::None ? QVariant() : QVariant(QString::fromUtf8(plainWords(failure)));
+    }
     if (role == Qt::ToolTipRole) {
         return toolTipForRecord(*record);
     }
@@ -90,7 +95,11 @@ QVariant SourceListModel::sizeData(const PelloraImagePtr& record, int role) cons
 // Plain text, one line per fact about the row's file; forced to show as plain
 // text, so that a file name that looks like markup is shown as it is.
 QString SourceListModel::toolTipForRecord(const PelloraImage& record) const {
-    const QStringList lines{displayTextForFileName(record.inputPath())};
+    QStringList lines{displayTextForFileName(record.inputPath())};
+    const ExportFailureReason failure = record.lastExportFailure();
+    if (failure != ExportFailureReason::None) {
+        lines << QStringLiteral("Not exported: ") + QString::fromUtf8(plainWords(failure));
+    }
     return Qt::convertFromPlainText(lines.join(QLatin1Char('\n')), Qt::WhiteSpacePre);
 }
 

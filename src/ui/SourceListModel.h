@@ -15,7 +15,9 @@ class ThumbnailCache;
 // stay alive in the snapshot) until the next reload. Column 0 is the thumbnail,
 // column 1 the file name, column 2 the upright pixel size once read; every
 // cell of a row has the file's full path as its tool tip. Drops are handled by
-// the view for the table as a whole, so no item accepts one.
+// the view for the table as a whole, so no item accepts one. A record whose
+// last export failed also has the reason in its tool tip and in
+// ExportFailureRole (the thumbnail's badge).
 class SourceListModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -23,6 +25,8 @@ public:
     enum Column { IconColumn = 0, NameColumn = 1, SizeColumn = 2, ColumnCount = 3 };
     // The thumbnail's unrounded size (QSizeF) in the icon column.
     static constexpr int ThumbnailSizeRole = Qt::UserRole + 1;
+    // Why the record's last export failed, in plain words (QString); no value when it has not failed.
+    static constexpr int ExportFailureRole = Qt::UserRole + 2;
 
     SourceListModel(ThumbnailCache& thumbnails, QObject* parent = nullptr);
 

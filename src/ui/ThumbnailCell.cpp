@@ -33,7 +33,26 @@ void ThumbnailCell::paint(QPainter* painter, const QStyleOptionViewItem& option,
         painter->setBrush(Qt::NoBrush);
         painter->drawRect(square.adjusted(0.5, 0.5, -0.5, -0.5));
     }
+    if (index.data(SourceListModel::ExportFailureRole).isValid()) {
+        drawErrorBadge(painter, QRectF(option.rect));
+    }
     painter->restore();
+}
+
+void ThumbnailCell::drawErrorBadge(QPainter* painter, const QRectF& cell) {
+    // A red disc with a white exclamation mark, over the thumbnail's lower right corner.
+    constexpr qreal diameter = 16.0;
+    const QRectF disc(cell.right() - diameter - 3.0, cell.bottom() - diameter - 3.0, diameter, diameter);
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(Qt::white, 1.5));
+    painter->setBrush(QColor(204, 36, 29));
+    painter->drawEllipse(disc);
+    QFont font = painter->font();
+    font.setBold(true);
+    font.setPixelSize(12);
+    painter->setFont(font);
+    painter->setPen(Qt::white);
+    painter->drawText(disc, Qt::AlignCenter, QStringLiteral("!"));
 }
 
 QSize ThumbnailCell::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {

@@ -121,16 +121,20 @@ private slots:
 
     void exportingShowsStopWhileRecordsRemain() {
         MainController& c = *_controller;
-        addRecords(c, 1);
+        addRecords(c, 3);
         c.updateInterface();
         c.batch().setIsExporting(true);
         c.updateInterface();
-        c.readyProgressBarWithMax(1);
-        QCOMPARE(commandsOf(c), "Stop+ Stop+ Add- Remove- Clear- View- addFiles- viewSelected- close- progress 0/1");
+        c.readyProgressBarWithMax(3);
+        // The count label tells the record in hand beside the bar.
+        QCOMPARE(commandsOf(c), "Stop+ Stop+ Add- Remove- Clear- View- addFiles- viewSelected- close- Exporting 1 of 3 progress 0/3");
+        c.batch().pelloraImages().removeObject(c.batch().pelloraImages().snapshot().front());
+        c.setProgressValue(1);
+        QCOMPARE(commandsOf(c), "Stop+ Stop+ Add- Remove- Clear- View- addFiles- viewSelected- close- Exporting 2 of 3 progress 1/3");
         // The last record written: the Stop item goes, the button stays until the final refresh.
         c.batch().pelloraImages().removeAllObjects();
-        c.setProgressValue(1);
-        QCOMPARE(commandsOf(c), "Stop+ Stop- Add- Remove- Clear- View- addFiles- viewSelected- close- progress 1/1");
+        c.setProgressValue(3);
+        QCOMPARE(commandsOf(c), "Stop+ Stop- Add- Remove- Clear- View- addFiles- viewSelected- close- Exporting 3 of 3 progress 3/3");
         c.batch().setIsExporting(false);
         c.reloadData();
         c.updateInterface();

@@ -16,7 +16,7 @@ shift
 TEST_DATA=$(cd "$here/../../data" && pwd)
 
 missing=()
-for tool in Xvfb openbox xdotool xwininfo xprop; do
+for tool in Xvfb openbox xdotool xwininfo xprop xclip; do
   command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
 done
 if [ ${#missing[@]} -gt 0 ]; then

@@ -1,13 +1,17 @@
 // Takes the README's pictures: the main window with twenty photographs listed
-// and the viewer showing one of them. Run by scripts/readme-screenshots.sh
-// under a virtual X display; writes main-window.png and viewer.png into the
-// folder given as its argument. Settings and recent files go to a temporary
-// home, never the user's.
+// and the viewer showing one of them; and, given a folder of photographs laid
+// out by scripts/readme-screenshots.sh, the sheets an export shows over the
+// main window: the check of the list's names before it starts and the report
+// at its end. Run by that script under a virtual X display; writes
+// main-window.png, viewer.png (and export-check.png, export-report.png) into
+// the folder given as its first argument. Settings and recent files go to a
+// temporary home, never the user's.
 #include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
@@ -15,6 +19,10 @@
 #include "GuiTestSupport.h"
 #include "app/MainController.h"
 #include "app/MainWindow.h"
+#include "model/SettingsKeys.h"
+#include "platform/foundation/UserDefaults.h"
+#include "ui/ExportConflictSheet.h"
+#include "ui/ExportReportSheet.h"
 
 namespace {
 
@@ -48,6 +56,55 @@ void paintPhotograph(const QString& path, int index) {
     image.save(path, "JPG", 85);
 }
 
+// The main window with the sheet that is open over it, drawn where it shows,
+// with a thin frame (no window manager draws one on the virtual display).
+bool saveWindowWithSheet(QWidget* window, QWidget* sheet, const QString& path) {
+    QTest::qWait(500);
+    QPixmap shot = window->grab();
+    QPainter painter(&shot);
+    const QPoint offset = sheet->mapToGlobal(QPoint(0, 0)) - window->mapToGlobal(QPoint(0, 0));
+    painter.drawPixmap(offset, sheet->grab());
+    painter.setPen(QColor(0, 0, 0, 90));
+    painter.drawRect(QRect(offset, sheet->size()).adjusted(0, 0, -1, -1));
+    painter.end();
+    return shot.save(path);
+}
+
+// An export of the photographs' folders (two cameras whose file names overlap,
+// and a file cut short) into a folder that holds one of the outputs already:
+// the check before it starts, then the report at its end.
+bool takeExportSheets(pellora::MainController& controller, const QDir& photos, const QDir& home, const QDir& output) {
+    using namespace pellora;
+    const QString destination = home.filePath(QStringLiteral("Exports"));
+    if (!QDir().mkpath(destination) ||
+        !QFile::copy(photos.filePath(QStringLiteral("Anna/IMG_0003.jpg")), destination + "/IMG_0003.jpg")) {
+        return false;
+    }
+    UserDefaults& defaults = UserDefaults::standard();
+    defaults.setObject(PlistValue(1), QVXDefaultsKey_exportDestination);
+    defaults.setObject(PlistValue(QFile::encodeName(destination).toStdString()), QVXDefaultsKey_exportStaticLocation);
+    controller.updateInterface();
+
+    controller.clearToolbarItemClicked();
+    controller.openFiles({QFile::encodeName(photos.filePath(QStringLiteral("Anna"))).toStdString(),
+                          QFile::encodeName(photos.filePath(QStringLiteral("Ben"))).toStdString()});
+    if (!pellora::guitest::waitUntilIdle(controller)) return false;
+    QTest::qWait(2000);  // thumbnails
+
+    controller.exportButtonClicked();
+    ExportConflictSheet* check = controller.conflictSheet();
+    if (check == nullptr || !QTest::qWaitForWindowExposed(check) ||
+        !saveWindowWithSheet(controller.window(), check, output.filePath(QStringLiteral("export-check.png")))) {
+        return false;
+    }
+    check->exportAnywayButton()->click();
+    if (!pellora::guitest::waitUntilIdle(controller, 60000)) return false;
+    QTest::qWait(1000);
+    ExportReportSheet* report = controller.reportSheet();
+    return report != nullptr && QTest::qWaitForWindowExposed(report) &&
+           saveWindowWithSheet(controller.window(), report, output.filePath(QStringLiteral("export-report.png")));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -56,8 +113,8 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    if (argc != 2) {
-        qWarning("usage: readme_screenshots OUTPUT_FOLDER");
+    if (argc != 2 && argc != 3) {
+        qWarning("usage: readme_screenshots OUTPUT_FOLDER [PHOTOGRAPHS_FOLDER]");
         return 2;
     }
     const QDir output(QString::fromLocal8Bit(argv[1]));
@@ -84,5 +141,10 @@ int main(int argc, char** argv) {
     viewer->resize(640, 520);
     if (!QTest::qWaitForWindowExposed(viewer)) return 1;
     QTest::qWait(1500);
-    return viewer->grab().save(output.filePath(QStringLiteral("viewer.png"))) ? 0 : 1;
+    if (!viewer->grab().save(output.filePath(QStringLiteral("viewer.png")))) return 1;
+    viewer->close();
+    if (argc == 3 && !takeExportSheets(controller, QDir(QString::fromLocal8Bit(argv[2])), QDir(home.path()), output)) {
+        return 1;
+    }
+    return 0;
 }
