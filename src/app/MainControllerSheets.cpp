@@ -53,7 +53,7 @@ void MainController::exportButtonClicked() {
         showDestinationSheet();
         return;
     }
-    exportAfterCheckingNames(defaults.stringForKey(QVXDefaultsKey_exportStaticLocation));
+    exportAfterCheckingNames(BatchController::fixedExportFolder(defaults));
 }
 
 void MainController::showDestinationSheet() {

@@ -22,7 +22,6 @@
 #include "model/SettingsKeys.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainThread.h"
-#include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/imageio/TypeIdentifiers.h"
 
@@ -155,8 +154,7 @@ int runBatch(const std::vector<std::string>& arguments) {
         return kExitFailure;
     }
     setOutputSubfolders(controller.pelloraImages().snapshot(), run->inputs);
-    const std::string folder =
-        path::stringByExpandingTildeInPath(defaults.stringForKey(QVXDefaultsKey_exportStaticLocation));
+    const std::string folder = BatchController::fixedExportFolder(defaults);
     if (options->dryRun) {
         running = nullptr;
         return printDryRun(controller.pelloraImages().snapshot(), folder, jobs);

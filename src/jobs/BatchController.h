@@ -16,6 +16,7 @@ namespace pellora {
 
 class MainThreadDispatcher;
 class RecentDocumentsNoter;
+class UserDefaults;
 class WindowStateSink;
 
 // The state and the jobs that the desktop window's MainController and the
@@ -85,6 +86,9 @@ public:
     };
     // The export button's action, less the sheet.
     ExportButtonResult exportButtonClicked();
+    // The fixed export folder of the settings ("ExportStaticLocation"), a
+    // leading "~" standing for the home folder (the path may be edited by hand).
+    static std::string fixedExportFolder(const UserDefaults& defaults);
     // Starts the export thread into folder (which should exist): sets
     // exporting, refreshes the window, readies the progress bar with the
     // number of records, clears canceled, and returns at once. false (after a

@@ -136,6 +136,10 @@ void BatchController::createFoldersAlongPath(const std::string& path) {
     }
 }
 
+std::string BatchController::fixedExportFolder(const UserDefaults& defaults) {
+    return path::stringByExpandingTildeInPath(defaults.stringForKey(QVXDefaultsKey_exportStaticLocation));
+}
+
 BatchController::ExportButtonResult BatchController::exportButtonClicked() {
     if (_isExporting) {
         _isCanceled = true;
@@ -143,8 +147,7 @@ BatchController::ExportButtonResult BatchController::exportButtonClicked() {
     }
     const UserDefaults& defaults = UserDefaultsController::sharedUserDefaultsController().defaults();
     if (defaults.integerForKey(QVXDefaultsKey_exportDestination) == 0) return ExportButtonResult::DestinationNeeded;
-    // A path edited by hand may start with "~": it means the home folder, not a folder named "~".
-    const std::string folder = path::stringByExpandingTildeInPath(defaults.stringForKey(QVXDefaultsKey_exportStaticLocation));
+    const std::string folder = fixedExportFolder(defaults);
     createFoldersAlongPath(folder);
     exportImagesToPath(folder);
     return ExportButtonResult::Started;
