@@ -12,6 +12,7 @@
 #include "platform/imageio/CodecRegistry.h"
 #include "platform/imageio/ImageLimits.h"
 #include "platform/imageio/PixelMemoryBudget.h"
+#include "platform/imageio/metadata/ExifPreview.h"
 
 namespace pellora {
 namespace {
@@ -140,6 +141,11 @@ DecodedImagePtr ImageSource::decodeFirstImage(const DecodeOptions& options) cons
 
 std::optional<std::uint64_t> ImageSource::decodeMemory(const DecodeOptions& options) const {
     return _codec->decodeMemory(_bytes, options);
+}
+
+std::span<const std::uint8_t> ImageSource::exifPreview() const {
+    if (_codec->name() != "JPEG" && _codec->name() != "TIFF") return {};
+    return exifPreviewJpeg(_bytes);
 }
 
 std::size_t ImageSource::count() const { return _codec->imageCount(_bytes); }

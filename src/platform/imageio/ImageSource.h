@@ -49,6 +49,11 @@ public:
     // read; unreadable metadata gives the header's entries alone and one log line.
     PlistValue copyPropertiesAtIndex(std::size_t index) const;
 
+    // The preview image (a JPEG) that the file's EXIF stores beside the image,
+    // as a view into the source; empty when there is none or it lies outside
+    // the file. For the list's thumbnail only: its pixels are the camera's.
+    std::span<const std::uint8_t> exifPreview() const;
+
     // The number of images (pages, frames) in the file.
     std::size_t count() const;
     // The type identifier of the format ("public.jpeg", ...); empty for formats
