@@ -10,8 +10,8 @@
 
 namespace pellora {
 
-ThumbnailCache::ThumbnailCache(QObject* parent) : QObject(parent) {
-    _pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+ThumbnailCache::ThumbnailCache(QObject* parent, int workerCount) : QObject(parent) {
+    _pool.setMaxThreadCount(workerCount > 0 ? workerCount : std::max(1, QThread::idealThreadCount()));
 }
 
 ThumbnailCache::~ThumbnailCache() {
@@ -42,21 +42,27 @@ ThumbnailCache::Entry& ThumbnailCache::entryForRecord(const PelloraImagePtr& rec
         found = _entries.end();
     }
     if (found != _entries.end()) {
+        // Asked again (drawn again): served before the rows asked for earlier.
+        if (!found->second.ready) _waiting.raise(record.get(), ++_nextPriority);
         return found->second;
     }
     Entry& entry = _entries.emplace(record.get(), Entry{record, std::nullopt, false, {}}).first->second;
-    std::weak_ptr<PelloraImage> weakRecord = record;
-    _pool.start([this, weakRecord] { readFile(weakRecord); }, ++_nextPriority);
+    _waiting.schedule(record, ++_nextPriority);
+    // One worker task a record: each reads whichever file is first in the queue when it runs.
+    _pool.start([this] { readNextFile(); });
     return entry;
 }
 
 // On a worker thread.
-void ThumbnailCache::readFile(const std::weak_ptr<PelloraImage>& weakRecord) {
+void ThumbnailCache::readNextFile() {
     lowerCurrentThreadPriority();
-    const PelloraImagePtr record = weakRecord.lock();
-    if (!record) {
-        return;
-    }
+    // A record cancelled or gone meanwhile leaves nothing to read.
+    if (const PelloraImagePtr record = _waiting.takeNext().lock()) readFile(record);
+}
+
+// On a worker thread.
+void ThumbnailCache::readFile(const PelloraImagePtr& record) {
+    const std::weak_ptr<PelloraImage> weakRecord = record;
     // The size, the orientation and the pixels come from one read of the file.
     const RecordReadOnce fileReadOnce(*record);
     const Size upright = record->uprightInputSize();
@@ -95,8 +101,16 @@ ThumbnailCache::Entry* ThumbnailCache::liveEntry(const PelloraImagePtr& record) 
     return &found->second;
 }
 
-void ThumbnailCache::removeUnusedEntries() {
-    std::erase_if(_entries, [](const auto& entry) { return entry.second.record.expired(); });
+void ThumbnailCache::keepOnlyRecords(const std::vector<PelloraImagePtr>& records) {
+    std::unordered_map<const PelloraImage*, const PelloraImagePtr*> kept;
+    kept.reserve(records.size());
+    for (const PelloraImagePtr& record : records) kept.emplace(record.get(), &record);
+    std::erase_if(_entries, [&](const auto& entry) {
+        const auto found = kept.find(entry.first);
+        if (found != kept.end() && entry.second.record.lock() == *found->second) return false;
+        _waiting.cancel(entry.first);
+        return true;
+    });
 }
 
 } // namespace pellora
