@@ -34,7 +34,7 @@ std::shared_ptr<const Thumbnail> PelloraImage::tableViewNSImage() {
     const std::uint32_t width = side(thumbnail->size.width);
     const std::uint32_t height = side(thumbnail->size.height);
     // The camera's stored preview when it will do, which spares decoding the image.
-    const auto source = RecordReadOnce::openSource(_inputPath);
+    const auto source = RecordReadOnce::openHeaderSource(_inputPath);
     std::optional<Bitmap> raster =
         source ? thumbnailRasterFromPreview(*source, _inputPath, stored, tag, width, height) : std::nullopt;
     if (!raster) {
