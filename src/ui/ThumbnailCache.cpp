@@ -4,7 +4,6 @@
 #include <QThread>
 
 #include "model/PelloraImage.h"
-#include "model/RecordReadOnce.h"
 #include "ui/BackgroundPriority.h"
 #include "ui/ThumbnailImage.h"
 
@@ -48,28 +47,41 @@ ThumbnailCache::Entry& ThumbnailCache::entryForRecord(const PelloraImagePtr& rec
     }
     Entry& entry = _entries.emplace(record.get(), Entry{record, std::nullopt, false, {}}).first->second;
     _waiting.schedule(record, ++_nextPriority);
-    // One worker task a record: each reads whichever file is first in the queue when it runs.
-    _pool.start([this] { readNextFile(); });
+    startWorker();
     return entry;
 }
 
-// On a worker thread.
-void ThumbnailCache::readNextFile() {
-    lowerCurrentThreadPriority();
-    // A record cancelled or gone meanwhile leaves nothing to read.
-    if (const PelloraImagePtr record = _waiting.takeNext().lock()) readFile(record);
+void ThumbnailCache::startWorker() {
+    // One worker task for each piece of work queued: each does whichever is first when it runs.
+    _pool.start([this] { readNext(); });
 }
 
 // On a worker thread.
-void ThumbnailCache::readFile(const PelloraImagePtr& record) {
-    const std::weak_ptr<PelloraImage> weakRecord = record;
-    // The size, the orientation and the pixels come from one read of the file.
-    const RecordReadOnce fileReadOnce(*record);
+void ThumbnailCache::readNext() {
+    lowerCurrentThreadPriority();
+    const std::optional<ThumbnailQueue::Work> work = _waiting.takeNext();
+    if (!work) return;
+    // A record gone meanwhile leaves nothing to read.
+    const PelloraImagePtr record = work->record.lock();
+    if (work->stage == ThumbnailQueue::Stage::Thumbnail) {
+        if (record) readThumbnail(record);
+        return;
+    }
+    if (!record) {
+        _waiting.cancel(work->key);
+        return;
+    }
+    readPixelSize(record);
+    if (_waiting.sizeRead(work->key)) startWorker();
+}
+
+// On a worker thread.
+void ThumbnailCache::readPixelSize(const PelloraImagePtr& record) {
     const Size upright = record->uprightInputSize();
     const QSize pixelSize(static_cast<int>(upright.width), static_cast<int>(upright.height));
     QMetaObject::invokeMethod(
         this,
-        [this, weakRecord, pixelSize] {
+        [this, weakRecord = std::weak_ptr<PelloraImage>(record), pixelSize] {
             const PelloraImagePtr shown = weakRecord.lock();
             if (Entry* entry = liveEntry(shown)) {
                 entry->pixelSize = pixelSize;
@@ -77,9 +89,13 @@ void ThumbnailCache::readFile(const PelloraImagePtr& record) {
             }
         },
         Qt::QueuedConnection);
+}
+
+// On a worker thread.
+void ThumbnailCache::readThumbnail(const PelloraImagePtr& record) {
     QMetaObject::invokeMethod(
         this,
-        [this, weakRecord, thumbnail = thumbnailOfRecord(*record)]() mutable {
+        [this, weakRecord = std::weak_ptr<PelloraImage>(record), thumbnail = thumbnailOfRecord(*record)]() mutable {
             const PelloraImagePtr shown = weakRecord.lock();
             if (Entry* entry = liveEntry(shown)) {
                 entry->thumbnail = std::move(thumbnail);

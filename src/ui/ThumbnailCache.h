@@ -21,7 +21,8 @@ using PelloraImagePtr = std::shared_ptr<PelloraImage>;
 // to the main thread: its upright pixel size, from the header, and then its
 // thumbnail. Asking for either when it is not ready starts reading the file
 // (once per record) and answers nothing yet; pixelSizeReady and thumbnailReady
-// tell when each has arrived. The table asks for the rows it draws, at every
+// tell when each has arrived. The sizes of all records asked for are read
+// before any thumbnail is made. The table asks for the rows it draws, at every
 // drawing: each request moves a record still waiting to the front, so the
 // rows on screen are served first, and those scrolled past wait.
 class ThumbnailCache : public QObject {
@@ -47,7 +48,7 @@ public:
     void keepOnlyRecords(const std::vector<PelloraImagePtr>& records);
     // True while requested thumbnails are still being made.
     bool isMakingThumbnails() const { return _pool.activeThreadCount() > 0; }
-    // How many records wait for a worker to start reading their files.
+    // How many records wait for their size or their thumbnail to be started.
     std::size_t waitingCount() const { return _waiting.size(); }
 
 signals:
@@ -63,9 +64,11 @@ private:
     };
     // The record's entry; a new one starts the worker that fills it.
     Entry& entryForRecord(const PelloraImagePtr& record);
-    // On a worker: reads the file of the first record waiting.
-    void readNextFile();
-    void readFile(const PelloraImagePtr& record);
+    void startWorker();
+    // On a worker: the first piece of work waiting, a record's size or its thumbnail.
+    void readNext();
+    void readPixelSize(const PelloraImagePtr& record);
+    void readThumbnail(const PelloraImagePtr& record);
     // The entry of a record that still exists and is still the entry's, or null.
     Entry* liveEntry(const PelloraImagePtr& record);
 

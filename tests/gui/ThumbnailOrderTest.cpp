@@ -1,5 +1,5 @@
-// The order in which the list's thumbnails are made: rows on screen first,
-// rows drawn again moved ahead, removed records cancelled.
+// The order in which the list's sizes and thumbnails are read: sizes first,
+// rows on screen first, rows drawn again moved ahead, removed records cancelled.
 #include <QFile>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -25,25 +25,30 @@ private slots:
         QVERIFY(_files.isValid());
         guitest::writeJpeg(_files.filePath(QStringLiteral("small.jpg")), 40, 30);
         // Without a stored preview: decoded, which keeps the one worker busy a while.
-        guitest::writeJpeg(_files.filePath(QStringLiteral("large.jpg")), 4000, 3000);
+        guitest::writeJpeg(_files.filePath(QStringLiteral("large.jpg")), 6000, 4000);
     }
 
-    void rowsDrawnAgainComeFirstAndRemovedRecordsAreCancelled() {
+    void sizesComeBeforeThumbnailsRowsDrawnAgainFirstAndRemovedRecordsAreCancelled() {
         ThumbnailCache cache(nullptr, 1);
         SourceListModel model(cache);
         std::vector<PelloraImagePtr> records{PelloraImage::pelloraImageWithPath(path("large.jpg"))};
         for (int index = 0; index < 10; ++index) records.push_back(PelloraImage::pelloraImageWithPath(path("small.jpg")));
-        std::vector<const PelloraImage*> arrivals;
+        const auto rowOf = [&](const PelloraImage* record) {
+            return QString::number(std::find_if(records.begin(), records.end(), [&](const auto& r) { return r.get() == record; }) -
+                                   records.begin());
+        };
+        QStringList events;
+        connect(&cache, &ThumbnailCache::pixelSizeReady, this, [&](const PelloraImage* record) { events << "size " + rowOf(record); });
         connect(&cache, &ThumbnailCache::thumbnailReady, this,
-                [&](const PelloraImage* record) { arrivals.push_back(record); });
+                [&](const PelloraImage* record) { events << "thumbnail " + rowOf(record); });
         model.reload(records);
         const auto draw = [&](int row) { model.index(row, SourceListModel::IconColumn).data(Qt::DecorationRole); };
 
-        // The worker takes the large file; the rest wait behind it.
+        // The one worker reads the large file's size, then decodes it; the rest wait behind.
         draw(0);
         QDeadlineTimer deadline(10000);
-        while (cache.waitingCount() != 0 && !deadline.hasExpired()) QThread::yieldCurrentThread();
-        QCOMPARE(cache.waitingCount(), std::size_t{0});
+        while ((events.isEmpty() || cache.waitingCount() != 0) && !deadline.hasExpired()) QCoreApplication::processEvents();
+        QCOMPARE(events, QStringList{"size 0"});
         for (int row = 1; row <= 10; ++row) draw(row);
         draw(3);  // drawn again, as a row scrolled back into view
         std::vector<PelloraImagePtr> kept = records;
@@ -51,11 +56,12 @@ private slots:
         model.reload(kept);
         QCOMPARE(cache.waitingCount(), std::size_t{9});
 
-        QTRY_VERIFY_WITH_TIMEOUT(arrivals.size() == 10 && !cache.isMakingThumbnails(), 20000);
-        const std::vector<int> order{0, 3, 10, 9, 8, 7, 5, 4, 2, 1};
-        for (std::size_t at = 0; at < order.size(); ++at) {
-            QVERIFY2(arrivals[at] == records[static_cast<std::size_t>(order[at])].get(), qPrintable(QString::number(at)));
-        }
+        QTRY_VERIFY_WITH_TIMEOUT(events.size() == 20 && !cache.isMakingThumbnails(), 20000);
+        QStringList expected{"size 0", "thumbnail 0"};
+        const QList<int> order{3, 10, 9, 8, 7, 5, 4, 2, 1};
+        for (const int row : order) expected << "size " + QString::number(row);
+        for (const int row : order) expected << "thumbnail " + QString::number(row);
+        QCOMPARE(events, expected);
         QCOMPARE(cache.waitingCount(), std::size_t{0});
     }
 
