@@ -6,12 +6,20 @@
 // No display is needed (a core application: the cache needs an event loop,
 // not a screen).
 //
-// Usage: bench_thumbnails DIR...
+// Usage: bench_thumbnails [DIR...]
+// Without folders (as `make bench` runs it), the camera photographs of the
+// benchmark corpus (build/bench-corpus/jpeg, made by bench/peer-comparison.sh)
+// are linked under 1,000 names in a temporary folder; without the corpus the
+// benchmark is skipped.
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <string>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 #include "jobs/BatchController.h"
@@ -28,20 +36,41 @@ double peakMebibytes() {
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+// Links the corpus's photographs under count names in folder; false when there are none.
+bool linkCorpusPhotos(const QString& folder, int count) {
+    const QDir corpus(QStringLiteral("build/bench-corpus/jpeg"));
+    const QStringList photos = corpus.entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name);
+    if (photos.isEmpty()) return false;
+    for (int index = 0; index < count; ++index) {
+        const QByteArray original = QFile::encodeName(corpus.absoluteFilePath(photos[index % photos.size()]));
+        const QByteArray name = QFile::encodeName(QStringLiteral("%1/P_%2.jpg").arg(folder).arg(index, 4, 10, QLatin1Char('0')));
+        if (::link(original.constData(), name.constData()) != 0 && ::symlink(original.constData(), name.constData()) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
     QCoreApplication application(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s DIR...\n", argv[0]);
-        return 2;
+    std::vector<std::string> folders(argv + 1, argv + argc);
+    QTemporaryDir linked;
+    if (folders.empty()) {
+        if (!linked.isValid() || !linkCorpusPhotos(linked.path(), 1000)) {
+            std::printf("thumbnails: skipped (no folders given and no photographs in build/bench-corpus/jpeg)\n");
+            return 0;
+        }
+        folders.push_back(QFile::encodeName(linked.path()).toStdString());
+        clock.restart();
     }
 
     std::vector<PelloraImagePtr> records;
-    for (int index = 1; index < argc; ++index) {
-        for (const std::string& path : BatchController::imageFilePathsInDirectory(argv[index])) {
+    for (const std::string& folder : folders) {
+        for (const std::string& path : BatchController::imageFilePathsInDirectory(folder)) {
             records.push_back(PelloraImage::pelloraImageWithPath(path));
         }
     }
