@@ -37,7 +37,7 @@ PlistValue PelloraImage::inputMetadata() const {
 }
 
 PlistValue PelloraImage::readInputMetadata() const {
-    const auto source = RecordReadOnce::openSource(_inputPath);
+    const auto source = RecordReadOnce::openHeaderSource(_inputPath);
     if (!source) {
         Log::line("*** Error: inputMetadata: Image source is NULL.");
         return {};

@@ -149,7 +149,7 @@ std::optional<std::uint64_t> PelloraImage::outputMemory(std::string_view type) {
     std::optional<std::uint64_t> bytes;
     // Whatever fails here fails again, and is logged, when the output is written.
     Log::collectLines([&] {
-        const auto source = RecordReadOnce::openSource(_inputPath);
+        const auto source = RecordReadOnce::openHeaderSource(_inputPath);
         const auto header = source ? source->header() : std::nullopt;
         if (!header) return;
         const Size size = outputSize();

@@ -3,7 +3,7 @@
 
 #include "model/PelloraImage.h"
 #include "model/RecordReadOnce.h"
-#include "platform/graphics/BitmapContext.h"
+#include "model/ThumbnailRaster.h"
 
 namespace pellora {
 
@@ -33,23 +33,19 @@ std::shared_ptr<const Thumbnail> PelloraImage::tableViewNSImage() {
     const auto side = [](float points) { return static_cast<std::uint32_t>(std::max(1.0f, std::ceil(points * 2))); };
     const std::uint32_t width = side(thumbnail->size.width);
     const std::uint32_t height = side(thumbnail->size.height);
-    // Decoded at the smallest scale the codec offers that still covers the raster.
-    const bool turned = isTurnedOrientation(tag);
-    DecodeOptions options;
-    options.minWidth = turned ? height : width;
-    options.minHeight = turned ? width : height;
-    if (const DecodedImagePtr image = inputCGImage(options)) {
-        Bitmap raster;
-        raster.width = width;
-        raster.height = height;
-        raster.rowBytes = std::size_t{width} * 4;
-        raster.pixels.assign(raster.rowBytes * height, 0);
-        const auto context = BitmapContext::create(raster.pixels.data(), raster.pixels.size(), width, height, raster.rowBytes);
-        if (context &&
-            context->drawImage(rectWithOrientedContext(*context, tag, float(width), float(height)), *image)) {
-            thumbnail->raster = std::move(raster);
-        }
+    // The camera's stored preview when it will do, which spares decoding the image.
+    const auto source = RecordReadOnce::openHeaderSource(_inputPath);
+    std::optional<Bitmap> raster =
+        source ? thumbnailRasterFromPreview(*source, _inputPath, stored, tag, width, height) : std::nullopt;
+    if (!raster) {
+        // Decoded at the smallest scale the codec offers that still covers the raster.
+        const bool turned = isTurnedOrientation(tag);
+        DecodeOptions options;
+        options.minWidth = turned ? height : width;
+        options.minHeight = turned ? width : height;
+        if (const DecodedImagePtr image = inputCGImage(options)) raster = orientedThumbnailRaster(*image, tag, width, height);
     }
+    if (raster) thumbnail->raster = std::move(*raster);
     _tableViewNSImage = std::move(thumbnail);
     return _tableViewNSImage;
 }

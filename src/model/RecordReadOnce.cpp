@@ -8,6 +8,15 @@ namespace {
 
 thread_local RecordReadOnce* innermost = nullptr;
 
+// This thread's outermost memo for a record with path, or nullptr.
+RecordReadOnce* outermostFor(const std::string& path) {
+    RecordReadOnce* found = nullptr;
+    for (RecordReadOnce* memo = innermost; memo; memo = memo->outer()) {
+        if (memo->record.inputPath() == path) found = memo;
+    }
+    return found;
+}
+
 } // namespace
 
 RecordReadOnce::RecordReadOnce(const PelloraImage& image) : record(image), _outer(innermost) {
@@ -26,13 +35,19 @@ RecordReadOnce* RecordReadOnce::activeFor(const PelloraImage& image) {
 }
 
 std::shared_ptr<const ImageSource> RecordReadOnce::openSource(const std::string& path) {
-    RecordReadOnce* found = nullptr;
-    for (RecordReadOnce* memo = innermost; memo; memo = memo->_outer) {
-        if (memo->record.inputPath() == path) found = memo;
-    }
+    RecordReadOnce* found = outermostFor(path);
     if (found && found->_source) return found->_source;
     std::shared_ptr<const ImageSource> source = ImageSource::createWithPath(path);
     if (found) found->_source = source;
+    return source;
+}
+
+std::shared_ptr<const ImageSource> RecordReadOnce::openHeaderSource(const std::string& path) {
+    RecordReadOnce* found = outermostFor(path);
+    if (found && found->_source) return found->_source;
+    if (found && found->_headerSource) return found->_headerSource;
+    std::shared_ptr<const ImageSource> source = ImageSource::createForHeaderWithPath(path);
+    if (found) found->_headerSource = source;
     return source;
 }
 

@@ -32,6 +32,12 @@ public:
     // active). nullptr (after ImageSource's log line) when it cannot be opened;
     // a failure is not kept, so asking again logs again.
     static std::shared_ptr<const ImageSource> openSource(const std::string& path);
+    // The same for reading the file's header and properties alone: the whole
+    // file's source when one is open already, else a source of the bytes the
+    // header needs (ImageSource::createForHeaderWithPath), kept likewise.
+    static std::shared_ptr<const ImageSource> openHeaderSource(const std::string& path);
+
+    RecordReadOnce* outer() const { return _outer; }
 
     const PelloraImage& record;
     std::optional<PlistValue> properties;
@@ -39,7 +45,8 @@ public:
 
 private:
     RecordReadOnce* const _outer;
-    std::shared_ptr<const ImageSource> _source;
+    std::shared_ptr<const ImageSource> _source;        // the whole file
+    std::shared_ptr<const ImageSource> _headerSource;  // its header
 };
 
 } // namespace pellora

@@ -8,7 +8,7 @@ namespace pellora {
 void ReferencedImage::loadIfNeeded() {
     if (_loaded) return;
     _loaded = true;
-    const auto source = RecordReadOnce::openSource(_path);
+    const auto source = RecordReadOnce::openHeaderSource(_path);
     if (!source) return;
     const auto header = source->header();
     if (!header || header->width == 0 || header->height == 0) return;

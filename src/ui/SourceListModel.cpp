@@ -27,7 +27,7 @@ void SourceListModel::reload(std::vector<PelloraImagePtr> snapshot) {
         _rowOfRecord.emplace(_snapshot[row].get(), static_cast<int>(row));
     }
     endResetModel();
-    _thumbnails.removeUnusedEntries();
+    _thumbnails.keepOnlyRecords(_snapshot);
 }
 
 PelloraImagePtr SourceListModel::recordAtRow(int row) const {

@@ -4,14 +4,13 @@
 #include <QThread>
 
 #include "model/PelloraImage.h"
-#include "model/RecordReadOnce.h"
 #include "ui/BackgroundPriority.h"
 #include "ui/ThumbnailImage.h"
 
 namespace pellora {
 
-ThumbnailCache::ThumbnailCache(QObject* parent) : QObject(parent) {
-    _pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+ThumbnailCache::ThumbnailCache(QObject* parent, int workerCount) : QObject(parent) {
+    _pool.setMaxThreadCount(workerCount > 0 ? workerCount : std::max(1, QThread::idealThreadCount()));
 }
 
 ThumbnailCache::~ThumbnailCache() {
@@ -42,28 +41,47 @@ ThumbnailCache::Entry& ThumbnailCache::entryForRecord(const PelloraImagePtr& rec
         found = _entries.end();
     }
     if (found != _entries.end()) {
+        // Asked again (drawn again): served before the rows asked for earlier.
+        if (!found->second.ready) _waiting.raise(record.get(), ++_nextPriority);
         return found->second;
     }
     Entry& entry = _entries.emplace(record.get(), Entry{record, std::nullopt, false, {}}).first->second;
-    std::weak_ptr<PelloraImage> weakRecord = record;
-    _pool.start([this, weakRecord] { readFile(weakRecord); }, ++_nextPriority);
+    _waiting.schedule(record, ++_nextPriority);
+    startWorker();
     return entry;
 }
 
+void ThumbnailCache::startWorker() {
+    // One worker task for each piece of work queued: each does whichever is first when it runs.
+    _pool.start([this] { readNext(); });
+}
+
 // On a worker thread.
-void ThumbnailCache::readFile(const std::weak_ptr<PelloraImage>& weakRecord) {
+void ThumbnailCache::readNext() {
     lowerCurrentThreadPriority();
-    const PelloraImagePtr record = weakRecord.lock();
-    if (!record) {
+    const std::optional<ThumbnailQueue::Work> work = _waiting.takeNext();
+    if (!work) return;
+    // A record gone meanwhile leaves nothing to read.
+    const PelloraImagePtr record = work->record.lock();
+    if (work->stage == ThumbnailQueue::Stage::Thumbnail) {
+        if (record) readThumbnail(record);
         return;
     }
-    // The size, the orientation and the pixels come from one read of the file.
-    const RecordReadOnce fileReadOnce(*record);
+    if (!record) {
+        _waiting.cancel(work->key);
+        return;
+    }
+    readPixelSize(record);
+    if (_waiting.sizeRead(work->key)) startWorker();
+}
+
+// On a worker thread.
+void ThumbnailCache::readPixelSize(const PelloraImagePtr& record) {
     const Size upright = record->uprightInputSize();
     const QSize pixelSize(static_cast<int>(upright.width), static_cast<int>(upright.height));
     QMetaObject::invokeMethod(
         this,
-        [this, weakRecord, pixelSize] {
+        [this, weakRecord = std::weak_ptr<PelloraImage>(record), pixelSize] {
             const PelloraImagePtr shown = weakRecord.lock();
             if (Entry* entry = liveEntry(shown)) {
                 entry->pixelSize = pixelSize;
@@ -71,9 +89,13 @@ void ThumbnailCache::readFile(const std::weak_ptr<PelloraImage>& weakRecord) {
             }
         },
         Qt::QueuedConnection);
+}
+
+// On a worker thread.
+void ThumbnailCache::readThumbnail(const PelloraImagePtr& record) {
     QMetaObject::invokeMethod(
         this,
-        [this, weakRecord, thumbnail = thumbnailOfRecord(*record)]() mutable {
+        [this, weakRecord = std::weak_ptr<PelloraImage>(record), thumbnail = thumbnailOfRecord(*record)]() mutable {
             const PelloraImagePtr shown = weakRecord.lock();
             if (Entry* entry = liveEntry(shown)) {
                 entry->thumbnail = std::move(thumbnail);
@@ -95,8 +117,16 @@ ThumbnailCache::Entry* ThumbnailCache::liveEntry(const PelloraImagePtr& record) 
     return &found->second;
 }
 
-void ThumbnailCache::removeUnusedEntries() {
-    std::erase_if(_entries, [](const auto& entry) { return entry.second.record.expired(); });
+void ThumbnailCache::keepOnlyRecords(const std::vector<PelloraImagePtr>& records) {
+    std::unordered_map<const PelloraImage*, const PelloraImagePtr*> kept;
+    kept.reserve(records.size());
+    for (const PelloraImagePtr& record : records) kept.emplace(record.get(), &record);
+    std::erase_if(_entries, [&](const auto& entry) {
+        const auto found = kept.find(entry.first);
+        if (found != kept.end() && entry.second.record.lock() == *found->second) return false;
+        _waiting.cancel(entry.first);
+        return true;
+    });
 }
 
 } // namespace pellora

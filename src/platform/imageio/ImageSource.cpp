@@ -1,102 +1,70 @@
 #include "platform/imageio/ImageSource.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
+#include <algorithm>
 #include <fmt/format.h>
-#include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/foundation/Log.h"
 #include "platform/imageio/CodecRegistry.h"
+#include "platform/imageio/FileByteSource.h"
+#include "platform/imageio/HeaderExtent.h"
 #include "platform/imageio/ImageLimits.h"
 #include "platform/imageio/PixelMemoryBudget.h"
+#include "platform/imageio/metadata/ExifPreview.h"
 
 namespace pellora {
 namespace {
 
-// Larger files are refused before they are read: far beyond any image within
-// the decode limits, and reading them would only exhaust memory.
-constexpr std::uint64_t maxSourceBytes = std::uint64_t{4} << 30;
 // Enough for every codec's signature.
 constexpr std::size_t signatureBytes = 64;
+// The first chunk of a header read: a camera JPEG's segments fit in it; each
+// further chunk is four times as large.
+constexpr std::size_t firstHeaderChunk = std::size_t{64} << 10;
 
-// Closes a descriptor on every path out.
-struct FileDescriptor {
-    int fd;
-    ~FileDescriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-// Reads up to size bytes from the start of the file; fewer when the file has
-// shrunk since it was measured. nullopt on a read error.
-std::optional<std::vector<std::uint8_t>> readPrefix(int fd, std::size_t size) {
-    std::vector<std::uint8_t> bytes(size);
-    std::size_t filled = 0;
-    while (filled < size) {
-        const ssize_t got = ::pread(fd, bytes.data() + filled, size - filled, static_cast<off_t>(filled));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return std::nullopt;
-        if (got == 0) break;
-        filled += static_cast<std::size_t>(got);
-    }
-    bytes.resize(filled);
-    return bytes;
+// The codec of a file's first bytes; null after one log line.
+const Codec* codecOfSignature(std::span<const std::uint8_t> head, const std::string& path) {
+    const Codec* codec = CodecRegistry::shared().codecForData(head.first(std::min(head.size(), signatureBytes)));
+    if (!codec) Log::line(fmt::format("ImageSource: {} is not an image in a format Pellora reads", path));
+    return codec;
 }
 
 } // namespace
 
-ImageSource::ImageSource(std::vector<std::uint8_t> bytes, const Codec& codec)
-    : _bytes(std::move(bytes)), _codec(&codec) {}
+ImageSource::ImageSource(std::vector<std::uint8_t> bytes, const Codec& codec, bool holdsWholeFile,
+                         std::uint64_t bytesRead)
+    : _bytes(std::move(bytes)), _codec(&codec), _holdsWholeFile(holdsWholeFile), _bytesRead(bytesRead) {}
 
 std::unique_ptr<ImageSource> ImageSource::createWithPath(const std::string& path) {
-    // Non-blocking, so that a FIFO named like an image cannot hang the open;
-    // only regular files are read.
-    const FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-    if (file.fd < 0) {
-        Log::line(fmt::format("ImageSource: cannot open {}: {}", path, std::strerror(errno)));
-        return nullptr;
-    }
-    struct stat info {};
-    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        Log::line(
-            fmt::format("ImageSource: {} is {}", path, S_ISDIR(info.st_mode) ? "a folder" : "not a regular file"));
-        return nullptr;
-    }
-    if (info.st_size == 0) {
-        Log::line(fmt::format("ImageSource: {} is empty", path));
-        return nullptr;
-    }
-    if (static_cast<std::uint64_t>(info.st_size) > maxSourceBytes) {
-        Log::line(fmt::format("ImageSource: {} is too large ({} bytes)", path, info.st_size));
-        return nullptr;
-    }
+    const auto file = FileByteSource::open(path);
+    if (!file) return nullptr;
     // The signature first, so that a large file of another kind is not read whole.
-    const auto size = static_cast<std::size_t>(info.st_size);
-    const auto head = readPrefix(file.fd, std::min(signatureBytes, size));
-    if (!head) {
-        Log::line(fmt::format("ImageSource: cannot read {}: {}", path, std::strerror(errno)));
+    std::vector<std::uint8_t> bytes;
+    if (!file->extendPrefix(bytes, static_cast<std::size_t>(std::min<std::uint64_t>(signatureBytes, file->size())))) {
         return nullptr;
     }
-    const Codec* codec = CodecRegistry::shared().codecForData(*head);
-    if (!codec) {
-        Log::line(fmt::format("ImageSource: {} is not an image in a format Pellora reads", path));
-        return nullptr;
+    const Codec* codec = codecOfSignature(bytes, path);
+    if (!codec || !file->extendPrefix(bytes, static_cast<std::size_t>(file->size()))) return nullptr;
+    return std::unique_ptr<ImageSource>(new ImageSource(std::move(bytes), *codec, true, file->bytesRead()));
+}
+
+std::unique_ptr<ImageSource> ImageSource::createForHeaderWithPath(const std::string& path) {
+    const auto file = FileByteSource::open(path);
+    if (!file) return nullptr;
+    const auto size = static_cast<std::size_t>(file->size());
+    std::vector<std::uint8_t> bytes;
+    if (!file->extendPrefix(bytes, std::min(firstHeaderChunk, size))) return nullptr;
+    const Codec* codec = codecOfSignature(bytes, path);
+    if (!codec) return nullptr;
+    for (std::size_t chunk = firstHeaderChunk; bytes.size() < size; chunk *= 4) {
+        if (const auto extent = headerExtent(bytes)) {
+            bytes.resize(*extent);
+            return std::unique_ptr<ImageSource>(new ImageSource(std::move(bytes), *codec, false, file->bytesRead()));
+        }
+        const std::size_t before = bytes.size();
+        if (!file->extendPrefix(bytes, std::min(chunk * 4, size))) return nullptr;
+        // A file that shrank while read ends here.
+        if (bytes.size() == before) break;
     }
-    std::optional<std::vector<std::uint8_t>> bytes;
-    try {
-        bytes = readPrefix(file.fd, size);
-    } catch (const std::bad_alloc&) {
-        Log::line(fmt::format("ImageSource: out of memory reading {} ({} bytes)", path, size));
-        return nullptr;
-    }
-    if (!bytes) {
-        Log::line(fmt::format("ImageSource: cannot read {}: {}", path, std::strerror(errno)));
-        return nullptr;
-    }
-    return std::unique_ptr<ImageSource>(new ImageSource(std::move(*bytes), *codec));
+    return std::unique_ptr<ImageSource>(new ImageSource(std::move(bytes), *codec, true, file->bytesRead()));
 }
 
 std::unique_ptr<ImageSource> ImageSource::createWithData(std::span<const std::uint8_t> bytes) {
@@ -109,12 +77,16 @@ std::unique_ptr<ImageSource> ImageSource::createWithData(std::span<const std::ui
         Log::line("ImageSource: data is not an image in a format Pellora reads");
         return nullptr;
     }
-    return std::unique_ptr<ImageSource>(new ImageSource({bytes.begin(), bytes.end()}, *codec));
+    return std::unique_ptr<ImageSource>(new ImageSource({bytes.begin(), bytes.end()}, *codec, true, 0));
 }
 
 std::optional<ImageHeader> ImageSource::header() const { return _codec->readHeader(_bytes); }
 
 DecodedImagePtr ImageSource::decodeFirstImage(const DecodeOptions& options) const {
+    if (!_holdsWholeFile) {
+        Log::line(fmt::format("ImageSource: a {} image read for its header alone cannot be decoded", _codec->name()));
+        return nullptr;
+    }
     // Every codec checks its own header too; checking here first holds the
     // limits for any codec before it allocates.
     const auto firstHeader = header();
@@ -140,6 +112,11 @@ DecodedImagePtr ImageSource::decodeFirstImage(const DecodeOptions& options) cons
 
 std::optional<std::uint64_t> ImageSource::decodeMemory(const DecodeOptions& options) const {
     return _codec->decodeMemory(_bytes, options);
+}
+
+std::span<const std::uint8_t> ImageSource::exifPreview() const {
+    if (_codec->name() != "JPEG" && _codec->name() != "TIFF") return {};
+    return exifPreviewJpeg(_bytes);
 }
 
 std::size_t ImageSource::count() const { return _codec->imageCount(_bytes); }

@@ -23,6 +23,11 @@ public:
     // Reads the file whole. nullptr (after one log line) when it cannot be read
     // (missing, unreadable, a folder, empty) or no codec recognises its bytes.
     static std::unique_ptr<ImageSource> createWithPath(const std::string& path);
+    // Reads only what header(), decodeMemory(), copyPropertiesAtIndex() and
+    // exifPreview() need (see headerExtent), a prefix read in growing chunks,
+    // or the whole file where the format needs it. Such a source does not
+    // decode unless it holds the whole file. Fails as createWithPath does.
+    static std::unique_ptr<ImageSource> createForHeaderWithPath(const std::string& path);
     // The same over bytes already in memory (copied).
     static std::unique_ptr<ImageSource> createWithData(std::span<const std::uint8_t> bytes);
 
@@ -49,18 +54,29 @@ public:
     // read; unreadable metadata gives the header's entries alone and one log line.
     PlistValue copyPropertiesAtIndex(std::size_t index) const;
 
+    // The preview image (a JPEG) that the file's EXIF stores beside the image,
+    // as a view into the source; empty when there is none or it lies outside
+    // the file. For the list's thumbnail only: its pixels are the camera's.
+    std::span<const std::uint8_t> exifPreview() const;
+
     // The number of images (pages, frames) in the file.
     std::size_t count() const;
     // The type identifier of the format ("public.jpeg", ...); empty for formats
     // Pellora reads but does not write.
     std::string_view type() const;
     const Codec& codec() const { return *_codec; }
+    // False for a source made for the header that holds only part of the file.
+    bool holdsWholeFile() const { return _holdsWholeFile; }
+    // The bytes read from the file to make the source (0 for data in memory).
+    std::uint64_t bytesRead() const { return _bytesRead; }
 
 private:
-    ImageSource(std::vector<std::uint8_t> bytes, const Codec& codec);
+    ImageSource(std::vector<std::uint8_t> bytes, const Codec& codec, bool holdsWholeFile, std::uint64_t bytesRead);
 
     std::vector<std::uint8_t> _bytes;
     const Codec* _codec;
+    bool _holdsWholeFile;
+    std::uint64_t _bytesRead;
 };
 
 } // namespace pellora

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include "platform/imageio/ImageSource.h"
+#include "platform/imageio/TypeIdentifiers.h"
+#include "support/ExifTool.h"
+#include "support/TestPictures.h"
+#include "support/TestSupport.h"
+
+namespace pellora {
+namespace {
+
+// Noise that compresses poorly, so that the pixels far outweigh the header.
+const test::PixelFunction noise = [](std::uint32_t x, std::uint32_t y) {
+    const std::uint32_t n = (x * 2654435761u) ^ (y * 40503u);
+    return test::Rgba{std::uint8_t(n >> 3), std::uint8_t(n >> 11), std::uint8_t(n >> 19), 255};
+};
+
+// What a header read gives, against the whole file's source: the same header,
+// memory estimate, properties and preview.
+void expectSameAsWholeFile(const std::string& path) {
+    const auto whole = ImageSource::createWithPath(path);
+    const auto header = ImageSource::createForHeaderWithPath(path);
+    ASSERT_TRUE(whole && header);
+    ASSERT_TRUE(whole->header() && header->header());
+    EXPECT_EQ(header->header()->width, whole->header()->width);
+    EXPECT_EQ(header->header()->height, whole->header()->height);
+    EXPECT_EQ(header->header()->iccProfile, whole->header()->iccProfile);
+    EXPECT_EQ(header->decodeMemory({}), whole->decodeMemory({}));
+    EXPECT_EQ(header->copyPropertiesAtIndex(0), whole->copyPropertiesAtIndex(0));
+    const auto preview = header->exifPreview();
+    const auto wholePreview = whole->exifPreview();
+    EXPECT_TRUE(std::equal(preview.begin(), preview.end(), wholePreview.begin(), wholePreview.end()));
+}
+
+TEST(HeaderRead, aJpegIsReadUpToItsFirstScanAndGivesTheWholeFilesProperties) {
+    test::TempDir dir;
+    const std::string camera = dir.file("camera.jpg");
+    const std::string preview = dir.file("preview.jpg");
+    ASSERT_TRUE(test::writePicture(camera, kUTTypeJPEG, 1500, 1000, noise));
+    ASSERT_TRUE(test::writePicture(preview, kUTTypeJPEG, 160, 107, noise));
+    // A camera's metadata, maker note included, XMP and a stored preview.
+    ASSERT_TRUE(test::exifToolWrite(camera, "-TagsFromFile '" + std::string(PELLORA_TEST_DATA_DIR) +
+                                                "/camera/Canon.jpg' -all:all '-ThumbnailImage<=" + preview +
+                                                "' -XMP:Title=Header -Orientation#=6"));
+    const auto header = ImageSource::createForHeaderWithPath(camera);
+    ASSERT_TRUE(header);
+    EXPECT_FALSE(header->holdsWholeFile());
+    const std::uint64_t size = test::readFile(camera).size();
+    EXPECT_LT(header->bytesRead(), size / 4) << "of " << size;
+    EXPECT_EQ(ImageSource::createWithPath(camera)->bytesRead(), size);
+    EXPECT_FALSE(header->exifPreview().empty());
+    expectSameAsWholeFile(camera);
+
+    // Read for its header, it is not decoded.
+    test::LogCapture log;
+    EXPECT_FALSE(header->decodeFirstImage());
+    EXPECT_TRUE(log.contains("read for its header alone cannot be decoded"));
+}
+
+TEST(HeaderRead, aJpegWithoutAScanOrWithDamagedSegmentsIsReadWhole) {
+    test::TempDir dir;
+    const std::string path = dir.file("plain.jpg");
+    ASSERT_TRUE(test::writePicture(path, kUTTypeJPEG, 600, 400, noise));
+    const std::string bytes = test::readFile(path);
+    const std::size_t scan = bytes.find("\xff\xda");
+    ASSERT_NE(scan, std::string::npos);
+    std::string damaged = bytes;
+    damaged[scan] = 0x00;  // the scan's marker
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"no scan", bytes.substr(0, scan) + std::string(200000, '\0')},
+        {"damaged", damaged},
+    };
+    for (const auto& [name, contents] : cases) {
+        const std::string file = dir.file(name + ".jpg");
+        test::writeFile(file, contents);
+        test::LogCapture quiet;
+        const auto header = ImageSource::createForHeaderWithPath(file);
+        ASSERT_TRUE(header) << name;
+        EXPECT_TRUE(header->holdsWholeFile()) << name;
+        EXPECT_EQ(header->bytesRead(), contents.size()) << name;
+    }
+}
+
+TEST(HeaderRead, formatsThatKeepMetadataAnywhereAreReadWholeWithTheSameProperties) {
+    test::TempDir dir;
+    for (const char* type : {kUTTypePNG, kUTTypeTIFF, kUTTypeJPEG2000}) {
+        const std::string path = dir.file(std::string("picture.") + type);
+        ASSERT_TRUE(test::writePicture(path, type, 300, 200, noise)) << type;
+        const auto header = ImageSource::createForHeaderWithPath(path);
+        ASSERT_TRUE(header) << type;
+        EXPECT_TRUE(header->holdsWholeFile()) << type;
+        expectSameAsWholeFile(path);
+    }
+}
+
+} // namespace
+} // namespace pellora
