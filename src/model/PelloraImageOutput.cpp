@@ -122,7 +122,7 @@ std::optional<Bitmap> PelloraImage::outputCGImage() {
     const DecodeOptions options = decodeOptionsFor(drawn);
     DecodedImagePtr image;
     std::unique_ptr<RowDecoder> rows;
-    if (source->codec().decodesRows()) {
+    if (source->decodesRows()) {
         rows = source->openRowDecoder(options);
     } else {
         image = source->decodeFirstImage(options);
@@ -169,7 +169,7 @@ std::optional<std::uint64_t> PelloraImage::outputMemory(std::string_view type) {
         const bool hardRotate = UserDefaults::standard().boolForKey(QVXDefaultsKey_hardRotate);
         const Size drawn = drawnSize(size, orientationTagOf(inputMetadata()), hardRotate);
         const DecodeOptions options = decodeOptionsFor(drawn);
-        const bool byRows = source->codec().decodesRows();
+        const bool byRows = source->decodesRows();
         const auto decode = byRows ? source->rowDecodeMemory(options) : source->decodeMemory(options);
         if (!decode) return;
         // The decoded size at the scale the codec chooses is not known from

@@ -71,11 +71,12 @@ public:
                                                       const DecodeOptions& options) const;
     // The first image; nullptr (after one log line) on any failure.
     virtual DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const = 0;
-    // Codecs that decode a band of rows at a time: the first image as a
-    // RowDecoder over data (which must outlive it), after the header is read
+    // True when the first image of data can be decoded a band of rows at a
+    // time (a damaged header may still fail then). openRowDecoder gives it as
+    // a RowDecoder over data (which must outlive it), after the header is read
     // and checked against options.limits; nullptr after one log line. The
-    // default decodes nothing: only codecs that override it are asked.
-    virtual bool decodesRows() const { return false; }
+    // default decodes nothing: only codecs that override both are asked.
+    virtual bool decodesRows(std::span<const std::uint8_t> /*data*/) const { return false; }
     virtual std::unique_ptr<RowDecoder> openRowDecoder(std::span<const std::uint8_t> data,
                                                        const DecodeOptions& options) const;
     // The memory openRowDecoder's decoder holds at its peak, from the header

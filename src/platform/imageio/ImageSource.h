@@ -39,8 +39,10 @@ public:
     // (PixelMemoryBudget::CoveredScope). nullptr after one log line, also when
     // the decode needs more than the whole budget.
     DecodedImagePtr decodeFirstImage(const DecodeOptions& options = {}) const;
-    // The first image decoded a band of rows at a time, when the codec can
-    // (codec().decodesRows()); nullptr after one log line otherwise. The
+    // True when the first image can be decoded a band of rows at a time.
+    bool decodesRows() const { return _codec->decodesRows(_bytes); }
+    // The first image decoded a band of rows at a time, when it can
+    // (decodesRows()); nullptr after one log line otherwise. The
     // source must outlive the decoder. Its memory (rowDecodeMemory) is drawn
     // from the budget as decodeFirstImage's is.
     std::unique_ptr<RowDecoder> openRowDecoder(const DecodeOptions& options = {}) const;

@@ -16,7 +16,7 @@ public:
     std::optional<std::uint64_t> decodeMemory(std::span<const std::uint8_t> data,
                                               const DecodeOptions& options) const override;
     DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
-    bool decodesRows() const override { return true; }
+    bool decodesRows(std::span<const std::uint8_t> /*data*/) const override { return true; }
     std::unique_ptr<RowDecoder> openRowDecoder(std::span<const std::uint8_t> data,
                                                const DecodeOptions& options) const override;
     std::optional<std::uint64_t> rowDecodeMemory(std::span<const std::uint8_t> data,
