@@ -47,7 +47,7 @@ std::string writeVariant(const test::TempDir& dir, const Variant& variant) {
     test::writeFile(dir.file("wide.icc"), std::string(profile.begin(), profile.end()));
     const std::string path = dir.file(variant.file);
     std::string options = std::string("-resize 301x203! ") + variant.options;
-    if (options.ends_with("-profile")) options += " " + test::quoted(dir.file("wide.icc"));
+    if (options.ends_with("-profile")) options.append(" ").append(test::quoted(dir.file("wide.icc")));
     EXPECT_TRUE(test::magickConvert(test::makeSourcePng(dir.path()), options, path));
     return path;
 }
