@@ -117,8 +117,17 @@ std::optional<Bitmap> PelloraImage::outputCGImage() {
     const Size size = outputSize();
     const bool hardRotate = UserDefaults::standard().boolForKey(QVXDefaultsKey_hardRotate);
     const Size drawn = drawnSize(size, orientationTagOf(inputMetadata()), hardRotate);
-    const DecodedImagePtr image = source->decodeFirstImage(decodeOptionsFor(drawn));
-    if (!image) {
+    // Codecs that can decode a band of rows at a time feed the resampler
+    // directly, so the record never holds its whole decoded source.
+    const DecodeOptions options = decodeOptionsFor(drawn);
+    DecodedImagePtr image;
+    std::unique_ptr<RowDecoder> rows;
+    if (source->decodesRows()) {
+        rows = source->openRowDecoder(options);
+    } else {
+        image = source->decodeFirstImage(options);
+    }
+    if (!image && !rows) {
         Log::line("*** Error: outputCGImage: Image not created from image source.");
         return std::nullopt;
     }
@@ -139,9 +148,13 @@ std::optional<Bitmap> PelloraImage::outputCGImage() {
     context->saveGState();
     const Rect rect = outputRectWithOrientedContext(*context, size.width, size.height);
     // A refused draw has logged why; a blank output would be a failure reported as success.
-    const bool painted = context->drawImage(rect, *image);
+    const bool painted = rows ? context->drawRows(rect, *rows) : context->drawImage(rect, *image);
     context->restoreGState();
-    if (!painted) return std::nullopt;
+    if (!painted) {
+        // Rows that could not be decoded are a decoding failure, as they are for a whole decode.
+        if (rows && rows->failed()) Log::line("*** Error: outputCGImage: Image not created from image source.");
+        return std::nullopt;
+    }
     return output;
 }
 
@@ -156,7 +169,8 @@ std::optional<std::uint64_t> PelloraImage::outputMemory(std::string_view type) {
         const bool hardRotate = UserDefaults::standard().boolForKey(QVXDefaultsKey_hardRotate);
         const Size drawn = drawnSize(size, orientationTagOf(inputMetadata()), hardRotate);
         const DecodeOptions options = decodeOptionsFor(drawn);
-        const auto decode = source->decodeMemory(options);
+        const bool byRows = source->decodesRows();
+        const auto decode = byRows ? source->rowDecodeMemory(options) : source->decodeMemory(options);
         if (!decode) return;
         // The decoded size at the scale the codec chooses is not known from
         // here; the full size bounds the resampler's source rows.
@@ -166,9 +180,11 @@ std::optional<std::uint64_t> PelloraImage::outputMemory(std::string_view type) {
         const std::uint64_t resampling = Resampler::workingBytes(header->width, header->height,
                                                                  static_cast<std::uint32_t>(drawn.width),
                                                                  static_cast<std::uint32_t>(drawn.height));
+        // Rows that are converted before resampling are held once more.
+        const std::uint64_t convertedRow = byRows ? std::uint64_t{header->width} * 16 : 0;
         const Codec* encoder = CodecRegistry::shared().codecForTypeIdentifier(type);
         const std::uint64_t encoding = encoder ? encoder->encodeMemory(outWidth, outHeight) : 0;
-        bytes = bitmap + std::max(*decode + resampling, encoding);
+        bytes = bitmap + std::max(*decode + resampling + convertedRow, encoding);
     });
     return bytes;
 }

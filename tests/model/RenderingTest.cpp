@@ -5,7 +5,9 @@
 
 #include "model/PelloraImage.h"
 #include "model/PipelineTestSupport.h"
+#include "platform/graphics/BitmapContext.h"
 #include "platform/imageio/ImageProperties.h"
+#include "platform/imageio/ImageSource.h"
 #include "platform/imageio/TypeIdentifiers.h"
 #include "support/ImageTestSupport.h"
 #include "support/TestProfiles.h"
@@ -114,6 +116,12 @@ TEST(Rendering, failedWritesLogTheirLinesInOrderAndLeaveNoFile) {
 
     // The header reads, the pixels do not (a broken IDAT checksum).
     expectFailedWrite(pngSuite + "/png/xcsn0g01.png", out, {notCreated});
+    // The header reads, the rows run out part way (a JPEG decoded row by row).
+    const std::string cut = dir.file("cut.jpg");
+    ASSERT_TRUE(test::writeGradient(cut, kUTTypeJPEG, 200, 150));
+    const std::string whole = test::readFile(cut);
+    test::writeFile(cut, whole.substr(0, whole.size() / 2));
+    expectFailedWrite(cut, out, {notCreated});
     // Not even the header reads.
     const std::string headless = dir.file("headless.jpg");
     test::writeFile(headless, std::string("\xFF\xD8\xFF\xE0\x00\x04\x00\x00", 8) + std::string(200, '\x55'));
@@ -144,6 +152,35 @@ TEST(Rendering, largeOutputsWithOddSidesGetABufferHoldingEveryRow) {
     EXPECT_EQ(output->pixels.size(), std::size_t{4097} * 4097 * 4);
     const std::uint8_t* last = output->pixel(4096, 4096);
     EXPECT_EQ(std::vector<int>(last, last + 4), (std::vector<int>{102, 102, 102, 255}));
+}
+
+// Rows drawn as they are decoded land where the whole decode's rows land, with
+// the same values, for every orientation and a reduced decoding scale.
+TEST(Rendering, drawingRowsAsTheyAreDecodedEqualsDrawingTheWholeImage) {
+    test::TempDir dir;
+    const std::string path = dir.file("gradient.jpg");
+    ASSERT_TRUE(test::writeGradient(path, kUTTypeJPEG, 97, 61));
+    const auto source = ImageSource::createWithPath(path);
+    ASSERT_TRUE(source);
+    DecodeOptions options;
+    options.minWidth = 34;  // decoded at 3/8: 37 x 23
+    options.minHeight = 22;
+    const DecodedImagePtr whole = source->decodeFirstImage(options);
+    ASSERT_TRUE(whole);
+    ASSERT_EQ(whole->width, 37u);
+    for (int tag = 1; tag <= 8; ++tag) {
+        SCOPED_TRACE(tag);
+        const std::uint32_t width = tag >= 5 ? 11 : 17, height = tag >= 5 ? 17 : 11;
+        const auto draw = [&](bool byRows) {
+            std::vector<std::uint8_t> pixels(std::size_t{width} * height * 4);
+            const auto context = BitmapContext::create(pixels.data(), pixels.size(), width, height, width * 4);
+            const Rect rect = rectWithOrientedContext(*context, tag, float(width), float(height));
+            const auto rows = byRows ? source->openRowDecoder(options) : nullptr;
+            EXPECT_TRUE(byRows ? rows && context->drawRows(rect, *rows) : context->drawImage(rect, *whole));
+            return pixels;
+        };
+        EXPECT_EQ(draw(true), draw(false));
+    }
 }
 
 } // namespace

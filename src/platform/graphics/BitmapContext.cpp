@@ -51,6 +51,47 @@ bool BitmapContext::drawImage(const Rect& rect, const DecodedImage& image) {
         Log::line("BitmapContext: drawImage: the image's sizes do not match its pixel data; nothing drawn");
         return false;
     }
+    try {
+        SrgbRowConverter converter(image);
+        return drawResampled(rect, image.width, image.height,
+                             [&](std::uint32_t row, std::uint8_t* rgba) { converter.convertRow(row, rgba); });
+    } catch (const std::bad_alloc&) {
+        Log::line("BitmapContext: drawImage: not enough memory to resample the image; nothing drawn");
+        return false;
+    }
+}
+
+bool BitmapContext::drawRows(const Rect& rect, RowDecoder& decoder) {
+    const DecodedImage& layout = decoder.layout();
+    if (layout.width == 0 || layout.height == 0) {
+        Log::line("BitmapContext: drawImage: the image has no pixels; nothing drawn");
+        return false;
+    }
+    try {
+        if (decoder.deliversOpaqueRgba()) {
+            // The decoder writes the resampler's source row itself.
+            return drawResampled(rect, layout.width, layout.height, [&](std::uint32_t row, std::uint8_t* rgba) {
+                if (!decoder.readRow(row, rgba)) std::memset(rgba, 0, std::size_t{layout.width} * 4);
+            }) && !decoder.failed();
+        }
+        SrgbRowConverter converter(layout);
+        std::vector<std::uint8_t> samples(layout.rowBytes);
+        return drawResampled(rect, layout.width, layout.height, [&](std::uint32_t row, std::uint8_t* rgba) {
+            if (decoder.readRow(row, samples.data())) {
+                converter.convertSamples(samples.data(), rgba);
+            } else {
+                std::memset(rgba, 0, std::size_t{layout.width} * 4);
+            }
+        }) && !decoder.failed();
+    } catch (const std::bad_alloc&) {
+        Log::line("BitmapContext: drawImage: not enough memory to resample the image; nothing drawn");
+        return false;
+    }
+}
+
+// Resamples an image of width x height, whose rows `fill` gives as sRGB
+// RGBA, into the rectangle under the CTM. May throw std::bad_alloc.
+bool BitmapContext::drawResampled(const Rect& rect, std::uint32_t width, std::uint32_t height, const RowFiller& fill) {
     const auto placement = AxisAlignedPlacement::compute(_ctm, rect, _width, _height);
     if (!placement) {
         Log::line("BitmapContext: drawImage: only mirrors, quarter turns, scaling and whole-pixel offsets "
@@ -60,21 +101,17 @@ bool BitmapContext::drawImage(const Rect& rect, const DecodedImage& image) {
     if (placement->isEmpty()) {
         return true;
     }
-
-    const Resampler::Request request{image.width,           image.height,           placement->outWidth,
-                                     placement->outHeight,  placement->columnBegin, placement->columnEnd,
-                                     placement->rowBegin,   placement->rowEnd};
-    try {
-        SrgbRowConverter converter(image);
-        Resampler::resample(
-            request, [&](std::uint32_t row, std::uint8_t* rgba) { converter.convertRow(row, rgba); },
-            [&](std::uint32_t row, const std::uint8_t* rgba) {
-                compositeRow(*placement, row, rgba, _data, _bytesPerRow);
-            });
-    } catch (const std::bad_alloc&) {
-        Log::line("BitmapContext: drawImage: not enough memory to resample the image; nothing drawn");
-        return false;
-    }
+    const Resampler::Request request{width,
+                                     height,
+                                     placement->outWidth,
+                                     placement->outHeight,
+                                     placement->columnBegin,
+                                     placement->columnEnd,
+                                     placement->rowBegin,
+                                     placement->rowEnd};
+    Resampler::resample(request, fill, [&](std::uint32_t row, const std::uint8_t* rgba) {
+        compositeRow(*placement, row, rgba, _data, _bytesPerRow);
+    });
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/imageio/Image.h"
+#include "platform/imageio/RowDecoder.h"
 
 namespace pellora {
 
@@ -43,10 +45,20 @@ public:
     // false, after one log line, when nothing could be drawn.
     bool drawImage(const Rect& rect, const DecodedImage& image);
 
+    // The same for an image decoded a band of rows at a time: each row is
+    // decoded, converted and resampled as the resampler reaches it, so the
+    // whole decoded image is never held. false, after one log line, when
+    // nothing could be drawn or the decoder failed part way (what was drawn
+    // then stays in the bitmap).
+    bool drawRows(const Rect& rect, RowDecoder& decoder);
+
     // A copy of the context's pixels.
     Bitmap createImage() const;
 
 private:
+    using RowFiller = std::function<void(std::uint32_t row, std::uint8_t* rgba)>;
+    bool drawResampled(const Rect& rect, std::uint32_t width, std::uint32_t height, const RowFiller& fill);
+
     BitmapContext(std::uint8_t* data, std::uint32_t width, std::uint32_t height, std::size_t bytesPerRow)
         : _data(data), _width(width), _height(height), _bytesPerRow(bytesPerRow) {}
 

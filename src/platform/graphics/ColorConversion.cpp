@@ -104,7 +104,10 @@ SrgbRowConverter::SrgbRowConverter(const DecodedImage& image) : _image(image) {
 SrgbRowConverter::~SrgbRowConverter() = default;
 
 void SrgbRowConverter::convertRow(std::uint32_t row, std::uint8_t* rgba) {
-    const std::uint8_t* source = _image.pixels.data() + std::size_t(row) * _image.rowBytes;
+    convertSamples(_image.pixels.data() + std::size_t(row) * _image.rowBytes, rgba);
+}
+
+void SrgbRowConverter::convertSamples(const std::uint8_t* source, std::uint8_t* rgba) {
     if (_transform != nullptr) {
         convertTagged(source, rgba);
         return;

@@ -24,13 +24,17 @@ bool hasConsistentLayout(const DecodedImage& image);
 // clamped to [0, 1].
 class SrgbRowConverter {
 public:
-    // The image must have a consistent layout and outlive the converter.
+    // The image must outlive the converter, and have a consistent layout
+    // when convertRow is used.
     // Logs one line when the image carries a profile that cannot be used.
     explicit SrgbRowConverter(const DecodedImage& image);
     ~SrgbRowConverter();
 
     // Writes image.width RGBA pixels.
     void convertRow(std::uint32_t row, std::uint8_t* rgba);
+    // The same from one row of samples in the image's layout, held elsewhere
+    // (a row decoder's); the image's pixels are not read.
+    void convertSamples(const std::uint8_t* source, std::uint8_t* rgba);
 
 private:
     void convertUntagged(const std::uint8_t* samples, std::uint8_t* rgba) const;

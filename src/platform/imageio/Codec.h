@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,6 +12,8 @@
 #include "platform/imageio/Image.h"
 
 namespace pellora {
+
+class RowDecoder;
 
 // Limits checked from the header before any pixel buffer is allocated.
 // The memory all decodes together may hold is the process's pixel memory
@@ -68,6 +71,20 @@ public:
                                                       const DecodeOptions& options) const;
     // The first image; nullptr (after one log line) on any failure.
     virtual DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const = 0;
+    // True when the first image of data can be decoded a band of rows at a
+    // time (a damaged header may still fail then). openRowDecoder gives it as
+    // a RowDecoder over data (which must outlive it), after the header is read
+    // and checked against options.limits; nullptr after one log line. The
+    // default decodes nothing: only codecs that override both are asked.
+    virtual bool decodesRows(std::span<const std::uint8_t> /*data*/) const { return false; }
+    virtual std::unique_ptr<RowDecoder> openRowDecoder(std::span<const std::uint8_t> data,
+                                                       const DecodeOptions& options) const;
+    // The memory openRowDecoder's decoder holds at its peak, from the header
+    // alone; the default is decodeMemory's.
+    virtual std::optional<std::uint64_t> rowDecodeMemory(std::span<const std::uint8_t> data,
+                                                         const DecodeOptions& options) const {
+        return decodeMemory(data, options);
+    }
     // How many images the data holds (pages, frames); formats with one image keep the default.
     virtual std::size_t imageCount(std::span<const std::uint8_t> /*data*/) const { return 1; }
 

@@ -110,6 +110,26 @@ DecodedImagePtr ImageSource::decodeFirstImage(const DecodeOptions& options) cons
     return DecodedImagePtr(held, held->image.get());
 }
 
+std::unique_ptr<RowDecoder> ImageSource::openRowDecoder(const DecodeOptions& options) const {
+    const auto firstHeader = header();
+    if (!firstHeader) return nullptr;
+    if (!fitsDecodeLimits(_codec->name(), firstHeader->width, firstHeader->height, options.limits)) return nullptr;
+    if (PixelMemoryBudget::coveredOnThisThread()) return _codec->openRowDecoder(_bytes, options);
+
+    const auto bytes = rowDecodeMemory(options);
+    if (!bytes) return nullptr;
+    PixelReservation share = PixelMemoryBudget::shared().reserve(
+        *bytes, fmt::format("{}: a {} x {} image", _codec->name(), firstHeader->width, firstHeader->height));
+    if (!share.granted()) return nullptr;
+    auto decoder = _codec->openRowDecoder(_bytes, options);
+    if (decoder) decoder->holdShare(std::move(share));
+    return decoder;
+}
+
+std::optional<std::uint64_t> ImageSource::rowDecodeMemory(const DecodeOptions& options) const {
+    return _codec->rowDecodeMemory(_bytes, options);
+}
+
 std::optional<std::uint64_t> ImageSource::decodeMemory(const DecodeOptions& options) const {
     return _codec->decodeMemory(_bytes, options);
 }

@@ -12,6 +12,7 @@
 #include "platform/foundation/PlistValue.h"
 #include "platform/imageio/Codec.h"
 #include "platform/imageio/Image.h"
+#include "platform/imageio/RowDecoder.h"
 
 namespace pellora {
 
@@ -43,6 +44,14 @@ public:
     // (PixelMemoryBudget::CoveredScope). nullptr after one log line, also when
     // the decode needs more than the whole budget.
     DecodedImagePtr decodeFirstImage(const DecodeOptions& options = {}) const;
+    // True when the first image can be decoded a band of rows at a time.
+    bool decodesRows() const { return _codec->decodesRows(_bytes); }
+    // The first image decoded a band of rows at a time, when it can
+    // (decodesRows()); nullptr after one log line otherwise. The
+    // source must outlive the decoder. Its memory (rowDecodeMemory) is drawn
+    // from the budget as decodeFirstImage's is.
+    std::unique_ptr<RowDecoder> openRowDecoder(const DecodeOptions& options = {}) const;
+    std::optional<std::uint64_t> rowDecodeMemory(const DecodeOptions& options = {}) const;
     // The memory decodeFirstImage(options) holds at its peak, from the header
     // alone; nullopt after one log line when the header cannot be read.
     std::optional<std::uint64_t> decodeMemory(const DecodeOptions& options = {}) const;

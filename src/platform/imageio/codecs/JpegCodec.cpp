@@ -18,6 +18,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/imageio/BitmapRows.h"
 #include "platform/imageio/ImageLimits.h"
+#include "platform/imageio/RowDecoder.h"
 #include "platform/imageio/TypeIdentifiers.h"
 #include "platform/imageio/codecs/BuiltinCodecs.h"
 #include "platform/imageio/codecs/CodecSupport.h"
@@ -178,27 +179,32 @@ ImageHeader headerOf(j_decompress_ptr info) {
     return header;
 }
 
-unsigned ceilDiv(unsigned value, unsigned divisor) { return (value + divisor - 1) / divisor; }
+unsigned ceilDiv(std::uint64_t value, std::uint64_t divisor) {
+    return static_cast<unsigned>((value + divisor - 1) / divisor);
+}
 
-// The largest DCT scaling denominator (8, 4, 2 or 1) that keeps the output at
-// least as large as asked in both directions; 1 when no minimum is asked.
-unsigned scaleDenominator(unsigned width, unsigned height, const DecodeOptions& options) {
-    if (options.minWidth == 0 && options.minHeight == 0) return 1;
-    for (const unsigned denominator : {8u, 4u, 2u}) {
-        if (ceilDiv(width, denominator) >= options.minWidth && ceilDiv(height, denominator) >= options.minHeight) {
-            return denominator;
+// libjpeg-turbo scales by M/8 in the DCT (M from 1 to 8): the smallest M that
+// keeps the output at least as large as asked in both directions, so that the
+// decode is no larger than it needs to be; 8 when no minimum is asked.
+unsigned scaleEighths(unsigned width, unsigned height, const DecodeOptions& options) {
+    if (options.minWidth == 0 && options.minHeight == 0) return 8;
+    for (unsigned eighths = 1; eighths < 8; ++eighths) {
+        if (ceilDiv(std::uint64_t{width} * eighths, 8) >= options.minWidth &&
+            ceilDiv(std::uint64_t{height} * eighths, 8) >= options.minHeight) {
+            return eighths;
         }
     }
-    return 1;
+    return 8;
 }
 
 // Sets the decoded colour space and the DCT scale for options, and works out
-// the output dimensions. The decoded colour model is returned.
-ColorModel chooseOutput(jpeg_decompress_struct& info, const DecodeOptions& options) {
+// the output dimensions. The decoded colour model is returned. With
+// opaqueRgba, YCbCr and RGB files decode straight into 4-byte RGBA pixels.
+ColorModel chooseOutput(jpeg_decompress_struct& info, const DecodeOptions& options, bool opaqueRgba = false) {
     const ColorModel model = colorModelOf(info.jpeg_color_space);
-    info.out_color_space = outputSpaceFor(model);
-    info.scale_num = 1;
-    info.scale_denom = scaleDenominator(info.image_width, info.image_height, options);
+    info.out_color_space = opaqueRgba && model == ColorModel::RGB ? JCS_EXT_RGBA : outputSpaceFor(model);
+    info.scale_num = scaleEighths(info.image_width, info.image_height, options);
+    info.scale_denom = 8;
     jpeg_calc_output_dimensions(&info);
     return model;
 }
@@ -218,6 +224,82 @@ std::uint64_t coefficientBytes(jpeg_decompress_struct& info) {
     }
     return bytes;
 }
+
+// What libjpeg holds besides the coefficient store to hand out rows one at a
+// time: a few block rows of every component (the rows around the one being
+// upsampled) and a row group of output pixels.
+std::uint64_t rowBandBytes(const jpeg_decompress_struct& info) {
+    std::uint64_t bytes = 0;
+    for (int index = 0; index < info.num_components; ++index) {
+        const jpeg_component_info& component = info.comp_info[index];
+        bytes += std::uint64_t{component.width_in_blocks} * unsigned(component.DCT_scaled_size) * 4 *
+                 unsigned(component.v_samp_factor) * unsigned(component.DCT_scaled_size);
+    }
+    const std::uint64_t outputRow = std::uint64_t{info.output_width} * 4;
+    return bytes + outputRow * unsigned(info.max_v_samp_factor) * unsigned(info.min_DCT_scaled_size);
+}
+
+// Reads scanlines one row at a time, into the caller's row.
+class JpegRowDecoder final : public RowDecoder {
+public:
+    JpegRowDecoder() : _decompressor(std::make_unique<Decompressor>()) {}
+
+    // Reads the header, chooses the output and starts decompressing; false
+    // after one log line.
+    bool start(std::span<const std::uint8_t> data, const DecodeOptions& options, std::string_view codec) {
+        jpeg_decompress_struct& info = _decompressor->info;
+        const bool started = runGuarded(_decompressor->errors.jump, [&] {
+            _decompressor->readHeader(data);
+            if (!fitsDecodeLimits(codec, info.image_width, info.image_height, options.limits)) return false;
+            _layout.iccProfile = iccProfileOf(&info);
+            // A profile is applied to 3-sample rows; without one, RGB rows
+            // need no conversion at all.
+            _opaqueRgba = _layout.iccProfile.empty() && colorModelOf(info.jpeg_color_space) == ColorModel::RGB;
+            _layout.colorModel = chooseOutput(info, options, _opaqueRgba);
+            _layout.cmykInverted = _layout.colorModel == ColorModel::CMYK && info.saw_Adobe_marker;
+            jpeg_start_decompress(&info);
+            return true;
+        });
+        if (!started) {
+            if (_decompressor->errors.message[0] != '\0') _decompressor->failed("decode");
+            return false;
+        }
+        _layout.width = info.output_width;
+        _layout.height = info.output_height;
+        _layout.rowBytes = std::size_t{info.output_width} * unsigned(info.output_components);
+        return true;
+    }
+
+private:
+    bool decodeRow(std::uint32_t row, std::uint8_t* samples) override {
+        jpeg_decompress_struct& info = _decompressor->info;
+        if (row < info.output_scanline || row >= info.output_height) {
+            Log::line(fmt::format("JPEG: row {} asked for out of order (next {} of {})", row, info.output_scanline,
+                                  info.output_height));
+            return false;
+        }
+        if (row > info.output_scanline && _skipped.empty()) _skipped.resize(_layout.rowBytes);
+        const bool read = runGuarded(_decompressor->errors.jump, [&] {
+            while (info.output_scanline < row) {
+                JSAMPROW skipped = _skipped.data();
+                if (jpeg_read_scanlines(&info, &skipped, 1) != 1) return false;
+            }
+            JSAMPROW target = samples;
+            return jpeg_read_scanlines(&info, &target, 1) == 1;
+        });
+        if (!read) {
+            if (_decompressor->errors.message[0] == '\0') {
+                std::snprintf(_decompressor->errors.message, sizeof _decompressor->errors.message,
+                              "row %u cannot be read", row);
+            }
+            _decompressor->failed("decode");
+        }
+        return read;
+    }
+
+    std::unique_ptr<Decompressor> _decompressor;
+    std::vector<std::uint8_t> _skipped;
+};
 
 // Quality mapping: the fraction × 100, rounded, is libjpeg's quality (0.8 is
 // quality 80, as other tools mean it), clamped to libjpeg's 1...100. Absent
@@ -269,6 +351,31 @@ std::optional<std::uint64_t> JpegCodec::decodeMemory(std::span<const std::uint8_
         return std::nullopt;
     }
     return bytes;
+}
+
+std::optional<std::uint64_t> JpegCodec::rowDecodeMemory(std::span<const std::uint8_t> data,
+                                                        const DecodeOptions& options) const {
+    auto decompressor = std::make_unique<Decompressor>();
+    std::optional<std::uint64_t> bytes;
+    const bool read = runGuarded(decompressor->errors.jump, [&] {
+        jpeg_decompress_struct& info = decompressor->info;
+        decompressor->readHeader(data);
+        chooseOutput(info, options, true);
+        bytes = rowBandBytes(info) + coefficientBytes(info);
+        return true;
+    });
+    if (!read) {
+        decompressor->failed("read the header");
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::unique_ptr<RowDecoder> JpegCodec::openRowDecoder(std::span<const std::uint8_t> data,
+                                                      const DecodeOptions& options) const {
+    auto decoder = std::make_unique<JpegRowDecoder>();
+    if (!decoder->start(data, options, name())) return nullptr;
+    return decoder;
 }
 
 DecodedImagePtr JpegCodec::decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const {

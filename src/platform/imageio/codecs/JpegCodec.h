@@ -6,7 +6,7 @@ namespace pellora {
 
 // JPEG over libjpeg(-turbo): baseline and progressive, grey, YCbCr/RGB, CMYK
 // and YCCK (Adobe-inverted CMYK flagged), ICC profiles from APP2, JFIF density,
-// and DCT scaling by 1/2, 1/4 and 1/8 for reduced-scale decodes.
+// and DCT scaling by M/8 for reduced-scale decodes; rows one at a time too.
 class JpegCodec final : public Codec {
 public:
     std::string_view name() const override { return "JPEG"; }
@@ -16,6 +16,11 @@ public:
     std::optional<std::uint64_t> decodeMemory(std::span<const std::uint8_t> data,
                                               const DecodeOptions& options) const override;
     DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
+    bool decodesRows(std::span<const std::uint8_t> /*data*/) const override { return true; }
+    std::unique_ptr<RowDecoder> openRowDecoder(std::span<const std::uint8_t> data,
+                                               const DecodeOptions& options) const override;
+    std::optional<std::uint64_t> rowDecodeMemory(std::span<const std::uint8_t> data,
+                                                 const DecodeOptions& options) const override;
     std::string_view typeIdentifier() const override;
     MetadataWriting metadataWriting() const override { return MetadataWriting::AfterEncoding; }
     bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,

@@ -14,6 +14,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/imageio/BitmapRows.h"
 #include "platform/imageio/ImageLimits.h"
+#include "platform/imageio/RowDecoder.h"
 #include "platform/imageio/Resolution.h"
 #include "platform/imageio/TypeIdentifiers.h"
 #include "platform/imageio/codecs/BuiltinCodecs.h"
@@ -155,6 +156,66 @@ void requestDecodedLayout(png_structp png, png_infop info) {
     png_read_update_info(png, info);
 }
 
+// The IHDR's interlace method: the signature (8 bytes), the chunk's length
+// and type (8), then width, height, depth, colour type, compression and filter.
+constexpr std::size_t kInterlaceOffset = 8 + 8 + 12;
+
+// Reads rows one at a time, into the caller's row.
+class PngRowDecoder final : public RowDecoder {
+public:
+    explicit PngRowDecoder(std::span<const std::uint8_t> data) : _reader(std::make_unique<Reader>(data)) {}
+
+    // Reads the chunks up to the image data and sets the decoded layout;
+    // false after one log line.
+    bool start(const DecodeOptions& options, std::string_view codec) {
+        if (!_reader->created()) return false;
+        png_structp png = _reader->png;
+        png_infop info = _reader->info;
+        const bool started = runGuarded(_reader->errors.jump, [&] {
+            _reader->readInfo();
+            _layout.width = png_get_image_width(png, info);
+            _layout.height = png_get_image_height(png, info);
+            if (!fitsDecodeLimits(codec, _layout.width, _layout.height, options.limits)) return false;
+            if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) {
+                png_error(png, "interlaced rows cannot be read one at a time");
+            }
+            requestDecodedLayout(png, info);
+            const int colorType = png_get_color_type(png, info);
+            _layout.colorModel = (colorType & PNG_COLOR_MASK_COLOR) ? ColorModel::RGB : ColorModel::Gray;
+            _layout.hasAlpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0;
+            _layout.rowBytes = png_get_rowbytes(png, info);
+            if (_layout.rowBytes != std::size_t{_layout.width} * unsigned(_layout.channels())) {
+                png_error(png, "unexpected row layout");
+            }
+            _layout.iccProfile = headerOf(png, info).iccProfile;
+            return true;
+        });
+        if (!started && _reader->errors.message[0] != '\0') _reader->failed("decode");
+        return started;
+    }
+
+private:
+    bool decodeRow(std::uint32_t row, std::uint8_t* samples) override {
+        if (row < _next || row >= _layout.height) {
+            Log::line(fmt::format("PNG: row {} asked for out of order (next {} of {})", row, _next, _layout.height));
+            return false;
+        }
+        if (row > _next && _skipped.empty()) _skipped.resize(_layout.rowBytes);
+        const bool read = runGuarded(_reader->errors.jump, [&] {
+            for (; _next < row; ++_next) png_read_row(_reader->png, _skipped.data(), nullptr);
+            png_read_row(_reader->png, samples, nullptr);
+            ++_next;
+            return true;
+        });
+        if (!read) _reader->failed("decode");
+        return read;
+    }
+
+    std::unique_ptr<Reader> _reader;
+    std::vector<std::uint8_t> _skipped;
+    std::uint32_t _next = 0;
+};
+
 } // namespace
 
 bool PngCodec::sniff(std::span<const std::uint8_t> head) const {
@@ -231,6 +292,37 @@ DecodedImagePtr PngCodec::decode(std::span<const std::uint8_t> data, const Decod
         return nullptr;
     }
     return image;
+}
+
+bool PngCodec::decodesRows(std::span<const std::uint8_t> data) const {
+    return data.size() > kInterlaceOffset && data[kInterlaceOffset] == PNG_INTERLACE_NONE;
+}
+
+std::unique_ptr<RowDecoder> PngCodec::openRowDecoder(std::span<const std::uint8_t> data,
+                                                     const DecodeOptions& options) const {
+    auto decoder = std::make_unique<PngRowDecoder>(data);
+    if (!decoder->start(options, name())) return nullptr;
+    return decoder;
+}
+
+std::optional<std::uint64_t> PngCodec::rowDecodeMemory(std::span<const std::uint8_t> data,
+                                                      const DecodeOptions& /*options*/) const {
+    auto reader = std::make_unique<Reader>(data);
+    if (!reader->created()) return std::nullopt;
+    std::optional<std::uint64_t> bytes;
+    const bool read = runGuarded(reader->errors.jump, [&] {
+        reader->readInfo();
+        requestDecodedLayout(reader->png, reader->info);
+        // libpng's stored row and the one before it (up to twice the decoded
+        // row each, for 16-bit samples); zlib's fixed state is not pixels.
+        bytes = 4 * std::uint64_t{png_get_rowbytes(reader->png, reader->info)};
+        return true;
+    });
+    if (!read) {
+        reader->failed("read the header");
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 // PNG is lossless: the quality fraction does not apply and is ignored. zlib

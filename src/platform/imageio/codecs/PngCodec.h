@@ -17,6 +17,12 @@ public:
     std::optional<std::uint64_t> decodeMemory(std::span<const std::uint8_t> data,
                                               const DecodeOptions& options) const override;
     DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
+    // Rows one at a time, for files that are not interlaced.
+    bool decodesRows(std::span<const std::uint8_t> data) const override;
+    std::unique_ptr<RowDecoder> openRowDecoder(std::span<const std::uint8_t> data,
+                                               const DecodeOptions& options) const override;
+    std::optional<std::uint64_t> rowDecodeMemory(std::span<const std::uint8_t> data,
+                                                 const DecodeOptions& options) const override;
     std::string_view typeIdentifier() const override;
     MetadataWriting metadataWriting() const override { return MetadataWriting::ByEncoder; }
     bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
