@@ -28,7 +28,9 @@ TEST(Utf8Test, SequencesAreMeasuredAndInvalidOnesRefused) {
     for (const Case& c : cases) {
         const Utf8Sequence sequence = utf8SequenceAt(c.bytes, 0);
         EXPECT_EQ(sequence.length, c.length) << testing::PrintToString(std::string(c.bytes));
-        if (c.length > 0) EXPECT_EQ(sequence.code, c.code);
+        if (c.length > 0) {
+            EXPECT_EQ(sequence.code, c.code);
+        }
     }
 }
 
