@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fmt/format.h>
 #include <memory>
+#include <utility>
 
 #include "platform/foundation/Log.h"
 #include "platform/imageio/BitmapRows.h"
@@ -319,56 +320,48 @@ bool JpegCodec::sniff(std::span<const std::uint8_t> head) const {
 
 std::string_view JpegCodec::typeIdentifier() const { return kUTTypeJPEG; }
 
-std::optional<ImageHeader> JpegCodec::readHeader(std::span<const std::uint8_t> data) const {
+namespace {
+
+// Reads the header into a decompressor of its own and answers what measure
+// finds in it; nullopt (after one log line) when the header cannot be read.
+template <typename Measure>
+auto measureHeader(std::span<const std::uint8_t> data, Measure measure)
+    -> std::optional<decltype(measure(std::declval<jpeg_decompress_struct&>()))> {
     auto decompressor = std::make_unique<Decompressor>();
-    std::optional<ImageHeader> header;
+    std::optional<decltype(measure(decompressor->info))> result;
     const bool read = runGuarded(decompressor->errors.jump, [&] {
         decompressor->readHeader(data);
-        header = headerOf(&decompressor->info);
+        result = measure(decompressor->info);
         return true;
     });
     if (!read) {
         decompressor->failed("read the header");
         return std::nullopt;
     }
-    return header;
+    return result;
+}
+
+} // namespace
+
+std::optional<ImageHeader> JpegCodec::readHeader(std::span<const std::uint8_t> data) const {
+    return measureHeader(data, [](jpeg_decompress_struct& info) { return headerOf(&info); });
 }
 
 std::optional<std::uint64_t> JpegCodec::decodeMemory(std::span<const std::uint8_t> data,
                                                      const DecodeOptions& options) const {
-    auto decompressor = std::make_unique<Decompressor>();
-    std::optional<std::uint64_t> bytes;
-    const bool read = runGuarded(decompressor->errors.jump, [&] {
-        jpeg_decompress_struct& info = decompressor->info;
-        decompressor->readHeader(data);
+    return measureHeader(data, [&options](jpeg_decompress_struct& info) {
         chooseOutput(info, options);
-        bytes = std::uint64_t{info.output_width} * info.output_height * std::uint64_t(info.out_color_components) +
-                coefficientBytes(info);
-        return true;
+        return std::uint64_t{info.output_width} * info.output_height * std::uint64_t(info.out_color_components) +
+               coefficientBytes(info);
     });
-    if (!read) {
-        decompressor->failed("read the header");
-        return std::nullopt;
-    }
-    return bytes;
 }
 
 std::optional<std::uint64_t> JpegCodec::rowDecodeMemory(std::span<const std::uint8_t> data,
                                                         const DecodeOptions& options) const {
-    auto decompressor = std::make_unique<Decompressor>();
-    std::optional<std::uint64_t> bytes;
-    const bool read = runGuarded(decompressor->errors.jump, [&] {
-        jpeg_decompress_struct& info = decompressor->info;
-        decompressor->readHeader(data);
+    return measureHeader(data, [&options](jpeg_decompress_struct& info) {
         chooseOutput(info, options, true);
-        bytes = rowBandBytes(info) + coefficientBytes(info);
-        return true;
+        return rowBandBytes(info) + coefficientBytes(info);
     });
-    if (!read) {
-        decompressor->failed("read the header");
-        return std::nullopt;
-    }
-    return bytes;
 }
 
 std::unique_ptr<RowDecoder> JpegCodec::openRowDecoder(std::span<const std::uint8_t> data,

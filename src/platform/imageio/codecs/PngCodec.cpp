@@ -10,6 +10,7 @@
 #include <fmt/format.h>
 #include <limits>
 #include <memory>
+#include <utility>
 
 #include "platform/foundation/Log.h"
 #include "platform/imageio/BitmapRows.h"
@@ -224,38 +225,40 @@ bool PngCodec::sniff(std::span<const std::uint8_t> head) const {
 
 std::string_view PngCodec::typeIdentifier() const { return kUTTypePNG; }
 
-std::optional<ImageHeader> PngCodec::readHeader(std::span<const std::uint8_t> data) const {
+namespace {
+
+// Reads the header into a reader of its own and answers what measure finds
+// in it; nullopt (after one log line) when the header cannot be read.
+template <typename Measure>
+auto measureHeader(std::span<const std::uint8_t> data, Measure measure)
+    -> std::optional<decltype(measure(std::declval<png_structp>(), std::declval<png_infop>()))> {
     auto reader = std::make_unique<Reader>(data);
     if (!reader->created()) return std::nullopt;
-    std::optional<ImageHeader> header;
+    std::optional<decltype(measure(reader->png, reader->info))> result;
     const bool read = runGuarded(reader->errors.jump, [&] {
         reader->readInfo();
-        header = headerOf(reader->png, reader->info);
+        result = measure(reader->png, reader->info);
         return true;
     });
     if (!read) {
         reader->failed("read the header");
         return std::nullopt;
     }
-    return header;
+    return result;
+}
+
+} // namespace
+
+std::optional<ImageHeader> PngCodec::readHeader(std::span<const std::uint8_t> data) const {
+    return measureHeader(data, [](png_structp png, png_infop info) { return headerOf(png, info); });
 }
 
 std::optional<std::uint64_t> PngCodec::decodeMemory(std::span<const std::uint8_t> data,
                                                     const DecodeOptions& /*options*/) const {
-    auto reader = std::make_unique<Reader>(data);
-    if (!reader->created()) return std::nullopt;
-    std::optional<std::uint64_t> bytes;
-    const bool read = runGuarded(reader->errors.jump, [&] {
-        reader->readInfo();
-        requestDecodedLayout(reader->png, reader->info);
-        bytes = std::uint64_t{png_get_rowbytes(reader->png, reader->info)} * png_get_image_height(reader->png, reader->info);
-        return true;
+    return measureHeader(data, [](png_structp png, png_infop info) {
+        requestDecodedLayout(png, info);
+        return std::uint64_t{png_get_rowbytes(png, info)} * png_get_image_height(png, info);
     });
-    if (!read) {
-        reader->failed("read the header");
-        return std::nullopt;
-    }
-    return bytes;
 }
 
 DecodedImagePtr PngCodec::decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const {
@@ -307,22 +310,12 @@ std::unique_ptr<RowDecoder> PngCodec::openRowDecoder(std::span<const std::uint8_
 
 std::optional<std::uint64_t> PngCodec::rowDecodeMemory(std::span<const std::uint8_t> data,
                                                       const DecodeOptions& /*options*/) const {
-    auto reader = std::make_unique<Reader>(data);
-    if (!reader->created()) return std::nullopt;
-    std::optional<std::uint64_t> bytes;
-    const bool read = runGuarded(reader->errors.jump, [&] {
-        reader->readInfo();
-        requestDecodedLayout(reader->png, reader->info);
+    return measureHeader(data, [](png_structp png, png_infop info) {
+        requestDecodedLayout(png, info);
         // libpng's stored row and the one before it (up to twice the decoded
         // row each, for 16-bit samples); zlib's fixed state is not pixels.
-        bytes = 4 * std::uint64_t{png_get_rowbytes(reader->png, reader->info)};
-        return true;
+        return 4 * std::uint64_t{png_get_rowbytes(png, info)};
     });
-    if (!read) {
-        reader->failed("read the header");
-        return std::nullopt;
-    }
-    return bytes;
 }
 
 // PNG is lossless: the quality fraction does not apply and is ignored. zlib

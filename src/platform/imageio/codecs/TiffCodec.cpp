@@ -343,20 +343,35 @@ bool TiffCodec::sniff(std::span<const std::uint8_t> head) const {
     return little || big;
 }
 
-std::optional<ImageHeader> TiffCodec::readHeader(std::span<const std::uint8_t> data) const {
+namespace {
+
+// A TIFF in memory, opened, with its first directory's layout read. When it
+// cannot be read, the reason has been logged and layout is empty.
+struct OpenedTiff {
+    explicit OpenedTiff(std::span<const std::uint8_t> data) : input{data} {
+        tif = openTiffForReading(input, messages);
+        if (!tif) {
+            fail(messages.errorOr("not a readable TIFF file"));
+            return;
+        }
+        std::string why;
+        layout = readTiffLayout(tif.get(), why);
+        if (!layout) fail(why);
+    }
+
+    MemoryInput input;  // read by tif: declared before it, destroyed after it
     TiffMessages messages;
-    MemoryInput input{data};
-    TiffPtr tif = openTiffForReading(input, messages);
-    if (!tif) {
-        fail(messages.errorOr("not a readable TIFF file"));
-        return std::nullopt;
-    }
-    std::string why;
-    const auto layout = readTiffLayout(tif.get(), why);
-    if (!layout) {
-        fail(why);
-        return std::nullopt;
-    }
+    TiffPtr tif;
+    std::optional<TiffLayout> layout;
+};
+
+} // namespace
+
+std::optional<ImageHeader> TiffCodec::readHeader(std::span<const std::uint8_t> data) const {
+    OpenedTiff opened(data);  // libtiff reports into its messages while it reads
+    if (!opened.layout) return std::nullopt;
+    const std::optional<TiffLayout>& layout = opened.layout;
+    TIFF* const tif = opened.tif.get();
     ImageHeader header;
     header.width = layout->width;
     header.height = layout->height;
@@ -365,26 +380,17 @@ std::optional<ImageHeader> TiffCodec::readHeader(std::span<const std::uint8_t> d
     header.hasAlpha = layout->hasAlpha;
     header.isIndexed = layout->indexed;
     header.isFloat = layout->sampleFormat == SAMPLEFORMAT_IEEEFP;
-    readResolution(tif.get(), header);
-    header.iccProfile = readIccProfile(tif.get());
+    readResolution(tif, header);
+    header.iccProfile = readIccProfile(tif);
     return header;
 }
 
 std::optional<std::uint64_t> TiffCodec::decodeMemory(std::span<const std::uint8_t> data,
                                                      const DecodeOptions& /*options*/) const {
-    TiffMessages messages;
-    MemoryInput input{data};
-    TiffPtr tif = openTiffForReading(input, messages);
-    if (!tif) {
-        fail(messages.errorOr("not a readable TIFF file"));
-        return std::nullopt;
-    }
-    std::string why;
-    const auto layout = readTiffLayout(tif.get(), why);
-    if (!layout) {
-        fail(why);
-        return std::nullopt;
-    }
+    OpenedTiff opened(data);  // libtiff reports into its messages while it reads
+    if (!opened.layout) return std::nullopt;
+    const std::optional<TiffLayout>& layout = opened.layout;
+    TIFF* const tif = opened.tif.get();
     DecodedImage shape;
     shape.colorModel = layout->colorModel;
     shape.sampleFormat = layout->outputFormat();
@@ -395,49 +401,41 @@ std::optional<std::uint64_t> TiffCodec::decodeMemory(std::span<const std::uint8_
     // one strip, or one row of tiles and a tile, as stored.
     if (layout->throughRgba) return decoded + pixels * 4;
     std::uint32_t bandRows = layout->height;
-    if (TIFFIsTiled(tif.get())) {
-        TIFFGetField(tif.get(), TIFFTAG_TILELENGTH, &bandRows);
+    if (TIFFIsTiled(tif)) {
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &bandRows);
     } else {
-        TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ROWSPERSTRIP, &bandRows);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &bandRows);
     }
     bandRows = std::clamp<std::uint32_t>(bandRows, 1, layout->height);
     const std::uint64_t planes = layout->planarSeparate ? layout->samplesPerPixel : 1;
-    const std::uint64_t band = std::uint64_t(TIFFScanlineSize64(tif.get())) * bandRows * planes;
-    const std::uint64_t tile = TIFFIsTiled(tif.get()) ? std::uint64_t(TIFFTileRowSize64(tif.get())) * bandRows : 0;
+    const std::uint64_t band = std::uint64_t(TIFFScanlineSize64(tif)) * bandRows * planes;
+    const std::uint64_t tile = TIFFIsTiled(tif) ? std::uint64_t(TIFFTileRowSize64(tif)) * bandRows : 0;
     return decoded + band + tile;
 }
 
 DecodedImagePtr TiffCodec::decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const {
-    TiffMessages messages;
-    MemoryInput input{data};
-    TiffPtr tif = openTiffForReading(input, messages);
-    if (!tif) {
-        fail(messages.errorOr("not a readable TIFF file"));
-        return nullptr;
-    }
+    OpenedTiff opened(data);  // libtiff reports into its messages while it reads
+    if (!opened.layout) return nullptr;
+    const std::optional<TiffLayout>& layout = opened.layout;
+    TIFF* const tif = opened.tif.get();
     std::string why;
-    const auto layout = readTiffLayout(tif.get(), why);
-    if (!layout) {
-        fail(why);
-        return nullptr;
-    }
     if (!fitsDecodeLimits(kName, layout->width, layout->height, options.limits)) return nullptr;
     auto image = allocateDecodedImage(kName, layout->width, layout->height, layout->colorModel,
                                       layout->outputFormat(), layout->hasAlpha);
     if (!image) return nullptr;
     try {
-        const bool read = layout->throughRgba ? readThroughRgba(tif.get(), *layout, *image, why)
-                                              : DirectReader(tif.get(), *layout, *image).run(why);
+        const bool read = layout->throughRgba ? readThroughRgba(tif, *layout, *image, why)
+                                              : DirectReader(tif, *layout, *image).run(why);
         if (!read) {
-            fail(messages.errorOr(why));
+            fail(opened.messages.errorOr(why));
             return nullptr;
         }
     } catch (const std::bad_alloc&) {
         fail("not enough memory to decode");
         return nullptr;
     }
-    image->iccProfile = readIccProfile(tif.get());
-    messages.logWarnings(kName);
+    image->iccProfile = readIccProfile(tif);
+    opened.messages.logWarnings(kName);
     return image;
 }
 
