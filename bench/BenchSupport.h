@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 #include "jobs/WindowStateSink.h"
@@ -24,6 +25,14 @@ inline double medianMilliseconds(int runs, const std::function<bool()>& work) {
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
+}
+
+// The processor time this process has used so far (user and system), in seconds.
+inline double cpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // A window that shows nothing: the benchmarks measure the jobs alone.

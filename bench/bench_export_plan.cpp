@@ -15,17 +15,6 @@
 #include "model/Settings.h"
 #include "platform/foundation/MainThread.h"
 
-namespace {
-
-double cpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-} // namespace
-
 int main() {
     using namespace pellora;
     constexpr int kRecords = 10000;
@@ -53,12 +42,12 @@ int main() {
 
     constexpr int kRuns = 21;
     ExportPlan plan;
-    const double cpuStart = cpuSeconds();
+    const double cpuStart = bench::cpuSeconds();
     const double milliseconds = bench::medianMilliseconds(kRuns, [&] {
         plan = controller.planExportToPath(destination);
         return plan.outputs.size() == kRecords;
     });
-    const double cpuMilliseconds = (cpuSeconds() - cpuStart) * 1000 / kRuns;
+    const double cpuMilliseconds = (bench::cpuSeconds() - cpuStart) * 1000 / kRuns;
     std::printf("bench_export_plan: %d records: median %.1f ms wall, mean %.1f ms CPU "
                 "(%zu clash, %zu exist already; limit 100 ms)\n",
                 kRecords, milliseconds, cpuMilliseconds, plan.clashCount, plan.existingCount);

@@ -12,17 +12,6 @@
 #include "jobs/BatchController.h"
 #include "platform/foundation/MainThread.h"
 
-namespace {
-
-double cpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-} // namespace
-
 int main() {
     using namespace pellora;
     constexpr int kFiles = 100000;
@@ -39,13 +28,13 @@ int main() {
     bench::NullWindow window;
     BatchController controller(mainThread, window);
     for (const char* pass : {"new paths", "all listed already"}) {
-        const double cpuStart = cpuSeconds();
+        const double cpuStart = bench::cpuSeconds();
         const auto wallStart = std::chrono::steady_clock::now();
         controller.importImageFilesAtPaths({folder});
         controller.waitUntilIdle();
         const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
         std::printf("bench_import_cpu: %d names (%s): %.3f s CPU, %.3f s wall, %zu records\n", kFiles, pass,
-                    cpuSeconds() - cpuStart, wall, controller.pelloraImages().count());
+                    bench::cpuSeconds() - cpuStart, wall, controller.pelloraImages().count());
     }
     return controller.pelloraImages().count() == kFiles ? 0 : 1;
 }

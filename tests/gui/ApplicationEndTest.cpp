@@ -119,16 +119,8 @@ private slots:
         MainController& c = *_controller;
         const QString sources = _files.filePath(QStringLiteral("sources"));
         const QString output = _files.filePath(QStringLiteral("output"));
-        QVERIFY(QDir().mkpath(sources));
         constexpr int count = 16;
-        for (int index = 0; index < count; ++index) {
-            guitest::writeJpeg(sources + QStringLiteral("/%1.jpg").arg(index, 2, 10, QLatin1Char('0')), 1600, 1200);
-        }
-        UserDefaults::standard().setObject(PlistValue(1), QVXDefaultsKey_exportDestination);
-        UserDefaults::standard().setObject(PlistValue(QFile::encodeName(output).toStdString()),
-                                           QVXDefaultsKey_exportStaticLocation);
-        c.batch().importImageFilesAtPaths({QFile::encodeName(sources).toStdString()});
-        QVERIFY(guitest::waitUntilIdle(c));
+        QVERIFY(guitest::importPhotosForFixedFolderExport(c, sources, output, count));
         QSignalSpy terminate(c.window(), &MainWindow::terminateRequested);
         QSignalSpy refused(c.window(), &MainWindow::closeRefusedWhileBusy);
 

@@ -132,16 +132,8 @@ private slots:
         MainController& c = *_controller;
         const QString sources = _files.filePath(QStringLiteral("many"));
         const QString output = _files.filePath(QStringLiteral("fixed/deeper"));
-        QVERIFY(QDir().mkpath(sources));
         constexpr int count = 24;
-        for (int index = 0; index < count; ++index) {
-            guitest::writeJpeg(sources + QStringLiteral("/%1.jpg").arg(index, 2, 10, QLatin1Char('0')), 1600, 1200);
-        }
-        UserDefaults::standard().setObject(PlistValue(1), QVXDefaultsKey_exportDestination);
-        UserDefaults::standard().setObject(PlistValue(QFile::encodeName(output).toStdString()),
-                                           QVXDefaultsKey_exportStaticLocation);
-        c.batch().importImageFilesAtPaths({QFile::encodeName(sources).toStdString()});
-        QVERIFY(guitest::waitUntilIdle(c));
+        QVERIFY(guitest::importPhotosForFixedFolderExport(c, sources, output, count));
         QCOMPARE(c.exportButton->text(), QStringLiteral("Export"));
 
         QTest::mouseClick(c.exportButton, Qt::LeftButton);

@@ -2,6 +2,8 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
+#include <QDir>
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QMimeData>
@@ -12,6 +14,8 @@
 #include "app/MainController.h"
 #include "app/MainWindow.h"
 #include "model/PelloraImage.h"
+#include "platform/foundation/UserDefaults.h"
+#include "model/SettingsKeys.h"
 #include "support/TestHttpServer.h"
 #include "support/TestPictures.h"
 #include "platform/imageio/TypeIdentifiers.h"
@@ -66,6 +70,19 @@ bool waitUntilIdle(MainController& controller, int timeoutMs) {
     QTest::qWait(50);
     QCoreApplication::processEvents();
     return !controller.batch().isBusy();
+}
+
+bool importPhotosForFixedFolderExport(MainController& controller, const QString& sources, const QString& output,
+                                      int count) {
+    if (!QDir().mkpath(sources)) return false;
+    for (int index = 0; index < count; ++index) {
+        writeJpeg(sources + QStringLiteral("/%1.jpg").arg(index, 2, 10, QLatin1Char('0')), 1600, 1200);
+    }
+    UserDefaults::standard().setObject(PlistValue(1), QVXDefaultsKey_exportDestination);
+    UserDefaults::standard().setObject(PlistValue(QFile::encodeName(output).toStdString()),
+                                       QVXDefaultsKey_exportStaticLocation);
+    controller.batch().importImageFilesAtPaths({QFile::encodeName(sources).toStdString()});
+    return waitUntilIdle(controller);
 }
 
 QByteArray fileUri(const QString& path) {

@@ -32,6 +32,11 @@ void addRecords(MainController& controller, const std::vector<std::string>& path
 // Waits until neither an import nor an export runs and the window has had
 // its final refresh.
 bool waitUntilIdle(MainController& controller, int timeoutMs = 20000);
+// Writes count camera-sized JPEGs into the folder sources, sets the fixed
+// export folder output in the settings and imports them. False when the
+// import did not finish.
+bool importPhotosForFixedFolderExport(MainController& controller, const QString& sources, const QString& output,
+                                      int count);
 // Sends a drag of the given uri-list to the table's viewport: enter, move,
 // and, when drop is true and the drag was accepted, the drop. Returns whether
 // the table accepted the drag.
