@@ -224,9 +224,10 @@ std::string iloc(const std::vector<std::tuple<int, int, std::uint32_t, std::uint
     return fullBox("iloc", 1, content);
 }
 
+// Empty boxes of a type, each inside the one before, depth deep.
 std::string nested(std::string_view type, int depth) {
     std::string tree;
-    for (int i = 0; i < depth; ++i) tree = box(type, tree);
+    for (int i = depth; i > 0; --i) tree += be(std::uint64_t(8 * i), 4) + std::string(type);
     return tree;
 }
 
@@ -293,7 +294,11 @@ TEST(BoxHeaderRanges, hostileBoxTreesAreRefusedOrReadWithinBounds) {
         {"codestream whose segment runs past the end", codestream.substr(0, 4) + be(0xffff, 2) + codestream.substr(6, 40),
          &jpeg2000(), false},
         {"codestream without a tile-part", codestream.substr(0, 4) + be(42, 2) + codestream.substr(6, 40) +
-                                               [] { std::string m; for (int i = 0; i < 3000; ++i) m += be(0xff64, 2) + be(2, 2); return m; }(),
+                                               [] {
+                                                   std::string comments;  // empty COM segments
+                                                   for (int i = 0; i < 3000; ++i) comments += be(0xff64, 2) + be(2, 2);
+                                                   return comments;
+                                               }(),
          &jpeg2000(), false},
         {"codestream cut inside its main header", codestream.substr(0, 30), &jpeg2000(), false},
     };
