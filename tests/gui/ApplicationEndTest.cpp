@@ -15,8 +15,6 @@
 #include "app/MainController.h"
 #include "app/MainWindow.h"
 #include "app/TerminationSignals.h"
-#include "model/SettingsKeys.h"
-#include "platform/foundation/UserDefaults.h"
 
 using namespace pellora;
 
@@ -68,18 +66,6 @@ private slots:
         QCOMPARE(terminate.count(), 1);
         QCOMPARE(refused.count(), beepsWhileBusy);
         QVERIFY(!c.window()->isVisible());
-    }
-
-    void theWindowFrameIsSavedByTheClose() {
-        MainController& c = *_controller;
-        c.window()->setGeometry(60, 70, 640, 560);
-        const QRect frame = c.window()->geometry();
-        UserDefaults::standard().removeObjectForKey(QVXDefaultsKey_mainWindowFrame);
-        c.quitMenuItem->trigger();
-        QVERIFY(UserDefaults::standard().objectForKey(QVXDefaultsKey_mainWindowFrame).type() == PlistValue::Type::Data);
-        _controller.reset();
-        QVERIFY(guitest::launch(_controller, false));
-        QCOMPARE(_controller->window()->geometry(), frame);
     }
 
     // Answered before the application object exists: no display, no running instance needed.

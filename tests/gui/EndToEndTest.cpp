@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
 
 #include "GuiTestSupport.h"
 #include "app/MainController.h"
@@ -27,24 +28,14 @@ QStringList filesIn(const QString& folder) {
 // Selects an entry of the sheet's current folder once the folder has been listed.
 bool selectEntry(QFileDialog& sheet, const QString& name) {
     auto* view = sheet.findChild<QAbstractItemView*>(QStringLiteral("listView"));
-    auto* model = sheet.findChild<QFileSystemModel*>();
-    if (view == nullptr || model == nullptr) {
-        return false;
-    }
     const QString path = QDir(sheet.directory()).filePath(name);
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 5000) {
-        sheet.selectFile(name);
-        const QModelIndexList selected = view->selectionModel()->selectedIndexes();
-        for (const QModelIndex& index : selected) {
-            if (index.data(QFileSystemModel::FilePathRole).toString() == path) {
-                return true;
-            }
-        }
-        QTest::qWait(20);
-    }
-    return false;
+    return view != nullptr && QTest::qWaitFor([&] {
+               sheet.selectFile(name);
+               const QModelIndexList selected = view->selectionModel()->selectedIndexes();
+               return std::any_of(selected.begin(), selected.end(), [&](const QModelIndex& index) {
+                   return index.data(QFileSystemModel::FilePathRole).toString() == path;
+               });
+           });
 }
 
 } // namespace
@@ -55,10 +46,7 @@ class EndToEndTest : public QObject {
 private slots:
     void init() {
         QVERIFY(_files.isValid());
-        _controller = std::make_unique<MainController>();
-        _controller->window()->show();
-        _controller->applicationDidFinishLaunching();
-        QVERIFY(QTest::qWaitForWindowExposed(_controller->window()));
+        QVERIFY(guitest::launch(_controller, true));
     }
     void cleanup() {
         _controller.reset();
@@ -106,7 +94,7 @@ private slots:
         QCOMPARE(destination->fileMode(), QFileDialog::Directory);
         QCOMPARE(destination->windowModality(), Qt::WindowModal);
         destination->reject();
-        QTest::qWait(20);
+        QCoreApplication::processEvents();
         QVERIFY(!c.batch().isExporting());
         QCOMPARE(c.batch().pelloraImages().count(), std::size_t{3});
 

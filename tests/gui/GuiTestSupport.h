@@ -8,13 +8,29 @@
 #include <string>
 #include <vector>
 
+#include "app/MainController.h"
 #include "platform/foundation/UserDefaults.h"
 
-namespace pellora {
-class MainController;
-}
-
 namespace pellora::guitest {
+
+// The main window's controller, noting whether its last refresh found no job
+// running: a job's final hand-over to the window is a refresh made after its
+// flag dropped, and each job's start marks the window busy at once.
+class TestController final : public MainController {
+public:
+    void updateInterface() override {
+        MainController::updateInterface();
+        _refreshedIdle = !batch().isBusy();
+    }
+    void disableExportButton() override {
+        MainController::disableExportButton();
+        _refreshedIdle = false;
+    }
+    bool refreshedIdle() const { return _refreshedIdle; }
+
+private:
+    bool _refreshedIdle = true;
+};
 
 // Writes a JPEG of the given size (a smooth gradient) with the core's encoder.
 void writeJpeg(const QString& path, int width, int height);
@@ -24,13 +40,14 @@ void writeOrientedQuarters(const QString& path, int tag, int width, int height);
 // True when the centre of each quarter of image has the colour of that
 // quarter of the upright quarters picture (within JPEG's error).
 bool showsUprightQuarters(const QImage& image);
-// Makes the main window as a launch does: shown when asked, then told that
+// Makes the main window (a TestController) as a launch does: shown when asked, then told that
 // the application finished launching. False when the shown window was not exposed.
 bool launch(std::unique_ptr<MainController>& controller, bool shown);
 // Adds a record for each path to the source list and reloads the table.
 void addRecords(MainController& controller, const std::vector<std::string>& paths);
 // Waits until neither an import nor an export runs and the window has had
-// its final refresh.
+// its final refresh (controller is a TestController). An export's report
+// follows that refresh.
 bool waitUntilIdle(MainController& controller, int timeoutMs = 20000);
 // Writes count camera-sized JPEGs into the folder sources, sets the fixed
 // export folder output in the settings and imports them. False when the
