@@ -115,7 +115,7 @@ private slots:
         c.terminateWhenIdle();
         QVERIFY(terminate.wait(20000));
         QCOMPARE(refused.count(), 0);
-        QVERIFY(!c.batch().isBusy());
+        QVERIFY(guitest::waitUntilIdle(c));
         const int written = static_cast<int>(QDir(output).entryList(QDir::Files).size());
         const int left = static_cast<int>(c.batch().pelloraImages().count());
         QVERIFY2(left > 0, "the export ran to its end");

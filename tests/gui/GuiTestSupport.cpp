@@ -63,8 +63,14 @@ void addRecords(MainController& controller, const std::vector<std::string>& path
 
 bool waitUntilIdle(MainController& controller, int timeoutMs) {
     const auto* tested = dynamic_cast<const TestController*>(&controller);
-    return tested != nullptr && QTest::qWaitFor([&] { return !controller.batch().isBusy() && tested->refreshedIdle(); },
-                                                timeoutMs);
+    if (tested == nullptr ||
+        !QTest::qWaitFor([&] { return !controller.batch().isBusy() && tested->refreshedIdle(); }, timeoutMs)) {
+        return false;
+    }
+    // From here on the job's thread only posts, without waiting for this thread.
+    controller.batch().waitUntilIdle();
+    QCoreApplication::sendPostedEvents();
+    return true;
 }
 
 bool importPhotosForFixedFolderExport(MainController& controller, const QString& sources, const QString& output,

@@ -13,22 +13,29 @@
 
 namespace pellora::guitest {
 
-// The main window's controller, noting whether its last refresh found no job
-// running: a job's final hand-over to the window is a refresh made after its
-// flag dropped, and each job's start marks the window busy at once.
+// The main window's controller, noting whether a job has handed its end to
+// the window: once its flag drops, a job reloads the table (waiting for it)
+// and refreshes the window; each job's start marks the window busy at once.
 class TestController final : public MainController {
 public:
+    void reloadData() override {
+        MainController::reloadData();
+        _reloadedIdle = !batch().isBusy();
+    }
     void updateInterface() override {
         MainController::updateInterface();
-        _refreshedIdle = !batch().isBusy();
+        const bool idle = !batch().isBusy();
+        _reloadedIdle = _reloadedIdle && idle;
+        _refreshedIdle = _reloadedIdle;
     }
     void disableExportButton() override {
         MainController::disableExportButton();
-        _refreshedIdle = false;
+        _reloadedIdle = _refreshedIdle = false;
     }
     bool refreshedIdle() const { return _refreshedIdle; }
 
 private:
+    bool _reloadedIdle = true;
     bool _refreshedIdle = true;
 };
 
@@ -45,9 +52,9 @@ bool showsUprightQuarters(const QImage& image);
 bool launch(std::unique_ptr<MainController>& controller, bool shown);
 // Adds a record for each path to the source list and reloads the table.
 void addRecords(MainController& controller, const std::vector<std::string>& paths);
-// Waits until neither an import nor an export runs and the window has had
-// its final refresh (controller is a TestController). An export's report
-// follows that refresh.
+// Waits until neither an import nor an export runs, the window has had its
+// final refresh (controller is a TestController), and the job's thread has
+// ended and its last hand-over (an export's report) has been delivered.
 bool waitUntilIdle(MainController& controller, int timeoutMs = 20000);
 // Writes count camera-sized JPEGs into the folder sources, sets the fixed
 // export folder output in the settings and imports them. False when the
