@@ -1,5 +1,6 @@
 // The whole road through the window: add a folder with the add-files sheet,
-// export through the destination sheet, and stop an export with the button.
+// export through the destination sheet, and stop an export with the button or
+// a termination signal.
 #include <QAbstractItemView>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -7,6 +8,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <algorithm>
 
 #include "GuiTestSupport.h"
@@ -116,19 +118,35 @@ private slots:
         QVERIFY(c.imagesTableView->isEnabled());
     }
 
-    void theButtonStopsARunningExport() {
+    // The Stop button, or a termination signal, stops a running export once
+    // the record in hand is written: the rest stays listed. A termination
+    // then closes the window, which ends the run.
+    void aRunningExportStops_data() {
+        QTest::addColumn<bool>("terminating");
+        QTest::newRow("Stop button") << false;
+        QTest::newRow("termination signal") << true;
+    }
+    void aRunningExportStops() {
+        QFETCH(bool, terminating);
         MainController& c = *_controller;
-        const QString sources = _files.filePath(QStringLiteral("many"));
-        const QString output = _files.filePath(QStringLiteral("fixed/deeper"));
+        const QString folder = _files.filePath(QString::fromLatin1(QTest::currentDataTag()));
+        const QString output = folder + QStringLiteral("/fixed/deeper");
         constexpr int count = 24;
-        QVERIFY(guitest::importPhotosForFixedFolderExport(c, sources, output, count));
+        QVERIFY(guitest::importPhotosForFixedFolderExport(c, folder + QStringLiteral("/many"), output, count));
         QCOMPARE(c.exportButton->text(), QStringLiteral("Export"));
+        QSignalSpy terminate(c.window(), &MainWindow::terminateRequested);
+        QSignalSpy refused(c.window(), &MainWindow::closeRefusedWhileBusy);
 
         QTest::mouseClick(c.exportButton, Qt::LeftButton);
-        QVERIFY(c.batch().isExporting() || c.batch().pelloraImages().empty());
+        QVERIFY(c.batch().isExporting());
         QCOMPARE(c.exportButton->text(), QStringLiteral("Stop"));
         QVERIFY(c.exportButton->isEnabled());
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        if (terminating) {
+            c.terminateWhenIdle();
+            QVERIFY(terminate.wait(20000));
+        } else {
+            QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        }
         QVERIFY(guitest::waitUntilIdle(c));
 
         const int written = static_cast<int>(filesIn(output).size());
@@ -136,9 +154,14 @@ private slots:
         QVERIFY2(left > 0, "the export ran to its end before the stop");
         QCOMPARE(written + left, count);
         QCOMPARE(c.tableModel().rowCount(), left);
-        QCOMPARE(c.exportButton->text(), QStringLiteral("Export"));
-        QVERIFY(c.exportButton->isEnabled());
         QVERIFY(!c.batch().isCanceled());
+        QCOMPARE(refused.count(), 0);
+        QCOMPARE(terminate.count(), terminating ? 1 : 0);
+        QCOMPARE(c.window()->isVisible(), !terminating);
+        if (!terminating) {
+            QCOMPARE(c.exportButton->text(), QStringLiteral("Export"));
+            QVERIFY(c.exportButton->isEnabled());
+        }
     }
 
 private:
