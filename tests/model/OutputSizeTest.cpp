@@ -42,7 +42,7 @@ void expectSize(Size actual, float width, float height) {
 }
 
 TEST(OutputSize, uprightImagesAreFittedExactlyAndNeverEnlarged) {
-    test::pipelineSettings();
+    test::freshSettings();
     test::TempDir dir;
     PelloraImage landscape(pictureOfSize(dir, 3000, 2000));
     expectSize(outputSizeWithin(landscape, 1024, 768), 1024, 682);
@@ -61,7 +61,7 @@ TEST(OutputSize, uprightImagesAreFittedExactlyAndNeverEnlarged) {
 
 // Orientations outside 1 to 8 count as not turned.
 TEST(OutputSize, turnedImagesAreLimitedCrosswiseAndSwappedOnlyWhenHardRotated) {
-    test::pipelineSettings();
+    test::freshSettings();
     test::TempDir dir;
     PelloraImage turned(pictureOfSize(dir, 4000, 3000, 6));
     expectSize(outputSizeWithin(turned, 1024, 1024), 768, 1024);
@@ -73,7 +73,7 @@ TEST(OutputSize, turnedImagesAreLimitedCrosswiseAndSwappedOnlyWhenHardRotated) {
     expectSize(outputSizeWithin(turned, 1024, 1024), 1024, 768);
     expectSize(outputSizeWithin(turned, -1, 500), 4000, 3000);
     expectSize(outputSizeWithin(camera, 1024, 768), 768, 512);
-    test::pipelineSettings();  // hard rotation back on
+    test::freshSettings();  // hard rotation back on
     PelloraImage nine(pictureOfSize(dir, 4000, 3000, 9));
     PelloraImage withoutTag(pictureOfSize(dir, 4000, 3000, "Ann"));
     ASSERT_EQ(orientationTagOf(withoutTag.inputMetadata()), 0);

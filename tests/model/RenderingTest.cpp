@@ -43,7 +43,7 @@ std::vector<std::uint8_t> exportedRgba(const std::string& source, const std::str
 }
 
 TEST(Rendering, greyPalettedAndSixteenBitSourcesComeOutAsTheirSrgbColours) {
-    test::pipelineSettings();
+    test::freshSettings();
     test::TempDir dir;
     for (const auto& [name, reference] : {std::pair{"basn0g08", "basn0g08"},
                                           {"basn3p08", "basn3p08"},
@@ -59,7 +59,7 @@ TEST(Rendering, greyPalettedAndSixteenBitSourcesComeOutAsTheirSrgbColours) {
 }
 
 TEST(Rendering, cmykSourcesAreConvertedNaivelyOrThroughTheirProfile) {
-    test::pipelineSettings();
+    test::freshSettings();
     test::TempDir dir;
     const std::vector<std::uint8_t> inks{0, 0, 0, 0, 255, 0, 0, 0, 0, 255, 255, 0, 0, 0, 0, 255, 100, 0, 0, 50};
     const std::vector<std::uint8_t> profile = test::cmykPressProfile();
@@ -92,7 +92,7 @@ void expectFailedWrite(const std::string& source, const std::string& output,
 }
 
 TEST(Rendering, failedWritesLogTheirLinesInOrderAndLeaveNoFile) {
-    test::pipelineSettings();
+    test::freshSettings();
     test::TempDir dir;
     const std::string noSource = "*** Error: inputCGImage: Image source is NULL.";
     const std::string notCreated = "*** Error: outputCGImage: Image not created from image source.";
@@ -140,7 +140,7 @@ TEST(Rendering, failedWritesLogTheirLinesInOrderAndLeaveNoFile) {
 // sides odd it falls a few bytes short of the last row, which drawing then
 // overruns. Every row must be inside the buffer, and the last pixel painted.
 TEST(Rendering, largeOutputsWithOddSidesGetABufferHoldingEveryRow) {
-    test::pipelineSettings();
+    test::freshSettings();
     test::TempDir dir;
     const std::string source = dir.file("large.png");
     ASSERT_TRUE(test::magick("-size 4097x4097 xc:gray40 -depth 8 " + test::quoted(source)));

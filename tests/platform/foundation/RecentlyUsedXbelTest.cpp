@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "jobs/XbelRecentDocuments.h"
 #include "platform/foundation/RecentlyUsedXbel.h"
 #include "support/TestSupport.h"
 
@@ -124,22 +123,6 @@ TEST(RecentlyUsedXbel, FileURIsRoundTripAndForeignURIsAreRefused) {
     EXPECT_EQ(RecentlyUsedXbel::pathForFileURI("file://server/x.png"), "");
     EXPECT_EQ(RecentlyUsedXbel::pathForFileURI("file:///x%00.png"), "");
     EXPECT_EQ(RecentlyUsedXbel::pathForFileURI("file:///x%4"), "");
-}
-
-TEST(XbelRecentDocuments, WritesOnceTheImportHasNotedAllItsPaths) {
-    TempDir dir;
-    const std::string file = dir.file("data/recently-used.xbel");
-    XbelRecentDocuments recent(pelloraList(file));
-    recent.noteNewRecentDocumentURL("/p/a.png");
-    recent.noteNewRecentDocumentURL("/p/b.png");
-    recent.waitUntilWritten();
-    EXPECT_FALSE(test::fileExists(file));
-    recent.importDidNoteAllDocuments();
-    recent.waitUntilWritten();
-    EXPECT_EQ(recent.recentDocumentPaths(20), (std::vector<std::string>{"/p/b.png", "/p/a.png"}));
-    recent.clearRecentDocuments();
-    recent.waitUntilWritten();
-    EXPECT_TRUE(recent.recentDocumentPaths(20).empty());
 }
 
 } // namespace

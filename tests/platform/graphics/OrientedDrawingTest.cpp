@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <array>
-#include <bit>
 #include <cstdint>
 
 #include "platform/graphics/GraphicsTestImages.h"
@@ -12,52 +10,6 @@ namespace {
 
 using test::drawIntoBitmap;
 
-const float kQuarterTurn = std::bit_cast<float>(0x3FC90FDBu);
-const float kMinusQuarterTurn = std::bit_cast<float>(0xBFC90FDBu);
-
-// The transform steps that turn a stored image upright for each TIFF
-// orientation tag, for an upright output of w x h; returns the rectangle to
-// draw the stored image into.
-Rect orient(BitmapContext& context, int tag, float w, float h) {
-    switch (tag) {
-    case 2: context.scale(-1, 1); context.translate(-w, 0); break;
-    case 3: context.scale(-1, -1); context.translate(-w, -h); break;
-    case 4: context.scale(1, -1); context.translate(0, -h); break;
-    case 5:
-        context.translate(0, h); context.scale(1, -1); context.rotate(kQuarterTurn); context.translate(0, -w);
-        break;
-    case 6:
-        context.translate(0, h); context.scale(1, -1); context.rotate(kQuarterTurn); context.translate(0, -w);
-        context.scale(1, -1); context.translate(0, -w);
-        break;
-    case 7:
-        context.translate(0, h); context.scale(1, -1); context.rotate(kMinusQuarterTurn); context.translate(-h, 0);
-        break;
-    case 8:
-        context.translate(0, h); context.scale(1, -1); context.rotate(kMinusQuarterTurn); context.translate(-h, 0);
-        context.scale(1, -1); context.translate(0, -w);
-        break;
-    default: break;
-    }
-    return tag >= 5 ? makeRect(0, 0, h, w) : makeRect(0, 0, w, h);
-}
-
-// Where the displayed pixel (x, y) of an upright image comes from in the
-// stored w x h image, as the TIFF orientation tags define it.
-std::array<std::uint32_t, 2> storedPixelShownAt(int tag, std::uint32_t x, std::uint32_t y, std::uint32_t w,
-                                                std::uint32_t h) {
-    switch (tag) {
-    case 2: return {w - 1 - x, y};
-    case 3: return {w - 1 - x, h - 1 - y};
-    case 4: return {x, h - 1 - y};
-    case 5: return {y, x};
-    case 6: return {y, h - 1 - x};
-    case 7: return {w - 1 - y, h - 1 - x};
-    case 8: return {w - 1 - y, x};
-    default: return {x, y};
-    }
-}
-
 // Every pixel distinct: red from x, green from y, blue from both.
 DecodedImage distinctPixels(std::uint32_t w, std::uint32_t h) {
     return test::rgbImage(w, h, [](std::uint32_t x, std::uint32_t y, std::uint8_t* rgb) {
@@ -65,43 +17,6 @@ DecodedImage distinctPixels(std::uint32_t w, std::uint32_t h) {
         rgb[1] = std::uint8_t(y * 50 + 20);
         rgb[2] = std::uint8_t(x * 7 + y * 13);
     });
-}
-
-// Smooth, detailed content for resampled comparisons.
-DecodedImage texturedPixels(std::uint32_t w, std::uint32_t h) {
-    return test::rgbImage(w, h, [w](std::uint32_t x, std::uint32_t y, std::uint8_t* rgb) {
-        rgb[0] = std::uint8_t((x * 37 + y * 11) % 256);
-        rgb[1] = std::uint8_t((x * x + 3 * y * y) % 251);
-        rgb[2] = std::uint8_t(x < w / 3 ? 30 : 220);
-    });
-}
-
-// At full size every displayed pixel is the stored one the tag names; shrunk
-// (by unequal factors on the two axes), the result is the upright shrink turned exactly.
-TEST(OrientedDrawing, everyTagGivesTheTiffDisplayOrientationAtFullSizeAndShrunk) {
-    const DecodedImage distinct = distinctPixels(5, 3);
-    const DecodedImage textured = texturedPixels(40, 30);
-    const Bitmap uprightShrink = drawIntoBitmap(textured, 17, 11, makeRect(0, 0, 17, 11));
-    for (int tag = 1; tag <= 8; ++tag) {
-        for (const bool shrunk : {false, true}) {
-            SCOPED_TRACE(::testing::Message() << "tag " << tag << (shrunk ? " shrunk" : " full size"));
-            const DecodedImage& stored = shrunk ? textured : distinct;
-            const std::uint32_t w = shrunk ? 17 : 5, h = shrunk ? 11 : 3;
-            const std::uint32_t outW = tag >= 5 ? h : w, outH = tag >= 5 ? w : h;
-            const Bitmap drawn = drawIntoBitmap(stored, outW, outH, {}, [&](BitmapContext& c) {
-                c.drawImage(orient(c, tag, float(outW), float(outH)), stored);
-            });
-            for (std::uint32_t i = 0; i < outW * outH; ++i) {
-                const std::uint32_t x = i % outW, y = i / outW;
-                const auto [sx, sy] = storedPixelShownAt(tag, x, y, w, h);
-                const std::uint8_t* p = &stored.pixels[(sy * w + sx) * 3];
-                const std::vector<int> expected =
-                    shrunk ? std::vector<int>(uprightShrink.pixel(sx, sy), uprightShrink.pixel(sx, sy) + 4)
-                           : std::vector<int>{p[0], p[1], p[2], 255};
-                ASSERT_EQ(std::vector<int>(drawn.pixel(x, y), drawn.pixel(x, y) + 4), expected) << "at " << x << "," << y;
-            }
-        }
-    }
 }
 
 TEST(OrientedDrawing, savedStateComesBackAndAnUnmatchedRestoreIsIgnored) {
