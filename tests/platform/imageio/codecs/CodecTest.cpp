@@ -136,6 +136,7 @@ TEST(Codecs, headersCarryTheResolutionAndTheIccProfile) {
         {"JPEG", "cm.jpg", "-units PixelsPerCentimeter -density 100", false, true, 254, 254},
         {"JPEG", "plain.jpg", "-strip", false, false, 72, 72},
         {"WebP", "tagged.webp", "", true, false, 72, 72},
+        {"HEIF", "plain.heic", "-quality 80", false, false, 72, 72},
         {"PNG", "tagged.png", "", true, false, 72, 72},
     };
     TempDir dir;
