@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "jobs/JobTestSupport.h"
 #include "model/PelloraImage.h"
 #include "model/PipelineTestSupport.h"
 #include "platform/graphics/BitmapContext.h"
@@ -17,12 +18,6 @@ namespace {
 
 const std::string pngSuite = std::string(PELLORA_TEST_DATA_DIR) + "/pngsuite";
 const PlistDictionary pngOptions{{kCGImagePropertyHasAlpha, true}};
-
-std::vector<std::string> folderContents(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-    return names;
-}
 
 // A one-row CMYK TIFF of the inks, written by ImageMagick from raw samples,
 // with the profile file embedded when one is named.
@@ -84,11 +79,11 @@ TEST(Rendering, cmykSourcesAreConvertedNaivelyOrThroughTheirProfile) {
 void expectFailedWrite(const std::string& source, const std::string& output,
                        const std::vector<std::string>& expectedErrors) {
     SCOPED_TRACE(source);
-    const auto before = folderContents(std::filesystem::path(output).parent_path());
+    const auto before = test::folderEntries(std::filesystem::path(output).parent_path());
     test::LogCapture log;
     EXPECT_FALSE(PelloraImage(source).writeToPath(output, kUTTypePNG, pngOptions));
     EXPECT_EQ(test::errorLines(log), expectedErrors);
-    EXPECT_EQ(folderContents(std::filesystem::path(output).parent_path()), before);
+    EXPECT_EQ(test::folderEntries(std::filesystem::path(output).parent_path()), before);
 }
 
 TEST(Rendering, failedWritesLogTheirLinesInOrderAndLeaveNoFile) {

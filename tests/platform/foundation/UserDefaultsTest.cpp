@@ -9,6 +9,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "jobs/JobTestSupport.h"
 #include "model/Settings.h"
 #include "model/SettingsKeys.h"
 #include "platform/foundation/PlistXml.h"
@@ -63,8 +64,7 @@ TEST_F(UserDefaultsTest, changeReachesDiskSoonAfterwardsAndWholeAtDestruction) {
     EXPECT_EQ(stored.dictionaryValue().get(QVXDefaultsKey_scalingPercentage).floatValue(), 0.125f);
     EXPECT_EQ(stored.dictionaryValue().get(QVXDefaultsKey_exportStaticLocation).stringValue(), "last");
     // No temporary files are left beside it.
-    const std::filesystem::directory_iterator entries(home.configHome() + "/pellora");
-    EXPECT_EQ(std::distance(begin(entries), end(entries)), 1);
+    EXPECT_EQ(test::folderEntries(home.configHome() + "/pellora"), std::vector<std::string>{"Pellora.plist"});
 }
 
 TEST_F(UserDefaultsTest, observersHearChangesOfTheirKeyOnly) {
@@ -103,12 +103,6 @@ std::string describePath(const std::string& path) {
     if (::lstat(path.c_str(), &info) != 0) return "nothing";
     return fmt::format("mode {:o} size {} inode {} changed {}.{}", info.st_mode, info.st_size, info.st_ino,
                        info.st_ctim.tv_sec, info.st_ctim.tv_nsec);
-}
-
-std::vector<std::string> entriesOf(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-    return names;
 }
 
 // A settings path that holds what cannot be read as settings is left exactly
@@ -164,7 +158,7 @@ TEST_F(UserDefaultsTest, aPathThatCannotBeReadIsLeftAloneAndNeverWritten) {
         EXPECT_EQ(value, "1024\n");
 
         EXPECT_EQ(describePath(path), before);
-        EXPECT_EQ(entriesOf(folder), std::vector<std::string>{"Pellora.plist"});
+        EXPECT_EQ(test::folderEntries(folder), std::vector<std::string>{"Pellora.plist"});
     }
 }
 

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/imageio/ImageSource.h"
+#include "platform/imageio/TiffBytes.h"
 #include "support/ImageTestSupport.h"
 #include "support/TestProfiles.h"
 #include "support/TestSupport.h"
@@ -259,15 +260,15 @@ std::string j2kWithSiz(std::string bytes, std::uint32_t width, std::uint32_t hei
 // A little-endian TIFF whose first directory claims width x height, 8-bit
 // grey, one strip of 16 bytes that the file does hold.
 std::string claimedTiff(std::uint32_t width, std::uint32_t height) {
-    std::string b("II*\0\x08\0\0\0\x07\0", 10);
-    // Tag, type and value of each entry: size, depth, photometric, strip offset
-    // (just after the directory), rows per strip, strip bytes.
+    TiffBytes tiff;
+    tiff.u16(7);
+    // Size, depth, photometric, strip offset (just after the directory), rows per strip, strip bytes.
     for (const auto& [tag, type, value] : {std::array<std::uint32_t, 3>{256, 4, width}, {257, 4, height}, {258, 3, 8},
                                            {262, 3, 1}, {273, 4, 8 + 2 + 7 * 12 + 4}, {278, 4, height}, {279, 4, 16}}) {
-        b += patched(patched(patched(std::string(8, '\0'), 0, 2, tag, false), 2, 2, type, false), 4, 4, 1, false);
-        b += patched(std::string(4, '\0'), 0, 4, value, false);
+        tiff.entry(std::uint16_t(tag), std::uint16_t(type), 1, value);
     }
-    return b + std::string(4, '\0') + std::string(16, '\x80');
+    tiff.u32(0);
+    return tiff.text() + std::string(16, '\x80');
 }
 
 // A well-formed PNG whose header claims width x height RGB pixels.
