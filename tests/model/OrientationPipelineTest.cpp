@@ -98,9 +98,7 @@ std::pair<std::uint32_t, std::uint32_t> storedPixelShownAt(int tag, std::uint32_
 // At full size every displayed pixel is the stored one the tag names; shrunk
 // (by unequal factors on the two axes), the result is the upright shrink turned exactly.
 TEST(OrientationPipeline, everyTagIsDrawnInTheTiffDisplayOrientationAtFullSizeAndShrunk) {
-    const DecodedImage distinct = test::rgbImage(5, 3, [](std::uint32_t x, std::uint32_t y, std::uint8_t* rgb) {
-        rgb[0] = std::uint8_t(x * 40 + 10), rgb[1] = std::uint8_t(y * 50 + 20), rgb[2] = std::uint8_t(x * 7 + y * 13);
-    });
+    const DecodedImage distinct = test::distinctPixels(5, 3);
     const DecodedImage textured = test::rgbImage(40, 30, [](std::uint32_t x, std::uint32_t y, std::uint8_t* rgb) {
         rgb[0] = std::uint8_t((x * 37 + y * 11) % 256), rgb[1] = std::uint8_t((x * x + 3 * y * y) % 251);
         rgb[2] = std::uint8_t(x < 13 ? 30 : 220);

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
-
 #include "platform/graphics/GraphicsTestImages.h"
 #include "support/TestSupport.h"
 
@@ -10,16 +8,7 @@ namespace {
 
 using test::drawIntoBitmap;
 
-// Every pixel distinct: red from x, green from y, blue from both.
-DecodedImage distinctPixels(std::uint32_t w, std::uint32_t h) {
-    return test::rgbImage(w, h, [](std::uint32_t x, std::uint32_t y, std::uint8_t* rgb) {
-        rgb[0] = std::uint8_t(x * 40 + 10);
-        rgb[1] = std::uint8_t(y * 50 + 20);
-        rgb[2] = std::uint8_t(x * 7 + y * 13);
-    });
-}
-
-TEST(OrientedDrawing, savedStateComesBackAndAnUnmatchedRestoreIsIgnored) {
+TEST(BitmapContext, savedStateComesBackAndAnUnmatchedRestoreIsIgnored) {
     std::vector<std::uint8_t> buffer(16 * 4);
     auto context = BitmapContext::create(buffer.data(), buffer.size(), 4, 4, 16);
     context->saveGState();
@@ -35,8 +24,8 @@ TEST(OrientedDrawing, savedStateComesBackAndAnUnmatchedRestoreIsIgnored) {
     EXPECT_EQ(context->ctm(), AffineTransform::identity());
 }
 
-TEST(OrientedDrawing, aRectangleReachingPastTheBitmapIsClipped) {
-    const DecodedImage stored = distinctPixels(5, 3);
+TEST(BitmapContext, aRectangleReachingPastTheBitmapIsClipped) {
+    const DecodedImage stored = test::distinctPixels(5, 3);
     // Shifted one pixel left and one down: stored column 0 and the bottom row fall outside.
     const Bitmap drawn = drawIntoBitmap(stored, 5, 3, makeRect(-1, -1, 5, 3));
     for (std::uint32_t i = 0; i < 5 * 3; ++i) {
@@ -50,8 +39,8 @@ TEST(OrientedDrawing, aRectangleReachingPastTheBitmapIsClipped) {
     }
 }
 
-TEST(OrientedDrawing, transformsOffTheQuarterTurnsOrThePixelGridAreRefused) {
-    const DecodedImage stored = distinctPixels(5, 3);
+TEST(BitmapContext, transformsOffTheQuarterTurnsOrThePixelGridAreRefused) {
+    const DecodedImage stored = test::distinctPixels(5, 3);
     std::vector<std::uint8_t> buffer(5 * 3 * 4, 0);
     auto context = BitmapContext::create(buffer.data(), buffer.size(), 5, 3, 20);
     test::LogCapture log;
@@ -68,7 +57,7 @@ TEST(OrientedDrawing, transformsOffTheQuarterTurnsOrThePixelGridAreRefused) {
     EXPECT_EQ(buffer, std::vector<std::uint8_t>(5 * 3 * 4, 0));
 }
 
-TEST(OrientedDrawing, badArgumentsMakeNoContextAndDrawNothing) {
+TEST(BitmapContext, badArgumentsMakeNoContextAndDrawNothing) {
     std::vector<std::uint8_t> buffer(64);
     EXPECT_EQ(BitmapContext::create(nullptr, 64, 4, 4, 16), nullptr);
     EXPECT_EQ(BitmapContext::create(buffer.data(), 64, 0, 4, 16), nullptr);
@@ -78,7 +67,7 @@ TEST(OrientedDrawing, badArgumentsMakeNoContextAndDrawNothing) {
     EXPECT_EQ(BitmapContext::create(buffer.data(), 64, 4, 4, (SIZE_MAX / 4) + 16), nullptr);
 
     auto context = BitmapContext::create(buffer.data(), buffer.size(), 4, 4, 16);
-    DecodedImage lying = distinctPixels(5, 3);
+    DecodedImage lying = test::distinctPixels(5, 3);
     lying.height = 4;  // one row more than the pixel data holds
     test::LogCapture log;
     EXPECT_FALSE(context->drawImage(makeRect(0, 0, 4, 4), lying));
