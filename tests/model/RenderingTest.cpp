@@ -11,23 +11,12 @@
 #include "platform/imageio/ImageSource.h"
 #include "platform/imageio/TypeIdentifiers.h"
 #include "support/ImageTestSupport.h"
-#include "support/TestProfiles.h"
 
 namespace pellora {
 namespace {
 
 const std::string pngSuite = std::string(PELLORA_TEST_DATA_DIR) + "/pngsuite";
 const PlistDictionary pngOptions{{kCGImagePropertyHasAlpha, true}};
-
-// A one-row CMYK TIFF of the inks, written by ImageMagick from raw samples,
-// with the profile file embedded when one is named.
-bool writeCmykTiff(const test::TempDir& dir, const std::string& name, const std::vector<std::uint8_t>& inks,
-                   const std::string& profile) {
-    test::writeFile(dir.file("inks.cmyk"), std::string(inks.begin(), inks.end()));
-    const std::string tag = profile.empty() ? "" : " -profile " + test::quoted(profile);
-    return test::magick("-size " + std::to_string(inks.size() / 4) + "x1 -depth 8 cmyk:" +
-                        test::quoted(dir.file("inks.cmyk")) + tag + " " + test::quoted(dir.file(name)));
-}
 
 // Exports at full size as PNG and returns the written pixels as 8-bit RGBA.
 std::vector<std::uint8_t> exportedRgba(const std::string& source, const std::string& output) {
@@ -51,27 +40,6 @@ TEST(Rendering, greyPalettedAndSixteenBitSourcesComeOutAsTheirSrgbColours) {
         // The pipeline's pixels are premultiplied: colours under low alpha keep little precision.
         EXPECT_LE(test::maxDifference(test::premultiplied(written), test::premultiplied(expected)), 1);
     }
-}
-
-TEST(Rendering, cmykSourcesAreConvertedNaivelyOrThroughTheirProfile) {
-    test::freshSettings();
-    test::TempDir dir;
-    const std::vector<std::uint8_t> inks{0, 0, 0, 0, 255, 0, 0, 0, 0, 255, 255, 0, 0, 0, 0, 255, 100, 0, 0, 50};
-    const std::vector<std::uint8_t> profile = test::cmykPressProfile();
-    test::writeFile(dir.file("press.icc"), std::string(profile.begin(), profile.end()));
-    ASSERT_TRUE(writeCmykTiff(dir, "untagged.tiff", inks, ""));
-    ASSERT_TRUE(writeCmykTiff(dir, "press.tiff", inks, dir.file("press.icc")));
-
-    // Without a profile each ink and black filter the light: (255 - ink) * (255 - black) / 255.
-    EXPECT_EQ(exportedRgba(dir.file("untagged.tiff"), dir.file("untagged.png")),
-              (std::vector<std::uint8_t>{255, 255, 255, 255, 0, 255, 255, 255, 255, 0, 0, 255, 0, 0, 0, 255,
-                                         125, 205, 205, 255}));
-    std::vector<std::uint8_t> expected;
-    for (std::size_t i = 0; i < inks.size(); i += 4) {
-        const auto rgba = test::pressRgba(inks[i] / 255.0, inks[i + 1] / 255.0, inks[i + 2] / 255.0, inks[i + 3] / 255.0);
-        expected.insert(expected.end(), rgba.begin(), rgba.end());
-    }
-    EXPECT_LE(test::maxDifference(exportedRgba(dir.file("press.tiff"), dir.file("press.png")), expected), 2);
 }
 
 // Every way a write can fail logs the pipeline's lines, returns false and
