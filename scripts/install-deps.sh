@@ -11,8 +11,8 @@ packages=(
   # codecs, metadata, colour
   libjpeg62-turbo-dev libturbojpeg0-dev libpng-dev libtiff-dev libopenjp2-7-dev
   libgif-dev libwebp-dev libheif-dev libexiv2-dev liblcms2-dev
-  # update check, XML property lists, formatting, system journal
-  libcurl4-openssl-dev libpugixml-dev libfmt-dev libsystemd-dev
+  # update check, XML property lists, formatting
+  libcurl4-openssl-dev libpugixml-dev libfmt-dev
   # tests: GoogleTest, a virtual display for GUI tests, and independent
   # reference tools (ImageMagick decodes, exiftool reads metadata back)
   libgtest-dev libgmock-dev xvfb xauth imagemagick libimage-exiftool-perl
