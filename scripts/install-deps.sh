@@ -34,6 +34,13 @@ packages=(
   # tests: appstreamcli validates the AppStream metainfo that software
   # centres read to list Pellora
   appstream
+  # tests: `file` checks each installed icon is a PNG of its size
+  # (tests/install); groff renders the manual page and warns on faults
+  # (tests/cli/check_batch_docs.sh); Python reads the batch reports back
+  # (tests/cli/check_report.py) and YAML parses the Kubernetes recipe of
+  # docs/cluster. The tests also call coreutils, util-linux (setpriv, taskset),
+  # libc-bin (ldd) and bash, which every Debian system has.
+  file groff-base python3 python3-yaml
   # maintainers only: rsvg-convert renders the committed icon PNGs from the
   # SVG (scripts/render-icons.sh)
   librsvg2-bin
