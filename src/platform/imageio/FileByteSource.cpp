@@ -61,21 +61,27 @@ bool FileByteSource::extendPrefix(std::vector<std::uint8_t>& prefix, std::size_t
         prefix.resize(filled);
         return false;
     }
-    const std::size_t start = filled;
-    while (filled < length) {
-        const ssize_t got = ::pread(_fd, prefix.data() + filled, length - filled, static_cast<off_t>(filled));
+    const auto got = readAt(filled, std::span(prefix).subspan(filled));
+    prefix.resize(got ? filled + *got : filled);
+    return got.has_value();
+}
+
+std::optional<std::size_t> FileByteSource::readAt(std::uint64_t offset, std::span<std::uint8_t> destination) {
+    std::size_t filled = 0;
+    while (filled < destination.size()) {
+        const ssize_t got = ::pread(_fd, destination.data() + filled, destination.size() - filled,
+                                    static_cast<off_t>(offset + filled));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             Log::line(fmt::format("ImageSource: cannot read {}: {}", _path, std::strerror(errno)));
-            prefix.resize(filled);
-            return false;
+            _bytesRead += filled;
+            return std::nullopt;
         }
         if (got == 0) break;
         filled += static_cast<std::size_t>(got);
     }
-    _bytesRead += filled - start;
-    prefix.resize(filled);
-    return true;
+    _bytesRead += filled;
+    return filled;
 }
 
 } // namespace pellora

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ public:
     // fewer when the file has shrunk since it was opened). false (after one
     // log line) on a read error or when memory runs out.
     bool extendPrefix(std::vector<std::uint8_t>& prefix, std::size_t length);
+    // Fills destination with the bytes at offset; the count read, fewer than
+    // asked at the file's end. nullopt (after one log line) on a read error.
+    std::optional<std::size_t> readAt(std::uint64_t offset, std::span<std::uint8_t> destination);
     // The bytes read so far.
     std::uint64_t bytesRead() const { return _bytesRead; }
 
