@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <vector>
 
 #include "platform/imageio/ImageProperties.h"
@@ -16,20 +17,29 @@ namespace pellora {
 namespace {
 
 // A format whose header is read through byte ranges: the file is written by
-// ImageMagick from a noise picture (which compresses poorly, so that the
-// pixels far outweigh the header), then tagged by exiftool.
+// ImageMagick (`convert source.png <magickOptions> -profile srgb.icc file`)
+// from a noise picture, which compresses poorly so that the pixels far
+// outweigh the header, then tagged by exiftool with an EXIF orientation of 6,
+// an artist and an XMP title.
 struct RangedFormat {
     const char* name;
     const char* fileName;
     const char* magickOptions;
+    // The orientation the properties give: 6 as tagged, or 1 from a codec
+    // that hands over pixels already upright.
+    std::int64_t orientation;
+    // Whether the properties name the embedded profile.
+    bool namesProfile;
 };
 
 const RangedFormat kRangedFormats[] = {
-    {"JPEG", "noise.jpg", "-quality 90"},
-    {"PNG", "noise.png", ""},
-    {"WebP", "noise.webp", "-quality 80"},
+    {"JPEG", "noise.jpg", "-quality 90", 6, true},
+    {"PNG", "noise.png", "", 6, true},
+    {"WebP", "noise.webp", "-quality 80", 6, true},
     // TIFF, HEIF and JPEG 2000 rows go here.
 };
+
+void PrintTo(const RangedFormat& format, std::ostream* out) { *out << format.name; }
 
 const test::PixelFunction noise = [](std::uint32_t x, std::uint32_t y) {
     const std::uint32_t n = (x * 2654435761u) ^ (y * 40503u);
@@ -85,8 +95,8 @@ TEST_P(HeaderRanges, readLessThanTheFileAndGiveTheWholeFilesProperties) {
     const PlistValue properties = header->copyPropertiesAtIndex(0);
     const PlistValue* orientation = properties.dictionaryValue().find(kCGImagePropertyOrientation);
     ASSERT_TRUE(orientation);
-    EXPECT_EQ(*orientation, PlistValue(std::int64_t{6}));
-    EXPECT_TRUE(properties.dictionaryValue().contains(kCGImagePropertyProfileName));
+    EXPECT_EQ(*orientation, PlistValue(GetParam().orientation));
+    EXPECT_EQ(properties.dictionaryValue().contains(kCGImagePropertyProfileName), GetParam().namesProfile);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, HeaderRanges, testing::ValuesIn(kRangedFormats),
