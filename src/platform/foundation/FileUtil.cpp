@@ -11,6 +11,7 @@
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/ReadOnlyFile.h"
 
 namespace pellora {
 
@@ -20,12 +21,6 @@ std::string folderOfPath(const std::string& path) {
     if (slash == 0) return "/";
     return path.substr(0, slash);
 }
-
-// Closes a descriptor when the scope ends.
-struct ClosedAtScopeEnd {
-    int fd;
-    ~ClosedAtScopeEnd() { ::close(fd); }
-};
 
 void syncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -54,26 +49,25 @@ RegularFileRead readRegularFile(const std::string& path, std::size_t maxBytes) {
         result.problem = std::move(problem);
         return result;
     };
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        if (errno == ENOENT) result.status = RegularFileRead::Status::Missing;
-        return refuse(std::strerror(errno));
+    ReadOnlyFile file(path);
+    switch (file.state()) {
+    case ReadOnlyFile::State::Open: break;
+    case ReadOnlyFile::State::Missing:
+        result.status = RegularFileRead::Status::Missing;
+        return refuse(std::strerror(file.error()));
+    case ReadOnlyFile::State::Failed: return refuse(std::strerror(file.error()));
+    case ReadOnlyFile::State::NotRegular: return refuse("not a regular file");
     }
-    const ClosedAtScopeEnd closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) return refuse(std::strerror(errno));
-    if (!S_ISREG(info.st_mode)) return refuse("not a regular file");
     const std::string tooLarge = fmt::format("larger than {} bytes", maxBytes);
-    if (static_cast<std::uint64_t>(info.st_size) > maxBytes) return refuse(tooLarge);
-    char buffer[65536];
+    if (file.size() > maxBytes) return refuse(tooLarge);
+    std::uint8_t buffer[65536];
     for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return refuse(std::strerror(errno));
-        if (got == 0) break;
+        const auto got = file.readAt(result.contents.size(), buffer);
+        if (!got) return refuse(std::strerror(file.error()));
+        if (*got == 0) break;
         // The file may have grown since it was measured.
-        if (result.contents.size() + static_cast<std::size_t>(got) > maxBytes) return refuse(tooLarge);
-        result.contents.append(buffer, static_cast<std::size_t>(got));
+        if (result.contents.size() + *got > maxBytes) return refuse(tooLarge);
+        result.contents.append(reinterpret_cast<const char*>(buffer), *got);
     }
     result.status = RegularFileRead::Status::Read;
     return result;

@@ -1,12 +1,8 @@
 #include "platform/imageio/FileByteSource.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <fmt/format.h>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/foundation/Log.h"
 
@@ -19,35 +15,29 @@ constexpr std::uint64_t maxSourceBytes = std::uint64_t{4} << 30;
 
 } // namespace
 
-FileByteSource::FileByteSource(std::string path, int fd, std::uint64_t size)
-    : _path(std::move(path)), _fd(fd), _size(size) {}
-
-FileByteSource::~FileByteSource() { ::close(_fd); }
+FileByteSource::FileByteSource(const std::string& path) : _path(path), _file(path) {}
 
 std::unique_ptr<FileByteSource> FileByteSource::open(const std::string& path) {
-    // Non-blocking, so that a FIFO named like an image cannot hang the open;
-    // only regular files are read.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        Log::line(fmt::format("ImageSource: cannot open {}: {}", path, std::strerror(errno)));
+    std::unique_ptr<FileByteSource> source(new FileByteSource(path));
+    const ReadOnlyFile& file = source->_file;
+    switch (file.state()) {
+    case ReadOnlyFile::State::Open: break;
+    case ReadOnlyFile::State::Missing:
+    case ReadOnlyFile::State::Failed:
+        Log::line(fmt::format("ImageSource: cannot open {}: {}", path, std::strerror(file.error())));
+        return nullptr;
+    case ReadOnlyFile::State::NotRegular:
+        Log::line(fmt::format("ImageSource: {} is {}", path, file.isFolder() ? "a folder" : "not a regular file"));
         return nullptr;
     }
-    std::unique_ptr<FileByteSource> source(new FileByteSource(path, fd, 0));
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        Log::line(
-            fmt::format("ImageSource: {} is {}", path, S_ISDIR(info.st_mode) ? "a folder" : "not a regular file"));
-        return nullptr;
-    }
-    if (info.st_size == 0) {
+    if (file.size() == 0) {
         Log::line(fmt::format("ImageSource: {} is empty", path));
         return nullptr;
     }
-    if (static_cast<std::uint64_t>(info.st_size) > maxSourceBytes) {
-        Log::line(fmt::format("ImageSource: {} is too large ({} bytes)", path, info.st_size));
+    if (file.size() > maxSourceBytes) {
+        Log::line(fmt::format("ImageSource: {} is too large ({} bytes)", path, file.size()));
         return nullptr;
     }
-    source->_size = static_cast<std::uint64_t>(info.st_size);
     return source;
 }
 
@@ -61,21 +51,19 @@ bool FileByteSource::extendPrefix(std::vector<std::uint8_t>& prefix, std::size_t
         prefix.resize(filled);
         return false;
     }
-    const std::size_t start = filled;
-    while (filled < length) {
-        const ssize_t got = ::pread(_fd, prefix.data() + filled, length - filled, static_cast<off_t>(filled));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            Log::line(fmt::format("ImageSource: cannot read {}: {}", _path, std::strerror(errno)));
-            prefix.resize(filled);
-            return false;
-        }
-        if (got == 0) break;
-        filled += static_cast<std::size_t>(got);
+    const auto got = readAt(filled, std::span(prefix).subspan(filled));
+    prefix.resize(got ? filled + *got : filled);
+    return got.has_value();
+}
+
+std::optional<std::size_t> FileByteSource::readAt(std::uint64_t offset, std::span<std::uint8_t> destination) {
+    const auto got = _file.readAt(offset, destination);
+    if (!got) {
+        Log::line(fmt::format("ImageSource: cannot read {}: {}", _path, std::strerror(_file.error())));
+        return std::nullopt;
     }
-    _bytesRead += filled - start;
-    prefix.resize(filled);
-    return true;
+    _bytesRead += *got;
+    return got;
 }
 
 } // namespace pellora

@@ -6,7 +6,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/imageio/CodecRegistry.h"
 #include "platform/imageio/FileByteSource.h"
-#include "platform/imageio/HeaderExtent.h"
+#include "platform/imageio/FileHeaderRangeReader.h"
 #include "platform/imageio/ImageLimits.h"
 #include "platform/imageio/PixelMemoryBudget.h"
 #include "platform/imageio/metadata/ExifPreview.h"
@@ -16,9 +16,6 @@ namespace {
 
 // Enough for every codec's signature.
 constexpr std::size_t signatureBytes = 64;
-// The first chunk of a header read: a camera JPEG's segments fit in it; each
-// further chunk is four times as large.
-constexpr std::size_t firstHeaderChunk = std::size_t{64} << 10;
 
 // The codec of a file's first bytes; null after one log line.
 const Codec* codecOfSignature(std::span<const std::uint8_t> head, const std::string& path) {
@@ -29,9 +26,15 @@ const Codec* codecOfSignature(std::span<const std::uint8_t> head, const std::str
 
 } // namespace
 
-ImageSource::ImageSource(std::vector<std::uint8_t> bytes, const Codec& codec, bool holdsWholeFile,
-                         std::uint64_t bytesRead)
-    : _bytes(std::move(bytes)), _codec(&codec), _holdsWholeFile(holdsWholeFile), _bytesRead(bytesRead) {}
+ImageSource::ImageSource(std::vector<std::uint8_t> bytes, const Codec& codec, std::uint64_t bytesRead)
+    : _bytes(std::move(bytes)), _data(_bytes), _codec(&codec), _holdsWholeFile(true), _bytesRead(bytesRead) {}
+
+ImageSource::ImageSource(AnonymousMapping headerRanges, const Codec& codec, std::uint64_t bytesRead)
+    : _headerRanges(std::move(headerRanges)),
+      _data(_headerRanges.bytes()),
+      _codec(&codec),
+      _holdsWholeFile(false),
+      _bytesRead(bytesRead) {}
 
 std::unique_ptr<ImageSource> ImageSource::createWithPath(const std::string& path) {
     const auto file = FileByteSource::open(path);
@@ -43,28 +46,31 @@ std::unique_ptr<ImageSource> ImageSource::createWithPath(const std::string& path
     }
     const Codec* codec = codecOfSignature(bytes, path);
     if (!codec || !file->extendPrefix(bytes, static_cast<std::size_t>(file->size()))) return nullptr;
-    return std::unique_ptr<ImageSource>(new ImageSource(std::move(bytes), *codec, true, file->bytesRead()));
+    return std::unique_ptr<ImageSource>(new ImageSource(std::move(bytes), *codec, file->bytesRead()));
 }
 
 std::unique_ptr<ImageSource> ImageSource::createForHeaderWithPath(const std::string& path) {
     const auto file = FileByteSource::open(path);
     if (!file) return nullptr;
     const auto size = static_cast<std::size_t>(file->size());
-    std::vector<std::uint8_t> bytes;
-    if (!file->extendPrefix(bytes, std::min(firstHeaderChunk, size))) return nullptr;
-    const Codec* codec = codecOfSignature(bytes, path);
-    if (!codec) return nullptr;
-    for (std::size_t chunk = firstHeaderChunk; bytes.size() < size; chunk *= 4) {
-        if (const auto extent = headerExtent(bytes)) {
-            bytes.resize(*extent);
-            return std::unique_ptr<ImageSource>(new ImageSource(std::move(bytes), *codec, false, file->bytesRead()));
+    auto headerRanges = AnonymousMapping::create(size);
+    const Codec* codec = nullptr;
+    if (headerRanges) {
+        FileHeaderRangeReader reader(*file, headerRanges->bytes());
+        const auto head = reader.read(0, signatureBytes);
+        if (head.empty()) return nullptr;
+        codec = codecOfSignature(head, path);
+        if (!codec) return nullptr;
+        if (codec->readHeaderRanges(reader)) {
+            return std::unique_ptr<ImageSource>(new ImageSource(std::move(*headerRanges), *codec, file->bytesRead()));
         }
-        const std::size_t before = bytes.size();
-        if (!file->extendPrefix(bytes, std::min(chunk * 4, size))) return nullptr;
-        // A file that shrank while read ends here.
-        if (bytes.size() == before) break;
+        headerRanges.reset();
     }
-    return std::unique_ptr<ImageSource>(new ImageSource(std::move(bytes), *codec, true, file->bytesRead()));
+    std::vector<std::uint8_t> bytes;
+    if (!file->extendPrefix(bytes, size)) return nullptr;
+    if (!codec) codec = codecOfSignature(bytes, path);
+    if (!codec) return nullptr;
+    return std::unique_ptr<ImageSource>(new ImageSource(std::move(bytes), *codec, file->bytesRead()));
 }
 
 std::unique_ptr<ImageSource> ImageSource::createWithData(std::span<const std::uint8_t> bytes) {
@@ -77,10 +83,10 @@ std::unique_ptr<ImageSource> ImageSource::createWithData(std::span<const std::ui
         Log::line("ImageSource: data is not an image in a format Pellora reads");
         return nullptr;
     }
-    return std::unique_ptr<ImageSource>(new ImageSource({bytes.begin(), bytes.end()}, *codec, true, 0));
+    return std::unique_ptr<ImageSource>(new ImageSource(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), *codec, 0));
 }
 
-std::optional<ImageHeader> ImageSource::header() const { return _codec->readHeader(_bytes); }
+std::optional<ImageHeader> ImageSource::header() const { return _codec->readHeader(_data); }
 
 DecodedImagePtr ImageSource::decodeFirstImage(const DecodeOptions& options) const {
     if (!_holdsWholeFile) {
@@ -92,14 +98,14 @@ DecodedImagePtr ImageSource::decodeFirstImage(const DecodeOptions& options) cons
     const auto firstHeader = header();
     if (!firstHeader) return nullptr;
     if (!fitsDecodeLimits(_codec->name(), firstHeader->width, firstHeader->height, options.limits)) return nullptr;
-    if (PixelMemoryBudget::coveredOnThisThread()) return _codec->decode(_bytes, options);
+    if (PixelMemoryBudget::coveredOnThisThread()) return _codec->decode(_data, options);
 
     const auto bytes = decodeMemory(options);
     if (!bytes) return nullptr;
     PixelReservation share = PixelMemoryBudget::shared().reserve(
         *bytes, fmt::format("{}: a {} x {} image", _codec->name(), firstHeader->width, firstHeader->height));
     if (!share.granted()) return nullptr;
-    DecodedImagePtr image = _codec->decode(_bytes, options);
+    DecodedImagePtr image = _codec->decode(_data, options);
     if (!image) return nullptr;
     // The share goes back when the last holder of the image lets it go.
     struct Held {
@@ -114,32 +120,32 @@ std::unique_ptr<RowDecoder> ImageSource::openRowDecoder(const DecodeOptions& opt
     const auto firstHeader = header();
     if (!firstHeader) return nullptr;
     if (!fitsDecodeLimits(_codec->name(), firstHeader->width, firstHeader->height, options.limits)) return nullptr;
-    if (PixelMemoryBudget::coveredOnThisThread()) return _codec->openRowDecoder(_bytes, options);
+    if (PixelMemoryBudget::coveredOnThisThread()) return _codec->openRowDecoder(_data, options);
 
     const auto bytes = rowDecodeMemory(options);
     if (!bytes) return nullptr;
     PixelReservation share = PixelMemoryBudget::shared().reserve(
         *bytes, fmt::format("{}: a {} x {} image", _codec->name(), firstHeader->width, firstHeader->height));
     if (!share.granted()) return nullptr;
-    auto decoder = _codec->openRowDecoder(_bytes, options);
+    auto decoder = _codec->openRowDecoder(_data, options);
     if (decoder) decoder->holdShare(std::move(share));
     return decoder;
 }
 
 std::optional<std::uint64_t> ImageSource::rowDecodeMemory(const DecodeOptions& options) const {
-    return _codec->rowDecodeMemory(_bytes, options);
+    return _codec->rowDecodeMemory(_data, options);
 }
 
 std::optional<std::uint64_t> ImageSource::decodeMemory(const DecodeOptions& options) const {
-    return _codec->decodeMemory(_bytes, options);
+    return _codec->decodeMemory(_data, options);
 }
 
 std::span<const std::uint8_t> ImageSource::exifPreview() const {
     if (_codec->name() != "JPEG" && _codec->name() != "TIFF") return {};
-    return exifPreviewJpeg(_bytes);
+    return exifPreviewJpeg(_data);
 }
 
-std::size_t ImageSource::count() const { return _codec->imageCount(_bytes); }
+std::size_t ImageSource::count() const { return _codec->imageCount(_data); }
 
 std::string_view ImageSource::type() const { return _codec->typeIdentifier(); }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/foundation/PlistValue.h"
+#include "platform/imageio/AnonymousMapping.h"
 #include "platform/imageio/Codec.h"
 #include "platform/imageio/Image.h"
 #include "platform/imageio/RowDecoder.h"
@@ -24,10 +25,12 @@ public:
     // Reads the file whole. nullptr (after one log line) when it cannot be read
     // (missing, unreadable, a folder, empty) or no codec recognises its bytes.
     static std::unique_ptr<ImageSource> createWithPath(const std::string& path);
-    // Reads only what header(), decodeMemory(), copyPropertiesAtIndex() and
-    // exifPreview() need (see headerExtent), a prefix read in growing chunks,
-    // or the whole file where the format needs it. Such a source does not
-    // decode unless it holds the whole file. Fails as createWithPath does.
+    // Reads only the byte ranges that header(), decodeMemory(),
+    // copyPropertiesAtIndex() and exifPreview() need, where the codec knows
+    // them (Codec::readHeaderRanges): the source then holds those ranges at
+    // their offsets and zeros elsewhere. Otherwise, or when the ranges would
+    // take too much of the file, it reads the whole file. Such a source does
+    // not decode unless it holds the whole file. Fails as createWithPath does.
     static std::unique_ptr<ImageSource> createForHeaderWithPath(const std::string& path);
     // The same over bytes already in memory (copied).
     static std::unique_ptr<ImageSource> createWithData(std::span<const std::uint8_t> bytes);
@@ -45,7 +48,7 @@ public:
     // the decode needs more than the whole budget.
     DecodedImagePtr decodeFirstImage(const DecodeOptions& options = {}) const;
     // True when the first image can be decoded a band of rows at a time.
-    bool decodesRows() const { return _codec->decodesRows(_bytes); }
+    bool decodesRows() const { return _codec->decodesRows(_data); }
     // The first image decoded a band of rows at a time, when it can
     // (decodesRows()); nullptr after one log line otherwise. The
     // source must outlive the decoder. Its memory (rowDecodeMemory) is drawn
@@ -76,13 +79,17 @@ public:
     const Codec& codec() const { return *_codec; }
     // False for a source made for the header that holds only part of the file.
     bool holdsWholeFile() const { return _holdsWholeFile; }
-    // The bytes read from the file to make the source (0 for data in memory).
+    // The bytes read from the file to make the source (0 for data in memory),
+    // those of a header read that gave way to a whole read included.
     std::uint64_t bytesRead() const { return _bytesRead; }
 
 private:
-    ImageSource(std::vector<std::uint8_t> bytes, const Codec& codec, bool holdsWholeFile, std::uint64_t bytesRead);
+    ImageSource(std::vector<std::uint8_t> bytes, const Codec& codec, std::uint64_t bytesRead);
+    ImageSource(AnonymousMapping headerRanges, const Codec& codec, std::uint64_t bytesRead);
 
-    std::vector<std::uint8_t> _bytes;
+    std::vector<std::uint8_t> _bytes;  // the whole file
+    AnonymousMapping _headerRanges;    // or a header's ranges, at their offsets
+    std::span<const std::uint8_t> _data;  // whichever of the two holds the file
     const Codec* _codec;
     bool _holdsWholeFile;
     std::uint64_t _bytesRead;

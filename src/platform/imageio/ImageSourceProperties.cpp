@@ -60,7 +60,7 @@ PlistValue ImageSource::copyPropertiesAtIndex(std::size_t index) const {
         }
     }
 
-    addMetadataProperties(_bytes, fmt::format("a {} image", _codec->name()), properties);
+    addMetadataProperties(_data, fmt::format("a {} image", _codec->name()), properties);
 
     if (const PlistValue* tiff = properties.find(kCGImagePropertyTIFFDictionary)) {
         PlistValue upright = *tiff;

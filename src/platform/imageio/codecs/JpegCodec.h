@@ -21,6 +21,8 @@ public:
                                                const DecodeOptions& options) const override;
     std::optional<std::uint64_t> rowDecodeMemory(std::span<const std::uint8_t> data,
                                                  const DecodeOptions& options) const override;
+    // The segments up to the first scan, read as a prefix in growing chunks.
+    bool readHeaderRanges(HeaderRangeReader& reader) const override;
     std::string_view typeIdentifier() const override;
     MetadataWriting metadataWriting() const override { return MetadataWriting::AfterEncoding; }
     bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,

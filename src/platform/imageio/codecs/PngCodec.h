@@ -23,6 +23,8 @@ public:
                                                const DecodeOptions& options) const override;
     std::optional<std::uint64_t> rowDecodeMemory(std::span<const std::uint8_t> data,
                                                  const DecodeOptions& options) const override;
+    // Every chunk but the image data's payloads, walked up to IEND.
+    bool readHeaderRanges(HeaderRangeReader& reader) const override;
     std::string_view typeIdentifier() const override;
     MetadataWriting metadataWriting() const override { return MetadataWriting::ByEncoder; }
     bool encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,

@@ -12,6 +12,8 @@ public:
     std::vector<std::string> extensions() const override { return {"webp"}; }
     bool sniff(std::span<const std::uint8_t> head) const override;
     std::optional<ImageHeader> readHeader(std::span<const std::uint8_t> data) const override;
+    // The container's chunk headers, metadata and the image chunks' first bytes.
+    bool readHeaderRanges(HeaderRangeReader& reader) const override;
     DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
 };
 
