@@ -588,8 +588,9 @@ std::optional<std::uint64_t> TiffCodec::rowDecodeMemory(std::span<const std::uin
     if (TIFFIsTiled(tif)) return decodeMemory(data, options);
     const TiffLayout& layout = *opened.layout;
     const std::uint64_t rows = rowsPerStrip(tif, layout);
-    // One strip per plane as stored, or its rows of libtiff's 32-bit raster.
-    if (layout.throughRgba) return std::uint64_t{layout.width} * rows * 4;
+    // One strip per plane as stored, or its rows of libtiff's 32-bit raster
+    // and the strip libtiff decodes them from.
+    if (layout.throughRgba) return std::uint64_t{layout.width} * rows * 4 + std::uint64_t(TIFFStripSize64(tif));
     const std::uint64_t planes = layout.planarSeparate ? layout.samplesPerPixel : 1;
     return std::uint64_t(TIFFScanlineSize64(tif)) * rows * planes;
 }

@@ -128,7 +128,8 @@ private:
         std::vector<std::uint32_t> values;
         for (std::uint32_t i = 0; i < field.count; ++i) {
             const std::uint64_t at = field.offset + std::uint64_t{i} * unit;
-            const std::optional<std::uint32_t> value = unit == 2 ? std::optional<std::uint32_t>(_tiff.u16(at)) : _tiff.u32(at);
+            const std::optional<std::uint32_t> value =
+                unit == 2 ? std::optional<std::uint32_t>(_tiff.u16(at)) : _tiff.u32(at);
             if (!value) return std::nullopt;
             values.push_back(*value);
         }
