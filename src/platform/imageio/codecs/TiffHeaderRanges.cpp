@@ -49,10 +49,9 @@ public:
         // A chain that leads back to a directory already read ends there.
         for (std::uint32_t at = *first; at != 0 && !visited(at); ++index) {
             const Role role = index == 0 ? Role::FirstImage : index == 1 ? Role::Thumbnail : Role::Other;
-            if (!readDirectory(at, 0, role)) return false;
-            const auto next = _tiff.nextDirectory(at);
-            if (!next) return false;
-            at = *next;
+            std::uint32_t next = 0;
+            if (!readDirectory(at, 0, role, &next)) return false;
+            at = next;
         }
         while (!_pending.empty()) {
             const auto [at, depth] = _pending.back();
@@ -65,7 +64,9 @@ public:
 private:
     bool visited(std::uint32_t at) const { return std::find(_visited.begin(), _visited.end(), at) != _visited.end(); }
 
-    bool readDirectory(std::uint32_t at, int depth, Role role) {
+    // Reads the directory at `at` and every value it holds outside its
+    // entries; with `next`, the link to the directory after it too.
+    bool readDirectory(std::uint32_t at, int depth, Role role, std::uint32_t* next = nullptr) {
         if (depth > kMaxDepth || _visited.size() >= kMaxDirectories) return false;
         _visited.push_back(at);
         const auto count = _tiff.entryCount(at);
@@ -82,6 +83,11 @@ private:
             } else if (!takeValue(*field, depth, values)) {
                 return false;
             }
+        }
+        if (next != nullptr) {
+            const auto link = _tiff.u32(tiff::entryOffset(at, *count));
+            if (!link) return false;
+            *next = *link;
         }
         // Then every value stored outside its entry, each taken as it is read.
         for (const tiff::Field& field : outside) {
