@@ -160,7 +160,10 @@ TEST(TiffHeaderRanges, holdEverythingTheHeaderMetadataAndPreviewNeedAndNoPixels)
 // Hand-made little-endian files: a header, then directories of entries.
 struct TiffBytes {
     Bytes bytes{'I', 'I', 42, 0, 8, 0, 0, 0};
-    void u16(std::uint32_t value) { bytes.insert(bytes.end(), {std::uint8_t(value), std::uint8_t(value >> 8)}); }
+    void u16(std::uint32_t value) {
+        bytes.push_back(std::uint8_t(value));
+        bytes.push_back(std::uint8_t(value >> 8));
+    }
     void u32(std::uint32_t value) { u16(value & 0xffff); u16(value >> 16); }
     void entry(std::uint16_t tag, std::uint16_t type, std::uint32_t count, std::uint32_t value) {
         u16(tag); u16(type); u32(count); u32(value);
