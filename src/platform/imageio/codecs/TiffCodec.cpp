@@ -8,15 +8,19 @@
 #include <type_traits>
 
 #include "platform/foundation/Log.h"
+#include "platform/imageio/RowDecoder.h"
 #include "platform/imageio/codecs/BuiltinCodecs.h"
 #include "platform/imageio/codecs/CodecSupport.h"
 #include "platform/imageio/codecs/TiffHandle.h"
+#include "platform/imageio/codecs/TiffHeaderRanges.h"
 #include "platform/imageio/codecs/TiffLayout.h"
+#include "platform/imageio/metadata/TiffStreamReader.h"
 
 namespace pellora {
 namespace {
 
 constexpr std::string_view kName = "TIFF";
+constexpr std::uint16_t kTileWidthTag = 0x0142;
 // Tiles beyond this are not written by any real tool; refusing them keeps a
 // hostile tile size from allocating gigabytes for a tiny image.
 constexpr std::uint32_t kMaxTileSide = 65536;
@@ -147,13 +151,15 @@ bool readPalette(TIFF* tif, const TiffLayout& layout, Palette& palette) {
     return true;
 }
 
+// Reads samples strip by strip (or a row of tiles at a time) into a band and
+// converts its rows into the decoded layout.
 class DirectReader {
 public:
-    DirectReader(TIFF* tif, const TiffLayout& layout, DecodedImage& image)
-        : _tif(tif), _layout(layout), _image(image) {}
+    DirectReader(TIFF* tif, const TiffLayout& layout) : _tif(tif), _layout(layout) {}
 
-    // Decodes every row into the image; false with the reason in `why`.
-    bool run(std::string& why) {
+    // Reads the colour map and sizes the band for strips or tiles; false with
+    // the reason in `why`.
+    bool start(std::string& why) {
         if (_layout.indexed && !readPalette(_tif, _layout, _palette)) {
             why = "paletted image without a colour map";
             return false;
@@ -164,14 +170,64 @@ public:
             return false;
         }
         _band.rowBytes = static_cast<std::size_t>(rowBytes);
-        return TIFFIsTiled(_tif) ? readTiles(why) : readStrips(why);
+        return TIFFIsTiled(_tif) ? startTiles(why) : startStrips(why);
+    }
+
+    // Decodes every row into the image; false with the reason in `why`.
+    bool readImage(DecodedImage& image, std::string& why) {
+        auto intoImage = [&](std::uint32_t top, std::uint32_t rows) {
+            for (std::uint32_t r = 0; r < rows; ++r) convertBandRow(r, image.pixels.data() + (top + r) * image.rowBytes);
+        };
+        if (TIFFIsTiled(_tif)) return readTiles(intoImage, why);
+        for (std::uint32_t strip = 0; strip < _stripsPerPlane; ++strip) {
+            if (!readStrip(strip, why)) return false;
+            intoImage(strip * _rowsPerStrip, bandRows(strip));
+        }
+        return true;
+    }
+
+    std::uint32_t rowsPerStrip() const { return _rowsPerStrip; }
+
+    // Reads strip `strip` of every plane into the band.
+    bool readStrip(std::uint32_t strip, std::string& why) {
+        const auto expected = static_cast<tmsize_t>(bandRows(strip) * _band.rowBytes);
+        for (int plane = 0; plane < planeCount(); ++plane) {
+            const tmsize_t got =
+                TIFFReadEncodedStrip(_tif, plane * _stripsPerPlane + strip, _band.row(plane, 0), expected);
+            if (got < expected) {
+                why = "cannot read strip " + std::to_string(strip);
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Row r of the band, in the decoded layout.
+    void convertBandRow(std::uint32_t r, std::uint8_t* out) {
+        for (int plane = 0; plane < planeCount(); ++plane) _planes[plane] = _band.row(plane, r);
+        if (_layout.indexed) {
+            convertPaletteRow(_layout, _palette, _planes[0], out);
+        } else if (_layout.bitsPerSample < 8) {
+            convertPackedGreyRow(_layout, _planes[0], out);
+        } else if (_layout.bitsPerSample == 8) {
+            convertRow<std::uint8_t>(_layout, _planes.data(), out);
+        } else if (_layout.bitsPerSample == 16) {
+            convertRow<std::uint16_t, std::uint8_t>(_layout, _planes.data(), out);
+        } else {
+            convertRow<float>(_layout, _planes.data(), out);
+        }
     }
 
 private:
     int planeCount() const { return _layout.planarSeparate ? _layout.samplesPerPixel : 1; }
 
+    std::uint32_t bandRows(std::uint32_t strip) const {
+        return std::min(_rowsPerStrip, _layout.height - strip * _rowsPerStrip);
+    }
+
     bool allocateBand(std::uint32_t rows, std::string& why) {
         _band.capacity = rows;
+        _planes.resize(static_cast<std::size_t>(planeCount()));
         const auto planeBytes = checkedMultiply(_band.rowBytes, rows);
         const auto bytes = planeBytes ? checkedMultiply(*planeBytes, planeCount()) : std::nullopt;
         if (!bytes) {
@@ -182,57 +238,45 @@ private:
         return true;
     }
 
-    bool readStrips(std::string& why) {
-        std::uint32_t rowsPerStrip = _layout.height;
-        TIFFGetFieldDefaulted(_tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-        rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, _layout.height);
-        if (!allocateBand(rowsPerStrip, why)) return false;
-        const std::uint32_t stripsPerPlane = (_layout.height - 1) / rowsPerStrip + 1;
-        if (std::uint64_t(stripsPerPlane) * planeCount() > TIFFNumberOfStrips(_tif)) {
+    bool startStrips(std::string& why) {
+        _rowsPerStrip = _layout.height;
+        TIFFGetFieldDefaulted(_tif, TIFFTAG_ROWSPERSTRIP, &_rowsPerStrip);
+        _rowsPerStrip = std::clamp<std::uint32_t>(_rowsPerStrip, 1, _layout.height);
+        if (!allocateBand(_rowsPerStrip, why)) return false;
+        _stripsPerPlane = (_layout.height - 1) / _rowsPerStrip + 1;
+        if (std::uint64_t(_stripsPerPlane) * planeCount() > TIFFNumberOfStrips(_tif)) {
             why = "fewer strips than the image needs";
             return false;
-        }
-        for (std::uint32_t strip = 0; strip < stripsPerPlane; ++strip) {
-            const std::uint32_t top = strip * rowsPerStrip;
-            const std::uint32_t rows = std::min(rowsPerStrip, _layout.height - top);
-            const auto expected = static_cast<tmsize_t>(rows * _band.rowBytes);
-            for (int plane = 0; plane < planeCount(); ++plane) {
-                const tmsize_t got =
-                    TIFFReadEncodedStrip(_tif, plane * stripsPerPlane + strip, _band.row(plane, 0), expected);
-                if (got < expected) {
-                    why = "cannot read strip " + std::to_string(strip);
-                    return false;
-                }
-            }
-            convertBand(top, rows);
         }
         return true;
     }
 
-    bool readTiles(std::string& why) {
-        std::uint32_t tileWidth = 0;
-        std::uint32_t tileHeight = 0;
-        TIFFGetField(_tif, TIFFTAG_TILEWIDTH, &tileWidth);
-        TIFFGetField(_tif, TIFFTAG_TILELENGTH, &tileHeight);
-        const tmsize_t tileRowBytes = TIFFTileRowSize(_tif);
-        if (tileWidth == 0 || tileHeight == 0 || tileWidth > kMaxTileSide || tileHeight > kMaxTileSide ||
-            tileRowBytes <= 0) {
+    bool startTiles(std::string& why) {
+        TIFFGetField(_tif, TIFFTAG_TILEWIDTH, &_tileWidth);
+        TIFFGetField(_tif, TIFFTAG_TILELENGTH, &_tileHeight);
+        _tileRowBytes = TIFFTileRowSize(_tif);
+        if (_tileWidth == 0 || _tileHeight == 0 || _tileWidth > kMaxTileSide || _tileHeight > kMaxTileSide ||
+            _tileRowBytes <= 0) {
             why = "invalid tile size";
             return false;
         }
-        const std::uint32_t bandRows = std::min(tileHeight, _layout.height);
-        if (!allocateBand(bandRows, why)) return false;
-        std::vector<std::uint8_t> tile(static_cast<std::size_t>(tileRowBytes) * bandRows);
+        return allocateBand(std::min(_tileHeight, _layout.height), why);
+    }
+
+    template <typename IntoImage>
+    bool readTiles(IntoImage intoImage, std::string& why) {
+        const std::uint32_t bandRows = _band.capacity;
+        std::vector<std::uint8_t> tile(static_cast<std::size_t>(_tileRowBytes) * bandRows);
         const int bitsPerPixel = _layout.bitsPerSample * (_layout.planarSeparate ? 1 : _layout.samplesPerPixel);
-        for (std::uint32_t top = 0; top < _layout.height; top += tileHeight) {
-            const std::uint32_t rows = std::min(tileHeight, _layout.height - top);
-            for (std::uint32_t left = 0; left < _layout.width; left += tileWidth) {
-                const std::uint32_t columns = std::min(tileWidth, _layout.width - left);
+        for (std::uint32_t top = 0; top < _layout.height; top += _tileHeight) {
+            const std::uint32_t rows = std::min(_tileHeight, _layout.height - top);
+            for (std::uint32_t left = 0; left < _layout.width; left += _tileWidth) {
+                const std::uint32_t columns = std::min(_tileWidth, _layout.width - left);
                 // Tile widths are multiples of 16, so every tile starts on a byte.
                 const std::size_t offset = std::size_t(left) * bitsPerPixel / 8;
                 const std::size_t bytes = (std::size_t(columns) * bitsPerPixel + 7) / 8;
                 for (int plane = 0; plane < planeCount(); ++plane) {
-                    const auto wanted = static_cast<tmsize_t>(rows * tileRowBytes);
+                    const auto wanted = static_cast<tmsize_t>(rows * _tileRowBytes);
                     const tmsize_t got = TIFFReadEncodedTile(
                         _tif, TIFFComputeTile(_tif, left, top, 0, static_cast<std::uint16_t>(plane)),
                         tile.data(), wanted);
@@ -241,74 +285,92 @@ private:
                         return false;
                     }
                     for (std::uint32_t r = 0; r < rows; ++r) {
-                        std::memcpy(_band.row(plane, r) + offset, tile.data() + r * tileRowBytes, bytes);
+                        std::memcpy(_band.row(plane, r) + offset, tile.data() + r * _tileRowBytes, bytes);
                     }
                 }
             }
-            convertBand(top, rows);
+            intoImage(top, rows);
         }
         return true;
     }
 
-    void convertBand(std::uint32_t top, std::uint32_t rows) {
-        std::vector<const std::uint8_t*> planes(static_cast<std::size_t>(planeCount()));
-        for (std::uint32_t r = 0; r < rows; ++r) {
-            for (int plane = 0; plane < planeCount(); ++plane) planes[plane] = _band.row(plane, r);
-            std::uint8_t* out = _image.pixels.data() + (top + r) * _image.rowBytes;
-            if (_layout.indexed) {
-                convertPaletteRow(_layout, _palette, planes[0], out);
-            } else if (_layout.bitsPerSample < 8) {
-                convertPackedGreyRow(_layout, planes[0], out);
-            } else if (_layout.bitsPerSample == 8) {
-                convertRow<std::uint8_t>(_layout, planes.data(), out);
-            } else if (_layout.bitsPerSample == 16) {
-                convertRow<std::uint16_t, std::uint8_t>(_layout, planes.data(), out);
-            } else {
-                convertRow<float>(_layout, planes.data(), out);
-            }
-        }
-    }
-
     TIFF* _tif;
     const TiffLayout& _layout;
-    DecodedImage& _image;
     Palette _palette;
     Band _band;
+    std::vector<const std::uint8_t*> _planes;
+    std::uint32_t _rowsPerStrip = 0;
+    std::uint32_t _stripsPerPlane = 0;
+    std::uint32_t _tileWidth = 0;
+    std::uint32_t _tileHeight = 0;
+    tmsize_t _tileRowBytes = 0;
 };
 
+// One row of libtiff's RGBA raster (8-bit, premultiplied when the image has
+// alpha) as straight RGB or RGBA.
+void convertRgbaRow(const TiffLayout& layout, bool premultiplied, const std::uint32_t* in, std::uint8_t* out) {
+    for (std::uint32_t x = 0; x < layout.width; ++x, ++in) {
+        const auto alpha = static_cast<std::uint8_t>(TIFFGetA(*in));
+        const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(TIFFGetR(*in)),
+                                     static_cast<std::uint8_t>(TIFFGetG(*in)),
+                                     static_cast<std::uint8_t>(TIFFGetB(*in))};
+        for (std::uint8_t value : rgb) *out++ = premultiplied ? unpremultiply(value, alpha) : value;
+        if (layout.hasAlpha) *out++ = alpha;
+    }
+}
+
 // YCbCr, JPEG-compressed and other models through libtiff's RGBA interface,
-// which hands back 8-bit premultiplied RGBA.
-bool readThroughRgba(TIFF* tif, const TiffLayout& layout, DecodedImage& image, std::string& why) {
-    char message[1024] = {};
-    TIFFRGBAImage rgba;
-    if (!TIFFRGBAImageBegin(&rgba, tif, /*stoponerr=*/1, message)) {
-        why = message;
-        return false;
+// which hands back 8-bit premultiplied RGBA, a band of rows at a time.
+class RgbaReader {
+public:
+    RgbaReader(TIFF* tif, const TiffLayout& layout) : _tif(tif), _layout(layout) {}
+    ~RgbaReader() {
+        if (_begun) TIFFRGBAImageEnd(&_rgba);
     }
-    struct End {
-        TIFFRGBAImage* rgba;
-        ~End() { TIFFRGBAImageEnd(rgba); }
-    } end{&rgba};
-    // Rows in stored order: the orientation tag is the caller's business.
-    rgba.req_orientation = rgba.orientation;
-    std::vector<std::uint32_t> raster(std::size_t(layout.width) * layout.height);
-    if (!TIFFRGBAImageGet(&rgba, raster.data(), layout.width, layout.height)) {
-        why = "cannot read the pixels";
-        return false;
-    }
-    const bool premultiplied = rgba.alpha != 0;
-    const std::uint32_t* in = raster.data();
-    for (std::uint32_t y = 0; y < layout.height; ++y) {
-        std::uint8_t* out = image.pixels.data() + y * image.rowBytes;
-        for (std::uint32_t x = 0; x < layout.width; ++x, ++in) {
-            const auto alpha = static_cast<std::uint8_t>(TIFFGetA(*in));
-            const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(TIFFGetR(*in)),
-                                         static_cast<std::uint8_t>(TIFFGetG(*in)),
-                                         static_cast<std::uint8_t>(TIFFGetB(*in))};
-            for (std::uint8_t value : rgb) *out++ = premultiplied ? unpremultiply(value, alpha) : value;
-            if (layout.hasAlpha) *out++ = alpha;
+    RgbaReader(const RgbaReader&) = delete;
+    RgbaReader& operator=(const RgbaReader&) = delete;
+
+    // Starts reading with room for bandRows rows; false with the reason in `why`.
+    bool start(std::uint32_t bandRows, std::string& why) {
+        char message[1024] = {};
+        if (!TIFFRGBAImageBegin(&_rgba, _tif, /*stoponerr=*/1, message)) {
+            why = message;
+            return false;
         }
+        _begun = true;
+        // Rows in stored order: the orientation tag is the caller's business.
+        _rgba.req_orientation = _rgba.orientation;
+        _raster.resize(std::size_t(_layout.width) * bandRows);
+        return true;
     }
+
+    // Reads rows [top, top + rows) into the band.
+    bool readBand(std::uint32_t top, std::uint32_t rows, std::string& why) {
+        _rgba.row_offset = static_cast<int>(top);
+        _rgba.col_offset = 0;
+        if (!TIFFRGBAImageGet(&_rgba, _raster.data(), _layout.width, rows)) {
+            why = "cannot read the pixels";
+            return false;
+        }
+        return true;
+    }
+
+    void convertRow(std::uint32_t r, std::uint8_t* out) const {
+        convertRgbaRow(_layout, _rgba.alpha != 0, _raster.data() + std::size_t(r) * _layout.width, out);
+    }
+
+private:
+    TIFF* _tif;
+    const TiffLayout& _layout;
+    TIFFRGBAImage _rgba{};
+    bool _begun = false;
+    std::vector<std::uint32_t> _raster;
+};
+
+bool readThroughRgba(TIFF* tif, const TiffLayout& layout, DecodedImage& image, std::string& why) {
+    RgbaReader reader(tif, layout);
+    if (!reader.start(layout.height, why) || !reader.readBand(0, layout.height, why)) return false;
+    for (std::uint32_t y = 0; y < layout.height; ++y) reader.convertRow(y, image.pixels.data() + y * image.rowBytes);
     return true;
 }
 
@@ -365,6 +427,96 @@ struct OpenedTiff {
     std::optional<TiffLayout> layout;
 };
 
+// The rows of one strip per plane, or of libtiff's RGBA raster, that a strip
+// decodes into.
+std::uint32_t rowsPerStrip(TIFF* tif, const TiffLayout& layout) {
+    std::uint32_t rows = layout.height;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rows);
+    return std::clamp<std::uint32_t>(rows, 1, layout.height);
+}
+
+// Decodes a stripped image one strip at a time, holding one strip's rows.
+class TiffRowDecoder final : public RowDecoder {
+public:
+    explicit TiffRowDecoder(std::span<const std::uint8_t> data) : _opened(std::make_unique<OpenedTiff>(data)) {}
+
+    // Reads the first directory and sizes the band; false after one log line.
+    bool start(const DecodeOptions& options) {
+        if (!_opened->layout) return false;
+        const TiffLayout& layout = *_opened->layout;
+        TIFF* const tif = _opened->tif.get();
+        if (!fitsDecodeLimits(kName, layout.width, layout.height, options.limits)) return false;
+        if (TIFFIsTiled(tif)) {
+            fail("a tiled image is not decoded a strip at a time");
+            return false;
+        }
+        std::string why;
+        bool started = false;
+        try {
+            if (layout.throughRgba) {
+                _rowsPerStrip = rowsPerStrip(tif, layout);
+                _rgba = std::make_unique<RgbaReader>(tif, layout);
+                started = _rgba->start(_rowsPerStrip, why);
+            } else {
+                _direct = std::make_unique<DirectReader>(tif, layout);
+                started = _direct->start(why);
+                _rowsPerStrip = _direct->rowsPerStrip();
+            }
+        } catch (const std::bad_alloc&) {
+            why = "not enough memory to decode";
+        }
+        if (!started) {
+            fail(_opened->messages.errorOr(why));
+            return false;
+        }
+        _layout.width = layout.width;
+        _layout.height = layout.height;
+        _layout.colorModel = layout.colorModel;
+        _layout.sampleFormat = layout.outputFormat();
+        _layout.hasAlpha = layout.hasAlpha;
+        _layout.rowBytes = std::size_t{layout.width} * unsigned(_layout.channels() * _layout.bytesPerSample());
+        _layout.iccProfile = readIccProfile(tif);
+        return true;
+    }
+
+private:
+    bool decodeRow(std::uint32_t row, std::uint8_t* samples) override {
+        if (row >= _layout.height) {
+            fail("row " + std::to_string(row) + " asked for beyond the image's " + std::to_string(_layout.height));
+            return false;
+        }
+        // Strips are read directly, so rows skipped cost nothing.
+        const std::uint32_t strip = row / _rowsPerStrip;
+        if (!_stripRead || strip != _strip) {
+            const std::uint32_t top = strip * _rowsPerStrip;
+            std::string why;
+            const bool read = _rgba ? _rgba->readBand(top, std::min(_rowsPerStrip, _layout.height - top), why)
+                                    : _direct->readStrip(strip, why);
+            if (!read) {
+                fail(_opened->messages.errorOr(why));
+                return false;
+            }
+            _strip = strip;
+            _stripRead = true;
+        }
+        const std::uint32_t inStrip = row - strip * _rowsPerStrip;
+        if (_rgba) {
+            _rgba->convertRow(inStrip, samples);
+        } else {
+            _direct->convertBandRow(inStrip, samples);
+        }
+        if (row + 1 == _layout.height) _opened->messages.logWarnings(kName);
+        return true;
+    }
+
+    std::unique_ptr<OpenedTiff> _opened;  // read by the readers: declared before them
+    std::unique_ptr<DirectReader> _direct;
+    std::unique_ptr<RgbaReader> _rgba;
+    std::uint32_t _rowsPerStrip = 1;
+    std::uint32_t _strip = 0;
+    bool _stripRead = false;
+};
+
 } // namespace
 
 std::optional<ImageHeader> TiffCodec::readHeader(std::span<const std::uint8_t> data) const {
@@ -413,6 +565,40 @@ std::optional<std::uint64_t> TiffCodec::decodeMemory(std::span<const std::uint8_
     return decoded + band + tile;
 }
 
+bool TiffCodec::decodesRows(std::span<const std::uint8_t> data) const {
+    // Stripped images: a tile row is as tall as its tiles, and seldom smaller than the image.
+    tiff::MemoryRanges bytes(data);
+    tiff::StreamReader reader(bytes);
+    const auto first = reader.readHeader();
+    return first && reader.entryCount(*first) && !reader.findEntry(*first, kTileWidthTag);
+}
+
+std::unique_ptr<RowDecoder> TiffCodec::openRowDecoder(std::span<const std::uint8_t> data,
+                                                      const DecodeOptions& options) const {
+    auto decoder = std::make_unique<TiffRowDecoder>(data);
+    if (!decoder->start(options)) return nullptr;
+    return decoder;
+}
+
+std::optional<std::uint64_t> TiffCodec::rowDecodeMemory(std::span<const std::uint8_t> data,
+                                                        const DecodeOptions& options) const {
+    OpenedTiff opened(data);  // libtiff reports into its messages while it reads
+    if (!opened.layout) return std::nullopt;
+    TIFF* const tif = opened.tif.get();
+    if (TIFFIsTiled(tif)) return decodeMemory(data, options);
+    const TiffLayout& layout = *opened.layout;
+    const std::uint64_t rows = rowsPerStrip(tif, layout);
+    // One strip per plane as stored, or its rows of libtiff's 32-bit raster
+    // and the strip libtiff decodes them from.
+    if (layout.throughRgba) return std::uint64_t{layout.width} * rows * 4 + std::uint64_t(TIFFStripSize64(tif));
+    const std::uint64_t planes = layout.planarSeparate ? layout.samplesPerPixel : 1;
+    return std::uint64_t(TIFFScanlineSize64(tif)) * rows * planes;
+}
+
+bool TiffCodec::readHeaderRanges(HeaderRangeReader& reader) const {
+    return readTiffHeaderRanges(reader);
+}
+
 DecodedImagePtr TiffCodec::decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const {
     OpenedTiff opened(data);  // libtiff reports into its messages while it reads
     if (!opened.layout) return nullptr;
@@ -424,8 +610,9 @@ DecodedImagePtr TiffCodec::decode(std::span<const std::uint8_t> data, const Deco
                                       layout->outputFormat(), layout->hasAlpha);
     if (!image) return nullptr;
     try {
+        DirectReader direct(tif, *layout);
         const bool read = layout->throughRgba ? readThroughRgba(tif, *layout, *image, why)
-                                              : DirectReader(tif, *layout, *image).run(why);
+                                              : direct.start(why) && direct.readImage(*image, why);
         if (!read) {
             fail(opened.messages.errorOr(why));
             return nullptr;

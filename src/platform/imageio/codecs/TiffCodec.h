@@ -16,6 +16,13 @@ public:
     std::optional<ImageHeader> readHeader(std::span<const std::uint8_t> data) const override;
     std::optional<std::uint64_t> decodeMemory(std::span<const std::uint8_t> data,
                                               const DecodeOptions& options) const override;
+    // Stripped images decode a strip at a time; tiled ones whole.
+    bool decodesRows(std::span<const std::uint8_t> data) const override;
+    std::unique_ptr<RowDecoder> openRowDecoder(std::span<const std::uint8_t> data,
+                                               const DecodeOptions& options) const override;
+    std::optional<std::uint64_t> rowDecodeMemory(std::span<const std::uint8_t> data,
+                                                 const DecodeOptions& options) const override;
+    bool readHeaderRanges(HeaderRangeReader& reader) const override;
     DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
 
     std::string_view typeIdentifier() const override { return "public.tiff"; }

@@ -7,141 +7,65 @@
 namespace pellora::tiff {
 namespace {
 
-constexpr std::uint16_t kExifPointer = 0x8769;
-constexpr std::uint16_t kGpsPointer = 0x8825;
-constexpr std::uint16_t kInteropPointer = 0xa005;
-constexpr std::uint16_t kSubIfdsPointer = 0x014a;
 // Entries whose values are offsets of data that lies outside the directories.
 constexpr std::array<std::uint16_t, 3> kDataPointers{0x0111 /* strips */, 0x0144 /* tiles */,
-                                                     0x0201 /* thumbnail */};
+                                                     kJpegInterchangeFormatTag /* thumbnail */};
 // Bounds against hostile streams: an EXIF block has a handful of directories.
 constexpr int kMaxDepth = 4;
 constexpr std::size_t kMaxDirectories = 32;
 constexpr std::uint32_t kMaxSubDirectories = 8;
 
-std::uint32_t typeSize(std::uint16_t type) {
-    switch (type) {
-    case 1: case 2: case 6: case 7: return 1;  // byte, ASCII, signed byte, undefined
-    case 3: case 8: return 2;                  // short, signed short
-    case 4: case 9: case 11: case 13: return 4;  // long, signed long, float, IFD
-    case 5: case 10: case 12: return 8;        // rational, signed rational, double
-    default: return 0;
-    }
-}
-
 bool isPointerTag(std::uint16_t tag) {
     return tag == kExifPointer || tag == kGpsPointer || tag == kInteropPointer || tag == kSubIfdsPointer;
 }
 
-class Reader {
+// Reads a stream's directories into a tree.
+class TreeReader {
 public:
-    explicit Reader(std::span<const std::uint8_t> stream) : _stream(stream) {}
+    explicit TreeReader(std::span<const std::uint8_t> stream) : _bytes(stream), _reader(_bytes) {}
 
-    // Reads the header; false when the stream does not start like TIFF.
-    bool readHeader(std::uint32_t& firstDirectory) {
-        if (_stream.size() < 8) return false;
-        if (_stream[0] == 'I' && _stream[1] == 'I') {
-            _bigEndian = false;
-        } else if (_stream[0] == 'M' && _stream[1] == 'M') {
-            _bigEndian = true;
-        } else {
-            return false;
-        }
-        std::uint16_t magic = 0;
-        return read16(2, magic) && magic == 42 && read32(4, firstDirectory);
-    }
-
-    bool bigEndian() const { return _bigEndian; }
-
-    bool read16(std::size_t at, std::uint16_t& value) const {
-        if (at > _stream.size() || _stream.size() - at < 2) return false;
-        value = _bigEndian ? std::uint16_t(_stream[at] << 8 | _stream[at + 1])
-                           : std::uint16_t(_stream[at + 1] << 8 | _stream[at]);
-        return true;
-    }
-
-    bool read32(std::size_t at, std::uint32_t& value) const {
-        std::uint16_t first = 0, second = 0;
-        if (!read16(at, first) || !read16(at + 2, second)) return false;
-        value = _bigEndian ? std::uint32_t(first) << 16 | second : std::uint32_t(second) << 16 | first;
-        return true;
-    }
-
-    // The value of the entry at `at`: where it lies in the stream and its size.
-    bool valueOf(std::size_t at, std::uint16_t& tag, std::uint16_t& type, std::uint32_t& count,
-                 Placement& value) const {
-        if (!read16(at, tag) || !read16(at + 2, type) || !read32(at + 4, count)) return false;
-        const std::uint32_t unit = typeSize(type);
-        if (unit == 0 || count > _stream.size() / unit || std::uint64_t{count} * unit > UINT32_MAX) return false;
-        value.size = count * unit;
-        if (value.size <= 4) {
-            value.offset = static_cast<std::uint32_t>(at + 8);
-            return true;
-        }
-        return read32(at + 8, value.offset) && value.offset <= _stream.size() &&
-               _stream.size() - value.offset >= value.size;
-    }
-
-    // The number of entries of the directory at `at`, when all of them lie in the stream.
-    bool entryCount(std::uint32_t at, std::uint16_t& count) const {
-        return read16(at, count) && _stream.size() - at - 2 >= std::size_t{count} * 12;
-    }
+    StreamReader& reader() { return _reader; }
 
     std::optional<Directory> readDirectory(std::uint32_t at, int depth) {
-        std::uint16_t count = 0;
-        if (depth > kMaxDepth || ++_directories > kMaxDirectories || !entryCount(at, count)) return std::nullopt;
+        if (depth > kMaxDepth || ++_directories > kMaxDirectories) return std::nullopt;
+        const auto count = _reader.entryCount(at);
+        if (!count) return std::nullopt;
         if (std::find(_visited.begin(), _visited.end(), at) != _visited.end()) return std::nullopt;
         _visited.push_back(at);
         Directory directory;
-        for (std::uint16_t i = 0; i < count; ++i) {
-            Entry entry;
-            Placement value;
-            const std::size_t entryAt = std::size_t{at} + 2 + std::size_t{i} * 12;
-            if (!valueOf(entryAt, entry.tag, entry.type, entry.count, value)) return std::nullopt;
-            if (std::find(kDataPointers.begin(), kDataPointers.end(), entry.tag) != kDataPointers.end()) {
+        for (std::uint16_t i = 0; i < *count; ++i) {
+            const auto field = _reader.field(entryOffset(at, i));
+            if (!field) return std::nullopt;
+            if (std::find(kDataPointers.begin(), kDataPointers.end(), field->tag) != kDataPointers.end()) {
                 return std::nullopt;
             }
+            Entry entry;
+            entry.tag = field->tag;
+            entry.type = field->type;
+            entry.count = field->count;
             if (isPointerTag(entry.tag)) {
                 if ((entry.type != 4 && entry.type != 13) || entry.count == 0 || entry.count > kMaxSubDirectories) {
                     return std::nullopt;
                 }
                 for (std::uint32_t k = 0; k < entry.count; ++k) {
-                    std::uint32_t subAt = 0;
-                    if (!read32(value.offset + std::size_t{k} * 4, subAt)) return std::nullopt;
-                    auto sub = readDirectory(subAt, depth + 1);
+                    const auto subAt = _reader.u32(field->offset + std::uint64_t{k} * 4);
+                    if (!subAt) return std::nullopt;
+                    auto sub = readDirectory(*subAt, depth + 1);
                     if (!sub) return std::nullopt;
                     entry.subDirectories.push_back(std::move(*sub));
                 }
             } else {
-                entry.value.assign(_stream.begin() + value.offset, _stream.begin() + value.offset + value.size);
+                const auto value = _reader.bytes(field->offset, field->size);
+                entry.value.assign(value.begin(), value.end());
             }
             directory.entries.push_back(std::move(entry));
         }
         return directory;
     }
 
-    std::optional<std::uint32_t> nextDirectory(std::uint32_t at) const {
-        std::uint16_t count = 0;
-        std::uint32_t next = 0;
-        if (!entryCount(at, count) || !read32(std::size_t{at} + 2 + std::size_t{count} * 12, next)) return std::nullopt;
-        return next;
-    }
-
-    // The offset of the entry with this tag in the directory at `at`.
-    std::optional<std::size_t> findEntry(std::uint32_t at, std::uint16_t wanted) const {
-        std::uint16_t count = 0;
-        if (!entryCount(at, count)) return std::nullopt;
-        for (std::uint16_t i = 0; i < count; ++i) {
-            const std::size_t entryAt = std::size_t{at} + 2 + std::size_t{i} * 12;
-            std::uint16_t tag = 0;
-            if (read16(entryAt, tag) && tag == wanted) return entryAt;
-        }
-        return std::nullopt;
-    }
-
 private:
-    std::span<const std::uint8_t> _stream;
-    bool _bigEndian = false;
+    MemoryRanges _bytes;
+    StreamReader _reader;
     std::size_t _directories = 0;
     std::vector<std::uint32_t> _visited;
 };
@@ -286,14 +210,14 @@ private:
 } // namespace
 
 std::optional<Tree> readTree(std::span<const std::uint8_t> stream) {
-    Reader reader(stream);
-    std::uint32_t at = 0;
-    if (!reader.readHeader(at)) return std::nullopt;
+    TreeReader reader(stream);
+    const auto first = reader.reader().readHeader();
+    if (!first) return std::nullopt;
     Tree tree;
-    tree.bigEndian = reader.bigEndian();
-    while (at != 0) {
+    tree.bigEndian = reader.reader().bigEndian();
+    for (std::uint32_t at = *first; at != 0;) {
         auto directory = reader.readDirectory(at, 0);
-        const auto next = reader.nextDirectory(at);
+        const auto next = reader.reader().nextDirectory(at);
         if (!directory || !next) return std::nullopt;
         tree.chain.push_back(std::move(*directory));
         at = *next;
@@ -320,17 +244,17 @@ Entry* findExifEntry(Tree& tree, std::uint16_t tag) {
 }
 
 std::optional<Placement> makerNotePlacement(std::span<const std::uint8_t> stream) {
-    Reader reader(stream);
-    std::uint32_t ifd0 = 0, exif = 0;
-    if (!reader.readHeader(ifd0)) return std::nullopt;
-    const auto pointer = reader.findEntry(ifd0, kExifPointer);
-    if (!pointer || !reader.read32(*pointer + 8, exif)) return std::nullopt;
-    const auto entry = reader.findEntry(exif, kMakerNoteTag);
-    std::uint16_t tag = 0, type = 0;
-    std::uint32_t count = 0;
-    Placement value;
-    if (!entry || !reader.valueOf(*entry, tag, type, count, value)) return std::nullopt;
-    return value;
+    MemoryRanges bytes(stream);
+    StreamReader reader(bytes);
+    const auto ifd0 = reader.readHeader();
+    if (!ifd0) return std::nullopt;
+    const auto pointer = reader.findEntry(*ifd0, kExifPointer);
+    const auto exif = pointer ? reader.u32(*pointer + 8) : std::nullopt;
+    if (!exif) return std::nullopt;
+    const auto entry = reader.findEntry(*exif, kMakerNoteTag);
+    const auto value = entry ? reader.field(*entry) : std::nullopt;
+    if (!value) return std::nullopt;
+    return Placement{value->offset, value->size};
 }
 
 } // namespace pellora::tiff

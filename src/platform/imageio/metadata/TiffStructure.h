@@ -8,9 +8,9 @@
 #include <span>
 #include <vector>
 
-namespace pellora::tiff {
+#include "platform/imageio/metadata/TiffStreamReader.h"
 
-inline constexpr std::uint16_t kMakerNoteTag = 0x927c;
+namespace pellora::tiff {
 
 struct Directory;
 
