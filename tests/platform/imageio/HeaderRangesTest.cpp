@@ -36,7 +36,10 @@ const RangedFormat kRangedFormats[] = {
     {"JPEG", "noise.jpg", "-quality 90", 6, true},
     {"PNG", "noise.png", "", 6, true},
     {"WebP", "noise.webp", "-quality 80", 6, true},
-    // TIFF, HEIF and JPEG 2000 rows go here.
+    {"TIFF", "noise.tiff", "-compress lzw", 6, true},
+    // ImageMagick writes no profile into a JPEG 2000 file. HEIF has its own
+    // table (BoxHeaderRanges): Exiv2 finds no EXIF where exiftool puts it.
+    {"JPEG2000", "noise.jp2", "", 6, false},
 };
 
 void PrintTo(const RangedFormat& format, std::ostream* out) { *out << format.name; }

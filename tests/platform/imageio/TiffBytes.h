@@ -11,7 +11,11 @@ namespace pellora::test {
 struct TiffBytes {
     std::vector<std::uint8_t> bytes{'I', 'I', 42, 0, 8, 0, 0, 0};
 
-    void u16(std::uint16_t value) { bytes.insert(bytes.end(), {std::uint8_t(value), std::uint8_t(value >> 8)}); }
+    // Two push_backs: GCC 12 warns wrongly about an initializer-list insert here.
+    void u16(std::uint16_t value) {
+        bytes.push_back(std::uint8_t(value));
+        bytes.push_back(std::uint8_t(value >> 8));
+    }
     void u32(std::uint32_t value) {
         u16(std::uint16_t(value));
         u16(std::uint16_t(value >> 16));
