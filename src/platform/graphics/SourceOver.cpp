@@ -2,17 +2,9 @@
 
 #include <cstring>
 
+#include "platform/imageio/BitmapRows.h"
+
 namespace pellora {
-namespace {
-
-bool isOpaque(const std::uint8_t* rgba, std::uint32_t count) {
-    for (std::uint32_t i = 0; i < count; ++i) {
-        if (rgba[std::size_t{i} * 4 + 3] != 255) return false;
-    }
-    return true;
-}
-
-} // namespace
 
 void compositeRow(const AxisAlignedPlacement& placement, std::uint32_t row, const std::uint8_t* rgba,
                   std::uint8_t* bitmap, std::size_t bytesPerRow) {
@@ -25,7 +17,7 @@ void compositeRow(const AxisAlignedPlacement& placement, std::uint32_t row, cons
 
     // An opaque row drawn left to right, as most are, covers what is under it.
     const std::uint32_t count = placement.columnEnd - placement.columnBegin;
-    if (columnStep == 4 && isOpaque(rgba, count)) {
+    if (columnStep == 4 && isOpaqueRows(rgba, count, 1, 0)) {
         std::memcpy(out, rgba, std::size_t{count} * 4);
         return;
     }
