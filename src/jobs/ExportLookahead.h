@@ -33,9 +33,11 @@ struct PreparedExport {
 };
 
 // The export's worker threads: prepares the records at the front of the list
-// while the export thread commits the first of them. One record more than
-// there are workers is kept in hand, so that the workers stay busy while a
-// record is committed, but no more than the workers run at once. Memory stays
+// while the export thread commits the first of them. Twice as many records as
+// there are workers are kept in hand, so that a worker that finishes a record
+// has another to start even while the export thread waits to be scheduled or
+// for a commit's flush to disk, but no more than the workers run at once (a
+// record done ahead holds only its written file). Memory stays
 // bounded by the number of workers; the work for a record that
 // is no longer at the front (removed from the list, or the job canceled) is
 // discarded, temporary file and all.
@@ -53,7 +55,7 @@ public:
     static std::size_t defaultWorkerCount();
 
     // The number of records at the front of the list that follow() takes.
-    std::size_t window() const { return _workers + 1; }
+    std::size_t window() const { return 2 * _workers; }
     // Makes the records at the front of the list (its first window() records,
     // or more) the ones in preparation: keeps the work for those still
     // in their place, discards the rest and starts work for the newcomers.

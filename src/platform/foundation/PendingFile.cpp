@@ -87,8 +87,13 @@ PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
 }
 
 bool PendingFile::writeAll(std::string_view bytes, unsigned mode) {
-    // Flushed here, on the writer's thread, so that committing it later is quick.
-    if (::fchmod(_fd, static_cast<mode_t>(mode)) == 0 && writeAllBytes(_fd, bytes) && ::fsync(_fd) == 0) return true;
+    if (::fchmod(_fd, static_cast<mode_t>(mode)) == 0 && writeAllBytes(_fd, bytes)) {
+        // The disk write starts now without waiting for it: the writer goes on
+        // to its next file while it runs, and the fsync at the commit, which
+        // the file's name waits for, finds little or nothing left to do.
+        ::sync_file_range(_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+        return true;
+    }
     _error = errno;
     Log::line(fmt::format("Cannot write {}: {}", _finalPath, std::strerror(_error)));
     discard();
@@ -97,6 +102,11 @@ bool PendingFile::writeAll(std::string_view bytes, unsigned mode) {
 
 PendingFile::Commit PendingFile::commit(bool replace) {
     if (!isOpen()) return Commit::Failed;  // the failure that closed it was logged then
+    if (::fsync(_fd) != 0) {
+        const Commit failure = fail("fsync");
+        discard();
+        return failure;
+    }
     const Commit result = isUnnamed() ? commitUnnamed(replace) : commitNamed(replace);
     if (result == Commit::Done) {
         syncFolder(folderOfPath(_finalPath));

@@ -32,8 +32,8 @@ public:
     const std::string& finalPath() const { return _finalPath; }
     int error() const { return _error; }
 
-    // Writes bytes with the given mode and flushes them to disk; on failure
-    // the file is discarded and false returned.
+    // Writes bytes with the given mode and starts writing them to disk; on
+    // failure the file is discarded and false returned.
     bool writeAll(std::string_view bytes, unsigned mode = 0644);
 
     enum class Commit {
@@ -41,7 +41,7 @@ public:
         NameTaken,  // without replacing: something had the name; the file is discarded
         Failed,     // after a log line, error() set; the file is discarded
     };
-    // Gives the file its final name. Without replace, taking the name fails
+    // Flushes the file to disk, then gives it its final name. Without replace, taking the name fails
     // when anything has it, checked and named in one step, so two writers
     // never both succeed. With replace, an existing file is replaced whole.
     Commit commit(bool replace);

@@ -23,7 +23,7 @@ std::uint8_t clampToByte(std::int32_t fixedPoint) {
 // SSE2 (every x86-64 processor has it): pmaddwd multiplies eight 16-bit
 // values by eight weights and adds neighbouring products, so the samples of
 // two pixels are interleaved channel by channel and weighed in one instruction.
-__m128i weighPixels(const std::uint8_t* pixel, const std::int16_t* weight, int count) {
+__m128i weighPixels(const std::uint8_t* pixel, const std::int16_t* weight, int count, const std::uint8_t*) {
     const __m128i zero = _mm_setzero_si128();
     __m128i sum = _mm_set1_epi32(kRoundingHalf);
     int k = 0;
@@ -48,8 +48,9 @@ __m128i weighPixels(const std::uint8_t* pixel, const std::int16_t* weight, int c
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // AVX2, where the processor has it: eight pixels a step, two pairs per lane.
-// The last step loads only the pixels that remain (a masked load reads nothing
-// beyond them); the weight slots past the count are zero.
+// The weight slots past the count are zero, so the last step may load whole
+// eight pixels where the row has them (rowEnd); at the row's end it loads only
+// the pixels that remain, with a masked load (slow, but it reads nothing beyond them).
 __attribute__((target("avx2"))) __m256i weighEightPixels(__m256i pixels, const std::int16_t* weight) {
     const __m256i zero = _mm256_setzero_si256();
     // The weight pairs of the low lane's pixels, then of the high lane's.
@@ -64,7 +65,7 @@ __attribute__((target("avx2"))) __m256i weighEightPixels(__m256i pixels, const s
 }
 
 __attribute__((target("avx2"))) __m128i weighPixelsAvx2(const std::uint8_t* pixel, const std::int16_t* weight,
-                                                          int count) {
+                                                          int count, const std::uint8_t* rowEnd) {
     static constexpr std::int32_t kLanes[16] = {-1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0};
     __m256i sum = _mm256_setzero_si256();
     int k = 0;
@@ -72,7 +73,10 @@ __attribute__((target("avx2"))) __m128i weighPixelsAvx2(const std::uint8_t* pixe
         const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixel));
         sum = _mm256_add_epi32(sum, weighEightPixels(pixels, weight + k));
     }
-    if (k < count) {
+    if (k < count && pixel + 32 <= rowEnd) {
+        const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixel));
+        sum = _mm256_add_epi32(sum, weighEightPixels(pixels, weight + k));
+    } else if (k < count) {
         const __m256i remaining = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kLanes + 8 - (count - k)));
         const __m256i pixels = _mm256_maskload_epi32(reinterpret_cast<const int*>(pixel), remaining);
         sum = _mm256_add_epi32(sum, weighEightPixels(pixels, weight + k));
@@ -89,10 +93,14 @@ bool processorHasAvx2() {
 const bool kHasAvx2 = processorHasAvx2();
 #endif
 
-template <__m128i (*Weigh)(const std::uint8_t*, const std::int16_t*, int)>
+template <__m128i (*Weigh)(const std::uint8_t*, const std::int16_t*, int, const std::uint8_t*)>
 void weighRow(const LanczosTaps& taps, const std::uint8_t* in, std::uint8_t* out) {
+    // The row holds at least the pixels its last output sample reads.
+    const std::uint8_t* rowEnd =
+        taps.size() == 0 ? in : in + (std::size_t(taps.first.back()) + std::size_t(taps.count.back())) * 4;
     for (std::size_t index = 0; index < taps.size(); ++index, out += 4) {
-        const __m128i sum = Weigh(in + std::size_t(taps.first[index]) * 4, taps.weightsOf(index), taps.count[index]);
+        const __m128i sum =
+            Weigh(in + std::size_t(taps.first[index]) * 4, taps.weightsOf(index), taps.count[index], rowEnd);
         // Shift out the fraction, then saturate to 0..255 through 16 bits.
         const __m128i shifted = _mm_srai_epi32(sum, kWeightFractionBits);
         const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(shifted, shifted), shifted);
@@ -167,13 +175,38 @@ void sumRows(const std::int16_t* weight, int count, const std::uint8_t* in, std:
 }
 #endif
 
+#if defined(__SSE2__)
+// Four pixels of sums to bytes at a time. Saturating to 16 bits, clamping to
+// 0..255 and taking the smaller of a colour and its alpha all keep order, so
+// the minimum can be taken on the 16-bit values: the same bytes as the plain loop.
+std::size_t packSums(const std::int32_t* sums, std::size_t stride, std::uint8_t* out) {
+    const std::size_t vectorEnd = stride & ~std::size_t(15);
+    for (std::size_t i = 0; i < vectorEnd; i += 16) {
+        const auto* sum = reinterpret_cast<const __m128i*>(sums + i);
+        const __m128i low = _mm_packs_epi32(_mm_srai_epi32(_mm_loadu_si128(sum), kWeightFractionBits),
+                                            _mm_srai_epi32(_mm_loadu_si128(sum + 1), kWeightFractionBits));
+        const __m128i high = _mm_packs_epi32(_mm_srai_epi32(_mm_loadu_si128(sum + 2), kWeightFractionBits),
+                                             _mm_srai_epi32(_mm_loadu_si128(sum + 3), kWeightFractionBits));
+        // Each pixel's alpha in all four of its lanes.
+        const auto alphas = [](__m128i pixels) {
+            return _mm_shufflehi_epi16(_mm_shufflelo_epi16(pixels, 0xFF), 0xFF);
+        };
+        const __m128i bytes = _mm_packus_epi16(_mm_min_epi16(low, alphas(low)), _mm_min_epi16(high, alphas(high)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
+    }
+    return vectorEnd;
+}
+#else
+std::size_t packSums(const std::int32_t*, std::size_t, std::uint8_t*) { return 0; }
+#endif
+
 } // namespace
 
 void verticalPass(const std::int16_t* weight, int count, const std::uint8_t* in, std::size_t stride,
                   std::int32_t* sums, std::uint8_t* out) {
     std::fill(sums, sums + stride, kRoundingHalf);
     sumRows(weight, count, in, stride, sums);
-    for (std::size_t i = 0; i < stride; i += 4) {
+    for (std::size_t i = packSums(sums, stride, out); i < stride; i += 4) {
         const std::uint8_t alpha = clampToByte(sums[i + 3]);
         out[i] = std::min(clampToByte(sums[i]), alpha);
         out[i + 1] = std::min(clampToByte(sums[i + 1]), alpha);

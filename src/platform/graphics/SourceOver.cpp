@@ -1,5 +1,9 @@
 #include "platform/graphics/SourceOver.h"
 
+#include <cstring>
+
+#include "platform/imageio/BitmapRows.h"
+
 namespace pellora {
 
 void compositeRow(const AxisAlignedPlacement& placement, std::uint32_t row, const std::uint8_t* rgba,
@@ -11,13 +15,16 @@ void compositeRow(const AxisAlignedPlacement& placement, std::uint32_t row, cons
     const std::int64_t y = placement.startY + column * placement.columnStepY + std::int64_t(row) * placement.rowStepY;
     std::uint8_t* out = bitmap + y * pitch + x * 4;
 
+    // An opaque row drawn left to right, as most are, covers what is under it.
+    const std::uint32_t count = placement.columnEnd - placement.columnBegin;
+    if (columnStep == 4 && isOpaqueRows(rgba, count, 1, 0)) {
+        std::memcpy(out, rgba, std::size_t{count} * 4);
+        return;
+    }
     for (std::uint32_t i = placement.columnBegin; i < placement.columnEnd; ++i, rgba += 4, out += columnStep) {
         const std::uint32_t alpha = rgba[3];
         if (alpha == 255) {
-            out[0] = rgba[0];
-            out[1] = rgba[1];
-            out[2] = rgba[2];
-            out[3] = 255;
+            std::memcpy(out, rgba, 4);
         } else if (alpha != 0) {
             // out = source + out * (1 - alpha), rounded; never above 255 as source <= alpha.
             const std::uint32_t keep = 255 - alpha;

@@ -11,6 +11,16 @@ void compositeRowOverWhite(const std::uint8_t* rgba, std::uint32_t width, std::u
     }
 }
 
+bool isOpaqueRows(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height, std::size_t rowBytes) {
+    for (std::uint32_t y = 0; y < height; ++y, rgba += rowBytes) {
+        // The alphas ANDed together, a whole row at a time (a loop the compiler vectorises).
+        std::uint8_t alphas = 255;
+        for (std::uint32_t x = 0; x < width; ++x) alphas &= rgba[std::size_t{x} * 4 + 3];
+        if (alphas != 255) return false;
+    }
+    return true;
+}
+
 void unpremultiplyRow(const std::uint8_t* rgba, std::uint32_t width, std::uint8_t* straight) {
     for (std::uint32_t x = 0; x < width; ++x, rgba += 4, straight += 4) {
         const unsigned alpha = rgba[3];

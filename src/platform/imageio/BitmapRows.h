@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace pellora {
@@ -11,6 +12,9 @@ namespace pellora {
 // colour + (255 - alpha), exact in 8 bits; colour above alpha (not a valid
 // premultiplied pixel) is clamped to white.
 void compositeRowOverWhite(const std::uint8_t* rgba, std::uint32_t width, std::uint8_t* rgb);
+
+// True when every pixel of the rows is opaque (alpha 255).
+bool isOpaqueRows(const std::uint8_t* rgba, std::uint32_t width, std::uint32_t height, std::size_t rowBytes);
 
 // Straight (not premultiplied) RGBA: colour × 255 / alpha, rounded and clamped;
 // a fully transparent pixel becomes 0, 0, 0, 0. Premultiplying the result again

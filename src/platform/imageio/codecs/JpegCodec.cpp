@@ -418,8 +418,11 @@ bool JpegCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& option
         jpeg_mem_dest(&info, &compressor->output, &compressor->outputSize);
         info.image_width = bitmap.width;
         info.image_height = bitmap.height;
-        info.input_components = 3;
-        info.in_color_space = JCS_RGB;
+        // An opaque bitmap over white is itself: its rows go to libjpeg as
+        // they are, the fourth byte skipped.
+        const bool opaque = isOpaqueRows(bitmap.pixels, bitmap.width, bitmap.height, bitmap.rowBytes);
+        info.input_components = opaque ? 4 : 3;
+        info.in_color_space = opaque ? JCS_EXT_RGBX : JCS_RGB;
         jpeg_set_defaults(&info);
         jpeg_set_quality(&info, std::max(1, static_cast<int>(std::lround(fraction * 100.0f))), TRUE);
         // jpeg_set_defaults samples luma 2 × 2 against chroma, which is 4:2:0.
@@ -436,11 +439,12 @@ bool JpegCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& option
         info.Y_density = density;
 
         jpeg_start_compress(&info, TRUE);
-        compressor->row.resize(std::size_t{bitmap.width} * 3);
+        if (!opaque) compressor->row.resize(std::size_t{bitmap.width} * 3);
         while (info.next_scanline < info.image_height) {
-            compositeRowOverWhite(bitmap.pixels + std::size_t{info.next_scanline} * bitmap.rowBytes, bitmap.width,
-                                  compressor->row.data());
-            JSAMPROW row = compressor->row.data();
+            // libjpeg only reads the rows it is given.
+            auto* pixels = const_cast<std::uint8_t*>(bitmap.pixels + std::size_t{info.next_scanline} * bitmap.rowBytes);
+            if (!opaque) compositeRowOverWhite(pixels, bitmap.width, compressor->row.data());
+            JSAMPROW row = opaque ? pixels : compressor->row.data();
             jpeg_write_scanlines(&info, &row, 1);
         }
         jpeg_finish_compress(&info);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 // clang-format off
 #include <jpeglib.h>
@@ -8,6 +9,7 @@
 #include "platform/imageio/ImageDestination.h"
 #include "platform/imageio/ImageProperties.h"
 #include "platform/imageio/TypeIdentifiers.h"
+#include "platform/imageio/codecs/JpegCodec.h"
 #include "support/ImageTestSupport.h"
 #include "support/TestSupport.h"
 
@@ -40,6 +42,27 @@ TEST(JpegCodec, qualityBelowNinetyPercentHalvesTheChroma) {
     EXPECT_EQ(writeAtQuality(dir, 0.9f).first, 11);  // 4:4:4, also from a single-precision setting
     EXPECT_EQ(writeAtQuality(dir, 1.0).first, 11);
     EXPECT_LT(writeAtQuality(dir, 0.3).second, writeAtQuality(dir, 0.8).second);
+}
+
+// An opaque bitmap goes to libjpeg as it is; one with any transparency is
+// composited over white first. Both ways give the same file for the same picture.
+TEST(JpegCodec, anOpaqueBitmapEncodesAsTheSamePictureCompositedOverWhite) {
+    const auto bitmap = test::makeTestBitmap(37, 21, false);
+    // The last pixel white, then nothing (over white).
+    auto opaque = bitmap.pixels;
+    std::fill(opaque.end() - 4, opaque.end(), std::uint8_t{255});
+    auto transparent = opaque;
+    std::fill(transparent.end() - 4, transparent.end(), std::uint8_t{0});
+
+    const JpegCodec codec;
+    const auto encode = [&codec](const auto& pixels) {
+        std::vector<std::uint8_t> encoded;
+        EXPECT_TRUE(codec.encode({pixels.data(), 37, 21, 37 * 4, pixels.size()}, EncodeOptions{}, encoded));
+        return encoded;
+    };
+    const std::vector<std::uint8_t> fromOpaque = encode(opaque);
+    EXPECT_FALSE(fromOpaque.empty());
+    EXPECT_EQ(fromOpaque, encode(transparent));
 }
 
 } // namespace
