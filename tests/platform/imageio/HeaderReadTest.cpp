@@ -82,16 +82,14 @@ TEST(HeaderRead, aJpegWithoutAScanOrWithDamagedSegmentsIsReadWhole) {
     }
 }
 
-TEST(HeaderRead, formatsThatKeepMetadataAnywhereAreReadWholeWithTheSameProperties) {
+TEST(HeaderRead, aFormatWithoutRangesIsReadWholeWithTheSameProperties) {
     test::TempDir dir;
-    for (const char* type : {kUTTypeTIFF, kUTTypeJPEG2000}) {
-        const std::string path = dir.file(std::string("picture.") + type);
-        ASSERT_TRUE(test::writePicture(path, type, 300, 200, noise)) << type;
-        const auto header = ImageSource::createForHeaderWithPath(path);
-        ASSERT_TRUE(header) << type;
-        EXPECT_TRUE(header->holdsWholeFile()) << type;
-        expectSameAsWholeFile(path);
-    }
+    const std::string path = dir.file("picture.bmp");
+    ASSERT_TRUE(test::writePicture(path, kUTTypeBMP, 300, 200, noise));
+    const auto header = ImageSource::createForHeaderWithPath(path);
+    ASSERT_TRUE(header);
+    EXPECT_TRUE(header->holdsWholeFile());
+    expectSameAsWholeFile(path);
 }
 
 } // namespace
