@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/foundation/Log.h"
+#include "platform/imageio/CodecCalls.h"
 #include "platform/imageio/CodecRegistry.h"
 #include "platform/imageio/ImageProperties.h"
 #include "platform/imageio/metadata/MetadataWriter.h"
@@ -91,9 +92,9 @@ PendingFile ImageDestination::finalizeToPendingFile() {
     // The whole file is made in memory and written once: rewriting an encoded
     // file to add its metadata costs a truncate, which is slow on some file systems.
     std::vector<std::uint8_t> encoded;
-    if (!_codec->encode(_bitmap, _options, encoded)) return {};
+    if (!encodeWith(*_codec, _bitmap, _options, encoded)) return {};
     if (metadata && !metadata->empty() && _codec->metadataWriting() == MetadataWriting::AfterEncoding &&
-        !(embedMetadata(encoded, *metadata) && _codec->finishAfterMetadata(encoded, _options))) {
+        !(embedMetadata(encoded, *metadata) && finishAfterMetadataWith(*_codec, encoded, _options))) {
         return {};
     }
     PendingFile file = PendingFile::create(_path);

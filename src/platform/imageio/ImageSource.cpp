@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include "platform/foundation/Log.h"
+#include "platform/imageio/CodecCalls.h"
 #include "platform/imageio/CodecRegistry.h"
 #include "platform/imageio/FileByteSource.h"
 #include "platform/imageio/FileHeaderRangeReader.h"
@@ -61,7 +62,7 @@ std::unique_ptr<ImageSource> ImageSource::createForHeaderWithPath(const std::str
         if (head.empty()) return nullptr;
         codec = codecOfSignature(head, path);
         if (!codec) return nullptr;
-        if (codec->readHeaderRanges(reader)) {
+        if (readHeaderRangesOf(*codec, reader)) {
             return std::unique_ptr<ImageSource>(new ImageSource(std::move(*headerRanges), *codec, file->bytesRead()));
         }
         headerRanges.reset();
@@ -86,7 +87,7 @@ std::unique_ptr<ImageSource> ImageSource::createWithData(std::span<const std::ui
     return std::unique_ptr<ImageSource>(new ImageSource(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), *codec, 0));
 }
 
-std::optional<ImageHeader> ImageSource::header() const { return _codec->readHeader(_data); }
+std::optional<ImageHeader> ImageSource::header() const { return readHeaderOf(*_codec, _data); }
 
 DecodedImagePtr ImageSource::decodeFirstImage(const DecodeOptions& options) const {
     if (!_holdsWholeFile) {
@@ -98,14 +99,14 @@ DecodedImagePtr ImageSource::decodeFirstImage(const DecodeOptions& options) cons
     const auto firstHeader = header();
     if (!firstHeader) return nullptr;
     if (!fitsDecodeLimits(_codec->name(), firstHeader->width, firstHeader->height, options.limits)) return nullptr;
-    if (PixelMemoryBudget::coveredOnThisThread()) return _codec->decode(_data, options);
+    if (PixelMemoryBudget::coveredOnThisThread()) return decodeWith(*_codec, _data, options);
 
     const auto bytes = decodeMemory(options);
     if (!bytes) return nullptr;
     PixelReservation share = PixelMemoryBudget::shared().reserve(
         *bytes, fmt::format("{}: a {} x {} image", _codec->name(), firstHeader->width, firstHeader->height));
     if (!share.granted()) return nullptr;
-    DecodedImagePtr image = _codec->decode(_data, options);
+    DecodedImagePtr image = decodeWith(*_codec, _data, options);
     if (!image) return nullptr;
     // The share goes back when the last holder of the image lets it go.
     struct Held {
@@ -120,14 +121,14 @@ std::unique_ptr<RowDecoder> ImageSource::openRowDecoder(const DecodeOptions& opt
     const auto firstHeader = header();
     if (!firstHeader) return nullptr;
     if (!fitsDecodeLimits(_codec->name(), firstHeader->width, firstHeader->height, options.limits)) return nullptr;
-    if (PixelMemoryBudget::coveredOnThisThread()) return _codec->openRowDecoder(_data, options);
+    if (PixelMemoryBudget::coveredOnThisThread()) return openRowDecoderWith(*_codec, _data, options);
 
     const auto bytes = rowDecodeMemory(options);
     if (!bytes) return nullptr;
     PixelReservation share = PixelMemoryBudget::shared().reserve(
         *bytes, fmt::format("{}: a {} x {} image", _codec->name(), firstHeader->width, firstHeader->height));
     if (!share.granted()) return nullptr;
-    auto decoder = _codec->openRowDecoder(_data, options);
+    auto decoder = openRowDecoderWith(*_codec, _data, options);
     if (decoder) decoder->holdShare(std::move(share));
     return decoder;
 }

@@ -392,13 +392,8 @@ bool BmpCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options
     }
     const auto headers =
         fileHeaders(bitmap, withAlpha, static_cast<std::uint32_t>(stride), pixelsPerMetreFromDpi(options.dpi));
-    try {
-        encoded.assign(headers.begin(), headers.end());
-        encoded.resize(fileSize, 0);
-    } catch (const std::bad_alloc&) {
-        Log::line("BMP: not enough memory to encode");
-        return false;
-    }
+    encoded.assign(headers.begin(), headers.end());
+    encoded.resize(fileSize, 0);
     for (std::uint32_t stored = 0; stored < bitmap.height; ++stored) {
         const std::uint8_t* source = bitmap.pixels + std::size_t{bitmap.height - 1 - stored} * bitmap.rowBytes;
         std::uint8_t* row = encoded.data() + headers.size() + stored * stride;

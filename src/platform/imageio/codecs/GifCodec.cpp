@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <gif_lib.h>
-#include <new>
 
 #include "platform/foundation/Log.h"
 #include "platform/imageio/codecs/BuiltinCodecs.h"
@@ -146,33 +145,28 @@ DecodedImagePtr GifCodec::decode(std::span<const std::uint8_t> data, const Decod
     const int starts[] = {0, 4, 2, 1};
     const int steps[] = {8, 8, 4, 2};
     const int passes = frame.Interlace ? 4 : 1;
-    try {
-        std::vector<GifPixelType> line(static_cast<std::size_t>(std::max(frame.Width, 1)));
-        for (int pass = 0; pass < passes; ++pass) {
-            const int start = frame.Interlace ? starts[pass] : 0;
-            const int step = frame.Interlace ? steps[pass] : 1;
-            for (int y = start; y < frame.Height; y += step) {
-                if (DGifGetLine(first->gif.get(), line.data(), frame.Width) == GIF_ERROR) {
-                    fail(giflibError(first->gif->Error));
-                    return nullptr;
-                }
-                std::uint8_t* out = image->pixels.data() + std::size_t(frame.Top + y) * image->rowBytes +
-                                    std::size_t(frame.Left) * channels;
-                for (int x = 0; x < frame.Width; ++x, out += channels) {
-                    const int index = line[x];
-                    if (index == first->transparentIndex) continue;  // stays transparent black
-                    // Indices past the colour table show black, as most decoders do.
-                    const GifColorType colour = index < colours.ColorCount ? colours.Colors[index] : GifColorType{0, 0, 0};
-                    out[0] = colour.Red;
-                    out[1] = colour.Green;
-                    out[2] = colour.Blue;
-                    if (alpha) out[3] = 255;
-                }
+    std::vector<GifPixelType> line(static_cast<std::size_t>(std::max(frame.Width, 1)));
+    for (int pass = 0; pass < passes; ++pass) {
+        const int start = frame.Interlace ? starts[pass] : 0;
+        const int step = frame.Interlace ? steps[pass] : 1;
+        for (int y = start; y < frame.Height; y += step) {
+            if (DGifGetLine(first->gif.get(), line.data(), frame.Width) == GIF_ERROR) {
+                fail(giflibError(first->gif->Error));
+                return nullptr;
+            }
+            std::uint8_t* out = image->pixels.data() + std::size_t(frame.Top + y) * image->rowBytes +
+                                std::size_t(frame.Left) * channels;
+            for (int x = 0; x < frame.Width; ++x, out += channels) {
+                const int index = line[x];
+                if (index == first->transparentIndex) continue;  // stays transparent black
+                // Indices past the colour table show black, as most decoders do.
+                const GifColorType colour = index < colours.ColorCount ? colours.Colors[index] : GifColorType{0, 0, 0};
+                out[0] = colour.Red;
+                out[1] = colour.Green;
+                out[2] = colour.Blue;
+                if (alpha) out[3] = 255;
             }
         }
-    } catch (const std::bad_alloc&) {
-        fail("not enough memory to decode");
-        return nullptr;
     }
     return image;
 }

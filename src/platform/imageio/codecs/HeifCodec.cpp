@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <libheif/heif.h>
-#include <new>
 
 #include "platform/foundation/Log.h"
 #include "platform/imageio/codecs/BuiltinCodecs.h"
@@ -144,40 +143,23 @@ bool HeifCodec::sniff(std::span<const std::uint8_t> head) const {
     return false;
 }
 
-bool HeifCodec::readHeaderRanges(HeaderRangeReader& reader) const {
-    try {
-        return readHeifHeaderRanges(reader);
-    } catch (const std::bad_alloc&) {
-        fail("not enough memory to read the header");
-        return false;
-    }
-}
+bool HeifCodec::readHeaderRanges(HeaderRangeReader& reader) const { return readHeifHeaderRanges(reader); }
 
 std::optional<ImageHeader> HeifCodec::readHeader(std::span<const std::uint8_t> data) const {
-    try {
-        const auto primary = openPrimary(data, DecodeLimits{});
-        if (!primary) return std::nullopt;
-        ImageHeader header;
-        header.width = primary->width;
-        header.height = primary->height;
-        header.bitsPerComponent = primary->bits;
-        header.colorModel = ColorModel::RGB;
-        header.hasAlpha = primary->hasAlpha;
-        header.iccProfile = iccProfile(primary->handle.get());
-        return header;
-    } catch (const std::bad_alloc&) {
-        fail("not enough memory to read the header");
-        return std::nullopt;
-    }
+    const auto primary = openPrimary(data, DecodeLimits{});
+    if (!primary) return std::nullopt;
+    ImageHeader header;
+    header.width = primary->width;
+    header.height = primary->height;
+    header.bitsPerComponent = primary->bits;
+    header.colorModel = ColorModel::RGB;
+    header.hasAlpha = primary->hasAlpha;
+    header.iccProfile = iccProfile(primary->handle.get());
+    return header;
 }
 
 DecodedImagePtr HeifCodec::decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const {
-    try {
-        return decodeImage(data, options);
-    } catch (const std::bad_alloc&) {
-        fail("not enough memory to decode");
-        return nullptr;
-    }
+    return decodeImage(data, options);
 }
 
 std::unique_ptr<Codec> makeHeifCodec() {

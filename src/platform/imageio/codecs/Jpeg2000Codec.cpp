@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <new>
 
 #include "platform/foundation/Log.h"
 #include "platform/imageio/codecs/BuiltinCodecs.h"
@@ -329,14 +328,7 @@ bool Jpeg2000Codec::sniff(std::span<const std::uint8_t> head) const {
     return head.size() >= 4 && head[0] == 0xff && head[1] == 0x4f && head[2] == 0xff && head[3] == 0x51;
 }
 
-bool Jpeg2000Codec::readHeaderRanges(HeaderRangeReader& reader) const {
-    try {
-        return readJpeg2000HeaderRanges(reader);
-    } catch (const std::bad_alloc&) {
-        fail("not enough memory to read the header");
-        return false;
-    }
-}
+bool Jpeg2000Codec::readHeaderRanges(HeaderRangeReader& reader) const { return readJpeg2000HeaderRanges(reader); }
 
 std::optional<ImageHeader> Jpeg2000Codec::readHeader(std::span<const std::uint8_t> data) const {
     std::string why;
@@ -387,38 +379,28 @@ std::optional<std::uint64_t> Jpeg2000Codec::decodeMemory(std::span<const std::ui
 }
 
 DecodedImagePtr Jpeg2000Codec::decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const {
-    try {
-        return decodeImage(data, options);
-    } catch (const std::bad_alloc&) {
-        fail("not enough memory to decode");
-        return nullptr;
-    }
+    return decodeImage(data, options);
 }
 
 bool Jpeg2000Codec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& options,
                            std::vector<std::uint8_t>& encoded) const {
     if (!isEncodableBitmap(kName, bitmap)) return false;
-    try {
-        // A lower fraction must never give a larger file. The lossless file
-        // is written whenever it fits the byte budget of the quality; otherwise
-        // the rate-controlled one, or the lossless one should that come out
-        // smaller (rate control counts a few bytes of slack per code-block).
-        // Both are made from the same reversible transform, so budgets that
-        // grow with the quality give files that grow with it.
-        if (!encodeImage(bitmap, options.hasAlpha, 0.0, encoded)) return false;
-        const double ratio = compressionRatio(options.quality);
-        const double budget = double(bitmap.width) * bitmap.height * (options.hasAlpha ? 4 : 3) / ratio;
-        std::vector<std::uint8_t> lossy;
-        if (ratio > 0 && double(encoded.size()) > budget) {
-            if (!encodeImage(bitmap, options.hasAlpha, ratio, lossy)) return false;
-            if (lossy.size() < encoded.size()) encoded = std::move(lossy);
-        }
-        if (!addDisplayResolution(encoded, resolutionToWrite(options.dpi))) {
-            fail("cannot add the resolution box");
-            return false;
-        }
-    } catch (const std::bad_alloc&) {
-        fail("not enough memory to encode");
+    // A lower fraction must never give a larger file. The lossless file
+    // is written whenever it fits the byte budget of the quality; otherwise
+    // the rate-controlled one, or the lossless one should that come out
+    // smaller (rate control counts a few bytes of slack per code-block).
+    // Both are made from the same reversible transform, so budgets that
+    // grow with the quality give files that grow with it.
+    if (!encodeImage(bitmap, options.hasAlpha, 0.0, encoded)) return false;
+    const double ratio = compressionRatio(options.quality);
+    const double budget = double(bitmap.width) * bitmap.height * (options.hasAlpha ? 4 : 3) / ratio;
+    std::vector<std::uint8_t> lossy;
+    if (ratio > 0 && double(encoded.size()) > budget) {
+        if (!encodeImage(bitmap, options.hasAlpha, ratio, lossy)) return false;
+        if (lossy.size() < encoded.size()) encoded = std::move(lossy);
+    }
+    if (!addDisplayResolution(encoded, resolutionToWrite(options.dpi))) {
+        fail("cannot add the resolution box");
         return false;
     }
     return true;
@@ -432,12 +414,8 @@ bool Jpeg2000Codec::finishAfterMetadata(std::vector<std::uint8_t>& encoded, cons
         return false;
     }
     if (info->hasResolution) return true;
-    try {
-        if (addDisplayResolution(encoded, resolutionToWrite(options.dpi))) return true;
-        fail("cannot add the resolution box");
-    } catch (const std::bad_alloc&) {
-        fail("not enough memory to encode");
-    }
+    if (addDisplayResolution(encoded, resolutionToWrite(options.dpi))) return true;
+    fail("cannot add the resolution box");
     return false;
 }
 

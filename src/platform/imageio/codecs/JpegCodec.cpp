@@ -454,12 +454,7 @@ bool JpegCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& option
         Log::line(fmt::format("JPEG: cannot encode: {}", compressor->errors.message));
         return false;
     }
-    try {
-        encoded.assign(compressor->output, compressor->output + compressor->outputSize);
-    } catch (const std::bad_alloc&) {
-        Log::line("JPEG: not enough memory to encode");
-        return false;
-    }
+    encoded.assign(compressor->output, compressor->output + compressor->outputSize);
     return true;
 }
 

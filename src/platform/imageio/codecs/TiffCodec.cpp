@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <new>
 #include <type_traits>
 
 #include "platform/foundation/Log.h"
@@ -452,18 +451,14 @@ public:
         }
         std::string why;
         bool started = false;
-        try {
-            if (layout.throughRgba) {
-                _rowsPerStrip = rowsPerStrip(tif, layout);
-                _rgba = std::make_unique<RgbaReader>(tif, layout);
-                started = _rgba->start(_rowsPerStrip, why);
-            } else {
-                _direct = std::make_unique<DirectReader>(tif, layout);
-                started = _direct->start(why);
-                _rowsPerStrip = _direct->rowsPerStrip();
-            }
-        } catch (const std::bad_alloc&) {
-            why = "not enough memory to decode";
+        if (layout.throughRgba) {
+            _rowsPerStrip = rowsPerStrip(tif, layout);
+            _rgba = std::make_unique<RgbaReader>(tif, layout);
+            started = _rgba->start(_rowsPerStrip, why);
+        } else {
+            _direct = std::make_unique<DirectReader>(tif, layout);
+            started = _direct->start(why);
+            _rowsPerStrip = _direct->rowsPerStrip();
         }
         if (!started) {
             fail(_opened->messages.errorOr(why));
@@ -609,16 +604,11 @@ DecodedImagePtr TiffCodec::decode(std::span<const std::uint8_t> data, const Deco
     auto image = allocateDecodedImage(kName, layout->width, layout->height, layout->colorModel,
                                       layout->outputFormat(), layout->hasAlpha);
     if (!image) return nullptr;
-    try {
-        DirectReader direct(tif, *layout);
-        const bool read = layout->throughRgba ? readThroughRgba(tif, *layout, *image, why)
-                                              : direct.start(why) && direct.readImage(*image, why);
-        if (!read) {
-            fail(opened.messages.errorOr(why));
-            return nullptr;
-        }
-    } catch (const std::bad_alloc&) {
-        fail("not enough memory to decode");
+    DirectReader direct(tif, *layout);
+    const bool read = layout->throughRgba ? readThroughRgba(tif, *layout, *image, why)
+                                          : direct.start(why) && direct.readImage(*image, why);
+    if (!read) {
+        fail(opened.messages.errorOr(why));
         return nullptr;
     }
     image->iccProfile = readIccProfile(tif);
@@ -660,18 +650,13 @@ bool TiffCodec::encode(const RgbaBitmapView& bitmap, const EncodeOptions& option
     }
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
 
-    try {
-        std::vector<std::uint8_t> row(std::size_t(bitmap.width) * channels);
-        for (std::uint32_t y = 0; y < bitmap.height; ++y) {
-            straightRow(bitmap, y, options.hasAlpha, row.data());
-            if (TIFFWriteScanline(t, row.data(), y, 0) < 0) {
-                fail(messages.errorOr("cannot write row " + std::to_string(y)));
-                return false;
-            }
+    std::vector<std::uint8_t> row(std::size_t(bitmap.width) * channels);
+    for (std::uint32_t y = 0; y < bitmap.height; ++y) {
+        straightRow(bitmap, y, options.hasAlpha, row.data());
+        if (TIFFWriteScanline(t, row.data(), y, 0) < 0) {
+            fail(messages.errorOr("cannot write row " + std::to_string(y)));
+            return false;
         }
-    } catch (const std::bad_alloc&) {
-        fail("not enough memory to encode");
-        return false;
     }
     if (!TIFFWriteDirectory(t)) {
         fail(messages.errorOr("cannot finish the file"));

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <new>
 #include <webp/decode.h>
 #include <webp/demux.h>
 
@@ -146,12 +145,7 @@ std::optional<ImageHeader> WebpCodec::readHeader(std::span<const std::uint8_t> d
 }
 
 DecodedImagePtr WebpCodec::decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const {
-    try {
-        return decodeImage(data, options);
-    } catch (const std::bad_alloc&) {
-        fail("not enough memory to decode");
-        return nullptr;
-    }
+    return decodeImage(data, options);
 }
 
 std::unique_ptr<Codec> makeWebpCodec() {
