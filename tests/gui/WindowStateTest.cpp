@@ -1,30 +1,21 @@
 // The main window's state through idle, importing and exporting; slider
-// labels, presets, settings bindings, the toolbar and the window frame.
-#include <QAction>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QSignalSpy>
-#include <QSlider>
-#include <QStackedWidget>
-#include <QToolBar>
+// labels, presets, settings bindings, the toolbar and the window frame; the
+// window used from the keyboard: Delete and Backspace remove rows, Escape and
+// Ctrl+W close the viewer and the preferences, Tab leaves the table, Quit
+// answers in every window, and every menu command has a mnemonic.
 #include <functional>
 
 #include "GuiTestSupport.h"
-#include "app/MainController.h"
-#include "app/MainWindow.h"
-#include "model/PelloraImage.h"
-#include "model/SettingsKeys.h"
-#include "platform/foundation/UserDefaults.h"
 #include "ui/Identifiers.h"
+#include "ui/PreferencesController.h"
 #include "ui/ToolbarIcons.h"
+#include "ui/ViewerController.h"
 
 using namespace pellora;
 
 namespace {
+
+using WindowOf = std::function<QWidget*(MainController&)>;
 
 QAction* toolbarItem(MainController& controller, const char* identifier) {
     for (QAction* item : controller.toolbarItems()) {
@@ -71,6 +62,8 @@ QString commandsOf(MainController& c) {
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(WindowOf)
 
 class WindowStateTest : public QObject {
     Q_OBJECT
@@ -154,21 +147,15 @@ private slots:
         c.openSheet()->reject();
     }
 
-    void sliderLabelsRoundToWholePercents_data() {
-        QTest::addColumn<float>("fraction");
-        QTest::addColumn<QString>("label");
-        QTest::newRow("half") << 0.5f << QStringLiteral("50%");
-        QTest::newRow("an exact half goes to the even neighbour") << 0.125f << QStringLiteral("12%");
-        QTest::newRow("whole") << 1.0f << QStringLiteral("100%");
-    }
+    // Labels round to whole percents, an exact half to the even neighbour.
     void sliderLabelsRoundToWholePercents() {
-        QFETCH(float, fraction);
-        QFETCH(QString, label);
         MainController& c = *_controller;
-        for (const char* key : kFractionKeys) defaults().setObject(PlistValue(fraction), key);
-        QTRY_COMPARE(c.scalePercentageTextField->text(), label);
-        QTRY_COMPARE(c.jpegQualityTextField->text(), label);
-        QTRY_COMPARE(c.jpeg2000QualityTextField->text(), label);
+        for (const auto& [fraction, label] : {std::pair(0.5f, "50%"), {0.125f, "12%"}, {1.0f, "100%"}}) {
+            for (const char* key : kFractionKeys) defaults().setObject(PlistValue(fraction), key);
+            QTRY_COMPARE(c.scalePercentageTextField->text(), QString::fromLatin1(label));
+            QTRY_COMPARE(c.jpegQualityTextField->text(), QString::fromLatin1(label));
+            QTRY_COMPARE(c.jpeg2000QualityTextField->text(), QString::fromLatin1(label));
+        }
     }
 
     void controlsStoreTheirValuesAtOnce() {
@@ -179,7 +166,6 @@ private slots:
             {[&] { c.formatPopUpButton->setCurrentIndex(4); }, QVXDefaultsKey_exportFormat, PlistValue(4)},
             {[&] { c.maxWidthComboBox->setCurrentIndex(9); }, QVXDefaultsKey_scalingMaxWidth, PlistValue(1344)},
             {[&] { c.maxSideComboBox->setCurrentIndex(9); }, QVXDefaultsKey_scalingMaxWidthOrHeight, PlistValue(1600)},
-            {[&] { typeInto(c.maxHeightComboBox, "1000", Qt::Key_Return); }, QVXDefaultsKey_scalingMaxHeight, PlistValue(1000)},
             {[&] { typeInto(c.maxHeightComboBox, "abc", Qt::Key_Return); }, QVXDefaultsKey_scalingMaxHeight, PlistValue("abc")},
         };
         for (const auto& [change, key, stored] : changes) {
@@ -315,7 +301,100 @@ private slots:
         QCOMPARE(_controller->window()->geometry(), moved);
     }
 
+    void deleteAndBackspaceRemoveTheSelectedRows_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Delete") << int(Qt::Key_Delete);
+        QTest::newRow("Backspace") << int(Qt::Key_Backspace);
+    }
+    void deleteAndBackspaceRemoveTheSelectedRows() {
+        QFETCH(int, key);
+        MainController& c = *_controller;
+        QVERIFY(shownAndActive());
+        guitest::addRecords(c, {"/nowhere/a.jpg", "/nowhere/b.jpg", "/nowhere/c.jpg", "/nowhere/d.jpg"});
+        c.imagesTableView->setFocus();
+        c.imagesTableView->selectRow(1);
+        QTest::keyClick(c.imagesTableView, Qt::Key(key));
+        QCOMPARE(c.numberOfRowsInTableView(), 3);
+        QCOMPARE(c.selectedPelloraImage()->inputPath(), std::string("/nowhere/a.jpg"));
+        // During a job the table's commands stay off, keys included.
+        c.batch().setIsImporting(true);
+        QTest::keyClick(c.imagesTableView, Qt::Key(key));
+        QCOMPARE(c.numberOfRowsInTableView(), 3);
+        // Typing in a size box edits the text, it removes no row.
+        c.batch().setIsImporting(false);
+        c.maxWidthComboBox->setFocus();
+        QTest::keyClick(c.maxWidthComboBox->lineEdit(), Qt::Key(key));
+        QCOMPARE(c.numberOfRowsInTableView(), 3);
+    }
+
+    void tabLeavesTheTable() {
+        MainController& c = *_controller;
+        QVERIFY(shownAndActive());
+        guitest::addRecords(c, {"/nowhere/a.jpg", "/nowhere/b.jpg"});
+        c.imagesTableView->setFocus();
+        c.imagesTableView->selectRow(0);
+        QTest::keyClick(c.imagesTableView, Qt::Key_Tab);
+        QVERIFY(!c.imagesTableView->hasFocus());
+        QCOMPARE(c.selectedPelloraImage()->inputPath(), std::string("/nowhere/a.jpg"));
+    }
+
+    // Escape and Ctrl+W close only the window they are typed in; Quit answers there too.
+    void secondaryWindowsCloseByKeyAndQuitAnswersThere_data() {
+        QTest::addColumn<WindowOf>("open");
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<bool>("quits");
+        const WindowOf viewer = [](MainController& c) {
+            c.showViewer();
+            return c.viewerController().window();
+        };
+        const WindowOf preferences = [](MainController& c) {
+            c.showPreferences();
+            return static_cast<QWidget*>(c.preferencesController().window());
+        };
+        QTest::newRow("viewer, Escape") << viewer << QKeySequence(Qt::Key_Escape) << false;
+        QTest::newRow("viewer, Ctrl+W") << viewer << QKeySequence(Qt::CTRL | Qt::Key_W) << false;
+        QTest::newRow("viewer, Ctrl+Q") << viewer << QKeySequence(Qt::CTRL | Qt::Key_Q) << true;
+        QTest::newRow("preferences, Escape") << preferences << QKeySequence(Qt::Key_Escape) << false;
+        QTest::newRow("preferences, Ctrl+W") << preferences << QKeySequence(Qt::CTRL | Qt::Key_W) << false;
+    }
+    void secondaryWindowsCloseByKeyAndQuitAnswersThere() {
+        QFETCH(WindowOf, open);
+        QFETCH(QKeySequence, keys);
+        QFETCH(bool, quits);
+        MainController& c = *_controller;
+        QVERIFY(shownAndActive());
+        QSignalSpy terminate(c.window(), &MainWindow::terminateRequested);
+        QWidget* window = open(c);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keySequence(window, keys);
+        QCOMPARE(terminate.count(), quits ? 1 : 0);
+        if (quits) return;
+        // Only that window: the main window stays and the run goes on.
+        QTRY_VERIFY(!window->isVisible());
+        QVERIFY(c.window()->isVisible());
+        QCOMPARE(terminate.count(), 0);
+    }
+
+    void everyMenuAndCommandHasAMnemonic() {
+        MainController& c = *_controller;
+        c.validateVisibleItems();
+        QStringList missing;
+        for (QAction* menuAction : c.window()->menuBar()->actions()) {
+            if (!menuAction->text().contains(QLatin1Char('&'))) missing << menuAction->text();
+            for (QAction* item : menuAction->menu()->actions()) {
+                if (!item->isSeparator() && !item->text().contains(QLatin1Char('&'))) missing << item->text();
+            }
+        }
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QStringLiteral(", "))));
+    }
+
 private:
+    bool shownAndActive() {
+        _controller->window()->show();
+        return QTest::qWaitForWindowActive(_controller->window());
+    }
+
     std::unique_ptr<MainController> _controller;
 };
 
