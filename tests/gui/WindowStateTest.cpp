@@ -143,17 +143,6 @@ private slots:
         c.openSheet()->reject();
     }
 
-    // Labels round to whole percents, an exact half to the even neighbour.
-    void sliderLabelsRoundToWholePercents() {
-        MainController& c = *_controller;
-        for (const auto& [fraction, label] : {std::pair(0.5f, "50%"), {0.125f, "12%"}, {1.0f, "100%"}}) {
-            for (const char* key : kFractionKeys) defaults().setObject(PlistValue(fraction), key);
-            QTRY_COMPARE(c.scalePercentageTextField->text(), QString::fromLatin1(label));
-            QTRY_COMPARE(c.jpegQualityTextField->text(), QString::fromLatin1(label));
-            QTRY_COMPARE(c.jpeg2000QualityTextField->text(), QString::fromLatin1(label));
-        }
-    }
-
     void controlsStoreTheirValuesAtOnce() {
         MainController& c = *_controller;
         const std::vector<std::tuple<std::function<void()>, const char*, PlistValue>> changes{
@@ -215,8 +204,16 @@ private slots:
         }
     }
 
-    void thePercentageStartsAtOnePercentAndStepsByWholePercents() {
+    // Labels round to whole percents, an exact half to the even neighbour; the
+    // percentage starts at 1% and steps by whole percents.
+    void slidersShowAndStepByWholePercents() {
         MainController& c = *_controller;
+        for (const auto& [fraction, label] : {std::pair(0.5f, "50%"), {0.125f, "12%"}, {1.0f, "100%"}}) {
+            for (const char* key : kFractionKeys) defaults().setObject(PlistValue(fraction), key);
+            QTRY_COMPARE(c.scalePercentageTextField->text(), QString::fromLatin1(label));
+            QTRY_COMPARE(c.jpegQualityTextField->text(), QString::fromLatin1(label));
+            QTRY_COMPARE(c.jpeg2000QualityTextField->text(), QString::fromLatin1(label));
+        }
         QSlider* slider = c.scalePercentageSlider;
         defaults().setObject(PlistValue(0.0f), QVXDefaultsKey_scalingPercentage);
         QTRY_COMPARE(c.scalePercentageTextField->text(), QStringLiteral("1%"));
