@@ -1,6 +1,5 @@
 // The preferences window: its panes and toolbar, the bound export options, the
 // folder chooser and the notice to the main window (its Update pane: UpdateCheckTest).
-
 #include "GuiTestSupport.h"
 #include "ui/PreferencesController.h"
 
@@ -29,8 +28,7 @@ private slots:
         _controller.reset();
         for (const char* key : {QVXDefaultsKey_exportDestination, QVXDefaultsKey_exportStaticLocation,
                                 QVXDefaultsKey_hardRotate, QVXDefaultsKey_preserveMetadata,
-                                QVXDefaultsKey_overriteExistingFilesOnExport, QVXUpdateDefaultsKey_checkAtlaunch,
-                                QVXUpdateDefaultsKey_lastChecked}) {
+                                QVXDefaultsKey_overriteExistingFilesOnExport, QVXUpdateDefaultsKey_checkAtlaunch}) {
             defaults().removeObjectForKey(key);
         }
     }
