@@ -15,15 +15,9 @@ namespace pellora::test {
 
 const std::string kProgram = std::string(PELLORA_BIN_DIR) + "/pellora-batch";
 
-std::string shellQuoted(const std::string& text) {
-    std::string result = "'";
-    for (const char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return result + "'";
-}
-
 std::string batchCommandLine(const std::vector<std::string>& arguments) {
-    std::string line = shellQuoted(kProgram);
-    for (const std::string& argument : arguments) line.append(" ").append(shellQuoted(argument));
+    std::string line = quoted(kProgram);
+    for (const std::string& argument : arguments) line.append(" ").append(quoted(argument));
     return line;
 }
 
@@ -31,7 +25,7 @@ ProgramRun runBatch(const std::string& folder, const std::vector<std::string>& a
                     const std::string& suffix) {
     ProgramRun run{0, ""};
     run.status = runCommand(
-        fmt::format("cd {} && {} {} {} 2>&1", shellQuoted(folder), prefix, batchCommandLine(arguments), suffix),
+        fmt::format("cd {} && {} {} {} 2>&1", quoted(folder), prefix, batchCommandLine(arguments), suffix),
         &run.output);
     return run;
 }
@@ -77,13 +71,9 @@ void BatchTest::makeImages(const std::vector<std::string>& names) {
     for (const std::string& name : names) ASSERT_TRUE(writeTestImage(in(name), 8, 6, kUTTypeJPEG)) << name;
 }
 
-void BatchTest::makeManySources(int count, const std::string& folder) {
-    const std::string first = (folder.empty() ? in() : folder) + "/img00.jpg";
-    ASSERT_TRUE(writeTestImage(first, 1600, 1200, kUTTypeJPEG));
-    for (int n = 1; n < count; ++n) {
-        const std::string other = (folder.empty() ? in() : folder) + fmt::format("/img{:02}.jpg", n);
-        ASSERT_EQ(::link(first.c_str(), other.c_str()), 0);
-    }
+void BatchTest::makeManySources(int count) {
+    ASSERT_TRUE(writeTestImage(in("img00.jpg"), 1600, 1200, kUTTypeJPEG));
+    for (int n = 1; n < count; ++n) ASSERT_EQ(::link(in("img00.jpg").c_str(), in(fmt::format("img{:02}.jpg", n)).c_str()), 0);
 }
 
 } // namespace pellora::test

@@ -15,8 +15,6 @@ struct ProgramRun {
     std::string output;  // stdout and stderr
 };
 
-// The text in single quotes for the shell, quotes inside it escaped.
-std::string shellQuoted(const std::string& text);
 // The program and its arguments, quoted for the shell.
 std::string batchCommandLine(const std::vector<std::string>& arguments);
 // Runs "cd folder && prefix pellora-batch arguments suffix" in the shell.
@@ -47,8 +45,8 @@ protected:
     }
     // Small JPEGs in the source folder.
     void makeImages(const std::vector<std::string>& names);
-    // count camera-sized sources img00.jpg... sharing one picture, in folder (in() by default).
-    void makeManySources(int count, const std::string& folder = "");
+    // count camera-sized sources img00.jpg... in the source folder, sharing one picture.
+    void makeManySources(int count);
 
     TempHome home;
     TempDir dir;

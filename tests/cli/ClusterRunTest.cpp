@@ -54,9 +54,9 @@ protected:
         test::writeFile(dir.file("program-output.txt"), programOutput);
         std::string verdict;
         const int status = test::runCommand(
-            fmt::format("cd {} && /usr/bin/python3 {} {} {}", test::shellQuoted(dir.path()),
-                        test::shellQuoted(kReportChecker), test::shellQuoted(report),
-                        programOutput.empty() ? "" : test::shellQuoted(dir.file("program-output.txt"))),
+            fmt::format("cd {} && /usr/bin/python3 {} {} {}", test::quoted(dir.path()),
+                        test::quoted(kReportChecker), test::quoted(report),
+                        programOutput.empty() ? "" : test::quoted(dir.file("program-output.txt"))),
             &verdict);
         EXPECT_EQ(status, 0) << verdict;
         return verdict;
@@ -140,12 +140,8 @@ TEST_F(ClusterRunTest, ShardIndexFromSlurmOrKubernetesEnvironment) {
     const auto planned = [&](const std::string& environment, const std::string& shard) {
         return run({"--dry-run", "--shard", shard, "-o", out(), "in"}, "env " + environment);
     };
-    struct Case {
-        std::string environment;
-        std::string shard;
-        int k;  // 0: a usage error
-    };
-    const std::vector<Case> cases{
+    // The environment, the shard asked for, and the shard k it means (0: a usage error).
+    const std::vector<std::tuple<std::string, std::string, int>> cases{
         {"SLURM_ARRAY_TASK_ID=0 SLURM_ARRAY_TASK_MIN=0", "env:SLURM_ARRAY_TASK_ID/4", 1},  // --array=0-3
         {"SLURM_ARRAY_TASK_ID=4 SLURM_ARRAY_TASK_MIN=1", "env:SLURM_ARRAY_TASK_ID/4", 4},  // --array=1-4
         {"SLURM_ARRAY_TASK_ID=12 SLURM_ARRAY_TASK_MIN=10", "env:SLURM_ARRAY_TASK_ID/4", 3},
@@ -162,15 +158,15 @@ TEST_F(ClusterRunTest, ShardIndexFromSlurmOrKubernetesEnvironment) {
         {"", "5/4", 0},
         {"", "1/0", 0},
     };
-    for (const Case& c : cases) {
-        const ProgramRun result = planned(c.environment, c.shard);
-        if (c.k == 0) {
-            EXPECT_EQ(result.status, 2) << c.environment << " " << c.shard << ": " << result.output;
+    for (const auto& [environment, shard, k] : cases) {
+        const ProgramRun result = planned(environment, shard);
+        if (k == 0) {
+            EXPECT_EQ(result.status, 2) << environment << " " << shard << ": " << result.output;
             EXPECT_TRUE(contains(result.output, "--shard")) << result.output;
         } else {
             EXPECT_EQ(result.status, 0) << result.output;
-            EXPECT_EQ(plannedWrites(result.output), plannedWrites(planned("", fmt::format("{}/4", c.k)).output))
-                << c.environment;
+            EXPECT_EQ(plannedWrites(result.output), plannedWrites(planned("", fmt::format("{}/4", k)).output))
+                << environment;
             EXPECT_EQ(plannedWrites(result.output).size(), 1u) << result.output;
         }
     }
@@ -216,22 +212,27 @@ TEST_F(ClusterRunTest, DryRunJudgesByNamesAloneAndWritesNothing) {
     EXPECT_EQ(folderEntries(out()), (std::vector<std::string>{"exists.png"}));
 }
 
-// A run killed with SIGKILL leaves only complete outputs, no temporary file
+// A run stopped by a signal leaves only complete outputs, no temporary file
 // (on ext4 and on tmpfs, both taking unnamed files) and a report valid up to
-// its last line; the same command again writes only what is missing.
-TEST_F(ClusterRunTest, AKilledRunLeavesCompleteOutputsAndItsRerunWritesOnlyWhatIsMissing) {
+// its last line. An interrupt finishes the files in hand and lists the rest
+// apart from the failures; after a kill the same command again writes only
+// what is missing.
+TEST_F(ClusterRunTest, AStoppedRunLeavesCompleteOutputsAndARerunWritesOnlyWhatIsMissing) {
     constexpr std::size_t kSources = 30;
     makeManySources(kSources);
+    ::mkdir(dir.file("bad").c_str(), 0755);
+    test::writeFile(dir.file("bad/broken.jpg"), "not an image at all");
     const test::ScopedVariable tmpdir{"TMPDIR", "/dev/shm"};
     const test::TempDir tmpfs;
-    for (const std::string& folder : {out(), tmpfs.path()}) {
-        const std::string report = folder == out() ? "disk.jsonl" : "tmpfs.jsonl";
+    for (const auto& [signal, folder] : std::vector<std::pair<int, std::string>>{
+             {SIGKILL, out("killed")}, {SIGKILL, tmpfs.path()}, {SIGINT, out("interrupted")}, {SIGHUP, out("hung up")}}) {
+        const std::string report = dir.file(std::to_string(signal) + folder.substr(folder.rfind('/') + 1) + ".jsonl");
         const std::vector<std::string> command{"--method", "full", "--format", "png", "--report", report,
-                                               "-o", folder, "in"};
+                                               "-o", folder, "bad", "in"};
         const pid_t pid = test::startBatch(dir.path(), command, dir.file("first.txt"));
         ASSERT_TRUE(test::waitForOutputs(folder, 3));
-        ::kill(pid, SIGKILL);
-        EXPECT_EQ(test::waitForBatch(pid), 137);
+        ::kill(pid, signal);
+        EXPECT_EQ(test::waitForBatch(pid), 128 + signal);
 
         EXPECT_EQ(test::hiddenEntries(folder), std::vector<std::string>{}) << folder;
         std::map<std::string, struct stat> firstRun;
@@ -240,14 +241,21 @@ TEST_F(ClusterRunTest, AKilledRunLeavesCompleteOutputsAndItsRerunWritesOnlyWhatI
             ::stat((folder + "/" + name).c_str(), &firstRun[name]);
         }
         ASSERT_LT(firstRun.size(), kSources);
-        checkedReport(dir.file(report));
+        checkedReport(report);
+        if (signal != SIGKILL) {
+            const std::string output = test::readFile(dir.file("first.txt"));
+            EXPECT_TRUE(contains(output, "Failed:\n  bad/broken.jpg: cannot decode the image\n")) << output;
+            EXPECT_TRUE(contains(output, fmt::format("Interrupted: {} not exported:", kSources - firstRun.size())))
+                << output;
+            continue;
+        }
 
         const ProgramRun rerun = run(command);
-        ASSERT_EQ(rerun.status, 0) << rerun.output;
-        EXPECT_TRUE(contains(rerun.output, fmt::format("{} written, {} skipped, 0 failed", kSources - firstRun.size(),
+        ASSERT_EQ(rerun.status, 1) << rerun.output;
+        EXPECT_TRUE(contains(rerun.output, fmt::format("{} written, {} skipped, 1 failed", kSources - firstRun.size(),
                                                        firstRun.size())))
             << rerun.output;
-        EXPECT_TRUE(contains(checkedReport(dir.file(report), rerun.output), fmt::format("skipped={}", firstRun.size())));
+        EXPECT_TRUE(contains(checkedReport(report, rerun.output), fmt::format("skipped={}", firstRun.size())));
         EXPECT_EQ(folderEntries(folder).size(), kSources);
         for (const std::string& name : folderEntries(folder)) {
             EXPECT_EQ(decodedSize(folder + "/" + name), (DecodedSize{1600, 1200})) << name;

@@ -1,20 +1,5 @@
 #include "GuiTestSupport.h"
 
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFile>
-#include <QDir>
-#include <QAbstractButton>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QTimer>
-#include <QUrl>
-#include <vector>
-
-#include "app/MainWindow.h"
-#include "model/PelloraImage.h"
-#include "platform/foundation/UserDefaults.h"
-#include "model/SettingsKeys.h"
 #include "support/TestHttpServer.h"
 #include "support/TestPictures.h"
 #include "platform/imageio/TypeIdentifiers.h"

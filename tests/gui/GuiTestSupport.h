@@ -1,15 +1,18 @@
 #pragma once
 
-#include <QApplication>
-#include <QString>
-#include <QTemporaryDir>
+// The Qt modules and the window's headers that every test of the window uses.
 #include <QtTest>
+#include <QtWidgets>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/MainController.h"
+#include "app/MainWindow.h"
+#include "model/PelloraImage.h"
+#include "model/SettingsKeys.h"
 #include "platform/foundation/UserDefaults.h"
+#include "ui/SourceListModel.h"
 
 namespace pellora::guitest {
 

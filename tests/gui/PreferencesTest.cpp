@@ -1,29 +1,7 @@
 // The preferences window: its panes and toolbar, the bound export options, the
-// folder chooser, the notice to the main window, and the Update pane's label.
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMainWindow>
-#include <QPushButton>
-#include <QScreen>
-#include <QStackedWidget>
-#include <QToolBar>
-#include <QToolButton>
-#include <ctime>
-
+// folder chooser and the notice to the main window (its Update pane: UpdateCheckTest).
 #include "GuiTestSupport.h"
-#include "app/MainController.h"
-#include "app/MainWindow.h"
-#include "model/SettingsKeys.h"
-#include "platform/foundation/PlistXml.h"
-#include "platform/foundation/UserDefaults.h"
-#include "support/TestHttpServer.h"
-#include "support/TestSupport.h"
 #include "ui/PreferencesController.h"
-#include "update/PelloraUpdateCheck.h"
 
 using namespace pellora;
 
@@ -31,24 +9,12 @@ namespace {
 
 UserDefaults& defaults() { return UserDefaults::standard(); }
 
-QString localMinute(std::time_t seconds) {
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[64];
-    std::strftime(text, sizeof text, "Last checked: %Y-%m-%d %H:%M", &local);
-    return QString::fromLatin1(text);
-}
-
 } // namespace
 
 class PreferencesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        qputenv(PelloraUpdateURLVariable, _server.url("/db.xml").c_str());
-    }
-
     void init() {
         defaults().setObject(PlistValue(false), QVXUpdateDefaultsKey_checkAtlaunch);
         QVERIFY(guitest::launch(_controller, true));
@@ -62,8 +28,7 @@ private slots:
         _controller.reset();
         for (const char* key : {QVXDefaultsKey_exportDestination, QVXDefaultsKey_exportStaticLocation,
                                 QVXDefaultsKey_hardRotate, QVXDefaultsKey_preserveMetadata,
-                                QVXDefaultsKey_overriteExistingFilesOnExport, QVXUpdateDefaultsKey_checkAtlaunch,
-                                QVXUpdateDefaultsKey_lastChecked}) {
+                                QVXDefaultsKey_overriteExistingFilesOnExport, QVXUpdateDefaultsKey_checkAtlaunch}) {
             defaults().removeObjectForKey(key);
         }
     }
@@ -175,54 +140,10 @@ private slots:
         QTRY_COMPARE(field->text(), folder);
     }
 
-    void theLabelRendersTheDateInTheLocalTimeZone() {
-        QString text;
-        {
-            test::ScopedVariable zone("TZ", "IST-5:30");  // a POSIX zone five and a half hours ahead of UTC
-            tzset();
-            const PlistDate date = std::chrono::system_clock::from_time_t(1796567580);  // 2026-12-06 14:33 UTC
-            text = PreferencesController::lastCheckedText(PlistValue(date));
-        }
-        tzset();
-        QCOMPARE(text, QStringLiteral("Last checked: 2026-12-06 20:03"));
-    }
-
-    void theUpdatePaneShowsTheSwitchAndTheNewDateRightAfterACheckNow() {
-        PreferencesController& p = preferences();
-        p.activateUpdatePane();
-        QCOMPARE(p.QVXUpdate_lastCheckedTextField->text(), QStringLiteral("Never checked for updates"));
-        QVERIFY(!p.QVXUpdate_checkAtLaunchCheckbox->isChecked());
-        for (const bool checked : {true, false}) {
-            QTest::mouseClick(p.QVXUpdate_checkAtLaunchCheckbox, Qt::LeftButton);
-            QCOMPARE(defaults().objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), PlistValue(checked));
-        }
-        // Only a date counts as a check.
-        QCOMPARE(PreferencesController::lastCheckedText(PlistValue("yesterday")),
-                 QStringLiteral("Never checked for updates"));
-
-        _server.setResponse("/db.xml", {200, writePlistXml(PlistDictionary{{"Pellora", PlistDictionary{{"Current Version", runningAppVersion()}}}}), {}, {}});
-        auto* checkNow = p.window()->findChild<QPushButton*>(QStringLiteral("checkNowButton"));
-        QVERIFY(checkNow != nullptr);
-        const std::size_t requestsBefore = _server.requestCount();
-
-        const std::time_t start = std::time(nullptr);
-        const auto alert = guitest::answerNextAlert(QStringLiteral("OK"));
-        QTest::mouseClick(checkNow, Qt::LeftButton);
-        const std::time_t end = std::time(nullptr);
-
-        // The check asked by the user reports that Pellora is up to date, then the pane shows the date.
-        QVERIFY(alert->answered);
-        QCOMPARE(alert->text, QStringLiteral("Pellora is up to date"));
-        QCOMPARE(_server.requestCount(), requestsBefore + 1);
-        const QString label = p.QVXUpdate_lastCheckedTextField->text();
-        QVERIFY2(label == localMinute(start) || label == localMinute(end), qPrintable(label));
-    }
-
 private:
     PreferencesController& preferences() { return _controller->preferencesController(); }
 
     QTemporaryDir _files;
-    test::TestHttpServer _server;
     std::unique_ptr<MainController> _controller;
 };
 

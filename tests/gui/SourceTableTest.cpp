@@ -1,27 +1,16 @@
-// The source list table: the model over a snapshot, thumbnails, the count
-// label, selection and its notification, remove and clear, drops, the name
-// cell, and a disabled table ignoring the mouse.
-#include <QAbstractItemModelTester>
-#include <QDir>
-#include <QFile>
-#include <QItemSelectionModel>
-#include <QLabel>
-#include <QMimeData>
-#include <QPainter>
-#include <QStandardItemModel>
-#include <QStyleOptionViewItem>
-#include <QTextDocument>
+// The source list table: the model over a snapshot, sizes and thumbnails and
+// the order they are read in, the count label, selection and its
+// notification, remove and clear, drops, the name cell, and a disabled table
+// ignoring the mouse.
+#include <set>
+#include <unistd.h>
 
 #include "GuiTestSupport.h"
 #include "support/TestSupport.h"
-#include "app/MainController.h"
-#include "app/MainWindow.h"
-#include "model/PelloraImage.h"
 #include "ui/FileNameText.h"
 #include "ui/FileUriList.h"
 #include "ui/Identifiers.h"
 #include "ui/PelloraImageNameCell.h"
-#include "ui/SourceListModel.h"
 #include "ui/ThumbnailCache.h"
 
 using namespace pellora;
@@ -72,7 +61,7 @@ private slots:
 
     void initTestCase() {
         guitest::writeJpeg(_files.filePath(QStringLiteral("wide.jpg")), 160, 120);
-        test::writeFile(QFile::encodeName(_files.filePath(QStringLiteral("notes.txt"))).toStdString(), "not an image");
+        test::writeFile(path("notes.txt"), "not an image");
         QDir(_files.path()).mkdir(QStringLiteral("folder"));
         guitest::writeJpeg(_files.filePath(QStringLiteral("folder/inside.jpg")), 40, 30);
     }
@@ -88,6 +77,7 @@ private slots:
         c.reloadData();
         c.clearToolbarItemClicked();
         QCOMPARE(c.tableModel().rowCount(), 0);
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("0 images"));
     }
 
     void rowsThatVanishedStillDrawUntilTheNextReload() {
@@ -102,53 +92,36 @@ private slots:
         QCOMPARE(c.tableModel().rowCount(), 0);
     }
 
-    void thumbnailsArriveFromWorkersAtTheirUnroundedSize() {
-        MainController& c = *_controller;
-        guitest::addRecords(c, {QFile::encodeName(_files.filePath("wide.jpg")).toStdString(),
-                                QFile::encodeName(_files.filePath("notes.txt")).toStdString()});
-        const QModelIndex icon = c.tableModel().index(0, SourceListModel::IconColumn);
-        QSignalSpy changed(&c.tableModel(), &QAbstractItemModel::dataChanged);
-        icon.data(Qt::DecorationRole);  // asks for it
-        QTRY_VERIFY(!icon.data(Qt::DecorationRole).value<QImage>().isNull());
-        QVERIFY(changed.count() >= 1);
-        QCOMPARE(icon.data(SourceListModel::ThumbnailSizeRole).toSizeF(), QSizeF(41.0, 30.75));
-        // A file that cannot be decoded still draws: an empty square of side 41.
-        const QModelIndex broken = c.tableModel().index(1, SourceListModel::IconColumn);
-        broken.data(Qt::DecorationRole);
-        QTRY_VERIFY(broken.data(SourceListModel::ThumbnailSizeRole).isValid());
-        QVERIFY(broken.data(Qt::DecorationRole).value<QImage>().isNull());
-        QCOMPARE(broken.data(SourceListModel::ThumbnailSizeRole).toSizeF(), QSizeF(41.0, 41.0));
-    }
-
-    // The size comes from the file's header on a worker, upright, and shows
-    // once it has arrived; a file that cannot be read shows none.
-    void theSizeColumnShowsTheUprightPixelSizeOnceRead() {
+    // Sizes are read from the files' headers and thumbnails decoded on
+    // workers, both upright; asking does not wait for the file. A file that
+    // cannot be read shows no size, and an empty square of side 41.
+    void sizesAndThumbnailsArriveFromWorkersUpright() {
         MainController& c = *_controller;
         guitest::writeOrientedQuarters(_files.filePath(QStringLiteral("turned.jpg")), 6, 200, 300);
-        guitest::addRecords(c, {QFile::encodeName(_files.filePath("wide.jpg")).toStdString(),
-                                QFile::encodeName(_files.filePath("turned.jpg")).toStdString(),
-                                QFile::encodeName(_files.filePath("notes.txt")).toStdString()});
+        guitest::addRecords(c, {path("wide.jpg"), path("turned.jpg"), path("notes.txt")});
         QCOMPARE(c.tableModel().headerData(SourceListModel::SizeColumn, Qt::Horizontal).toString(), QStringLiteral("Size"));
         QSignalSpy changed(&c.tableModel(), &QAbstractItemModel::dataChanged);
-        const QModelIndex wide = c.tableModel().index(0, SourceListModel::SizeColumn);
-        const QModelIndex turned = c.tableModel().index(1, SourceListModel::SizeColumn);
-        const QModelIndex unreadable = c.tableModel().index(2, SourceListModel::SizeColumn);
-        // Asking does not wait for the file.
-        QVERIFY(!wide.data().isValid());
-        turned.data();
-        unreadable.data();
-        QTRY_COMPARE(wide.data().toString(), QStringLiteral("160 x 120"));
-        QTRY_COMPARE(turned.data().toString(), QStringLiteral("200 x 300"));
-        QVERIFY(std::any_of(changed.begin(), changed.end(), [&](const QList<QVariant>& arguments) {
-            return arguments.at(0).toModelIndex() == wide && arguments.at(2).value<QList<int>>().contains(Qt::DisplayRole);
-        }));
+        const auto size = [&](int row) { return c.tableModel().index(row, SourceListModel::SizeColumn); };
+        const auto icon = [&](int row) { return c.tableModel().index(row, SourceListModel::IconColumn); };
+        QVERIFY(!size(0).data().isValid());
+        for (int row = 0; row < 3; ++row) icon(row).data(Qt::DecorationRole);
+        size(2).data();
+        QTRY_COMPARE(size(0).data().toString(), QStringLiteral("160 x 120"));
+        QTRY_COMPARE(size(1).data().toString(), QStringLiteral("200 x 300"));
         QTRY_VERIFY(!c.thumbnails().isMakingThumbnails());
         QCoreApplication::processEvents();
-        QVERIFY(!unreadable.data().isValid());
-        // The list's thumbnail is upright too.
-        const QModelIndex icon = c.tableModel().index(1, SourceListModel::IconColumn);
-        QCOMPARE(icon.data(SourceListModel::ThumbnailSizeRole).toSizeF(), QSizeF(200.0f / 300.0f * 41.0f, 41.0));
-        QVERIFY(guitest::showsUprightQuarters(icon.data(Qt::DecorationRole).value<QImage>()));
+        for (const auto& [index, role] : {std::pair(size(0), int(Qt::DisplayRole)), {icon(0), int(Qt::DecorationRole)}}) {
+            QVERIFY(std::any_of(changed.begin(), changed.end(), [&](const QList<QVariant>& arguments) {
+                return arguments.at(0).toModelIndex() == index && arguments.at(2).value<QList<int>>().contains(role);
+            }));
+        }
+        QVERIFY(!size(2).data().isValid());
+        QVERIFY(!icon(0).data(Qt::DecorationRole).value<QImage>().isNull());
+        QCOMPARE(icon(0).data(SourceListModel::ThumbnailSizeRole).toSizeF(), QSizeF(41.0, 30.75));
+        QCOMPARE(icon(1).data(SourceListModel::ThumbnailSizeRole).toSizeF(), QSizeF(200.0f / 300.0f * 41.0f, 41.0));
+        QVERIFY(guitest::showsUprightQuarters(icon(1).data(Qt::DecorationRole).value<QImage>()));
+        QVERIFY(icon(2).data(Qt::DecorationRole).value<QImage>().isNull());
+        QCOMPARE(icon(2).data(SourceListModel::ThumbnailSizeRole).toSizeF(), QSizeF(41.0, 41.0));
     }
 
     // Every cell of a row has the full path as its tool tip, shown as the
@@ -159,6 +132,7 @@ private slots:
         const std::string folder = QFile::encodeName(_files.path()).toStdString();
         const std::string name = "caf\xE9 <b>bold & two  spaces.jpg";
         guitest::addRecords(c, {folder + "/" + name});
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("1 image"));
         const QString shownName = QStringLiteral("caf\\xE9 <b>bold & two  spaces.jpg");
         QCOMPARE(c.tableModel().index(0, SourceListModel::NameColumn).data().toString(), shownName);
         for (int column = 0; column < SourceListModel::ColumnCount; ++column) {
@@ -184,16 +158,6 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, shown);
         QCOMPARE(displayTextForFileName(bytes.toStdString()), shown);
-    }
-
-    void countLabelSaysOneImageInTheSingular() {
-        MainController& c = *_controller;
-        guitest::addRecords(c, {"/nowhere/one.jpg"});
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("1 image"));
-        guitest::addRecords(c, {"/nowhere/two.jpg"});
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("2 images"));
-        c.clearToolbarItemClicked();
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("0 images"));
     }
 
     void selectionChangesAreNotifiedAndTheLowestRowIsSelected() {
@@ -322,7 +286,89 @@ private slots:
         QCOMPARE(PelloraImageNameCell::textOrigin(QRectF(10, 100, 200, 45), 15), QPointF(12, 115));
     }
 
+    // Sizes come before thumbnails, rows on screen first, rows drawn again
+    // move ahead, and removed records are cancelled.
+    void sizesComeBeforeThumbnailsRowsDrawnAgainFirstAndRemovedRecordsAreCancelled() {
+        // Without a stored preview: decoded, which keeps the one worker busy a while.
+        guitest::writeJpeg(_files.filePath(QStringLiteral("large.jpg")), 6000, 4000);
+        ThumbnailCache cache(nullptr, 1);
+        SourceListModel model(cache);
+        std::vector<PelloraImagePtr> records{PelloraImage::pelloraImageWithPath(path("large.jpg"))};
+        for (int index = 0; index < 10; ++index) records.push_back(PelloraImage::pelloraImageWithPath(path("folder/inside.jpg")));
+        const auto rowOf = [&](const PelloraImage* record) {
+            return QString::number(std::find_if(records.begin(), records.end(), [&](const auto& r) { return r.get() == record; }) -
+                                   records.begin());
+        };
+        QStringList events;
+        connect(&cache, &ThumbnailCache::pixelSizeReady, this, [&](const PelloraImage* record) { events << "size " + rowOf(record); });
+        connect(&cache, &ThumbnailCache::thumbnailReady, this,
+                [&](const PelloraImage* record) { events << "thumbnail " + rowOf(record); });
+        model.reload(records);
+        const auto draw = [&](int row) { model.index(row, SourceListModel::IconColumn).data(Qt::DecorationRole); };
+
+        // The one worker reads the large file's size, then decodes it; the rest wait behind.
+        draw(0);
+        QDeadlineTimer deadline(10000);
+        while ((events.isEmpty() || cache.waitingCount() != 0) && !deadline.hasExpired()) QCoreApplication::processEvents();
+        QCOMPARE(events, QStringList{"size 0"});
+        for (int row = 1; row <= 10; ++row) draw(row);
+        draw(3);  // drawn again, as a row scrolled back into view
+        std::vector<PelloraImagePtr> kept = records;
+        kept.erase(kept.begin() + 6);  // removed from the list while waiting
+        model.reload(kept);
+        QCOMPARE(cache.waitingCount(), std::size_t{9});
+
+        QTRY_VERIFY_WITH_TIMEOUT(events.size() == 20 && !cache.isMakingThumbnails(), 20000);
+        QStringList expected{"size 0", "thumbnail 0"};
+        const QList<int> order{3, 10, 9, 8, 7, 5, 4, 2, 1};
+        for (const int row : order) expected << "size " + QString::number(row);
+        for (const int row : order) expected << "thumbnail " + QString::number(row);
+        QCOMPARE(events, expected);
+        QCOMPARE(cache.waitingCount(), std::size_t{0});
+    }
+
+    void onlyRowsOnScreenAreReadUntilTheListScrolls() {
+        MainController& c = *_controller;
+        c.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(c.window()));
+        QTemporaryDir folder;
+        std::vector<std::string> paths;
+        for (int index = 0; index < 300; ++index) {
+            const std::string name = folder.filePath(QStringLiteral("photo%1.jpg").arg(index, 3, 10, QLatin1Char('0'))).toStdString();
+            QVERIFY(::link(path("folder/inside.jpg").c_str(), name.c_str()) == 0);
+            paths.push_back(name);
+        }
+        std::set<std::string> arrived;
+        connect(&c.thumbnails(), &ThumbnailCache::thumbnailReady, this,
+                [&](const PelloraImage* record) { arrived.insert(record->inputPath()); });
+        guitest::addRecords(c, paths);
+        const auto visibleRows = [&] {
+            QTableView& table = *c.imagesTableView;
+            const int first = table.rowAt(0);
+            const int last = table.rowAt(table.viewport()->height() - 1);
+            return std::pair(first, last < 0 ? table.model()->rowCount() - 1 : last);
+        };
+        const auto shownPaths = [&] {
+            std::set<std::string> shown;
+            const auto [first, last] = visibleRows();
+            for (int row = first; row <= last; ++row) shown.insert(c.tableModel().recordAtRow(row)->inputPath());
+            return shown;
+        };
+        const std::set<std::string> top = shownPaths();
+        QVERIFY(!top.empty() && top.size() < paths.size() / 2);
+        QTRY_VERIFY_WITH_TIMEOUT(arrived.size() >= top.size() && !c.thumbnails().isMakingThumbnails(), 20000);
+        QVERIFY(arrived == top);
+
+        c.imagesTableView->verticalScrollBar()->setValue(c.imagesTableView->verticalScrollBar()->maximum());
+        const std::set<std::string> bottom = shownPaths();
+        QVERIFY(bottom.count(paths.back()) == 1);
+        QTRY_VERIFY_WITH_TIMEOUT(arrived.count(paths.back()) == 1 && !c.thumbnails().isMakingThumbnails(), 20000);
+        for (const std::string& shown : bottom) QVERIFY(arrived.count(shown) == 1);
+        QVERIFY(arrived.size() < paths.size() / 2);
+    }
+
 private:
+    std::string path(const char* name) const { return QFile::encodeName(_files.filePath(QString::fromUtf8(name))).toStdString(); }
     static void addSixRecords(MainController& controller) {
         guitest::addRecords(controller, {"/nowhere/a.jpg", "/nowhere/b.jpg", "/nowhere/c.jpg", "/nowhere/d.jpg",
                                          "/nowhere/e.jpg", "/nowhere/f.jpg"});

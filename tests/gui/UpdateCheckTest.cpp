@@ -1,24 +1,31 @@
 // The update check as the window runs it: at launch on a thread of its own
-// (or not at all), with its alerts on the main thread, from the menu, and at quit.
-#include <QAction>
-#include <QDesktopServices>
-#include <QPushButton>
+// (or not at all), with its alerts on the main thread, from the menu and the
+// preferences' Update pane, and at quit.
 #include <functional>
-#include <QUrl>
+#include <ctime>
 
 #include "GuiTestSupport.h"
-#include "app/MainController.h"
-#include "app/MainWindow.h"
 #include "ui/PreferencesController.h"
-#include "model/SettingsKeys.h"
 #include "platform/foundation/PlistXml.h"
-#include "platform/foundation/UserDefaults.h"
 #include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
 #include "ui/QtURLOpener.h"
 #include "ui/UpdateCheckService.h"
 #include "update/PelloraUpdateCheck.h"
 
 using namespace pellora;
+
+namespace {
+
+QString localMinute(std::time_t seconds) {
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[64];
+    std::strftime(text, sizeof text, "Last checked: %Y-%m-%d %H:%M", &local);
+    return QString::fromLatin1(text);
+}
+
+} // namespace
 
 // Takes the place of the desktop's browser: records the addresses it is asked to open.
 class BrowserStandIn : public QObject {
@@ -35,16 +42,11 @@ class UpdateCheckTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The handlers go with the stand-in.
     void initTestCase() {
         qputenv(PelloraUpdateURLVariable, _server.url("/db.xml").c_str());
         for (const char* scheme : {"http", "https", "file"}) {
             QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &_browser, "openUrl");
-        }
-    }
-
-    void cleanupTestCase() {
-        for (const char* scheme : {"http", "https", "file"}) {
-            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
         }
     }
 
@@ -75,7 +77,9 @@ private slots:
         QVERIFY(!_controller->updateChecks().launchCheckStarted());
     }
 
-    void theMenuCommandIsACheckTheUserAskedFor() {
+    // The menu command and Check Now are checks the user asked for: an update
+    // is offered, and being up to date is told; then the Update pane shows the date.
+    void theMenuCommandAndCheckNowAreChecksTheUserAskedFor() {
         publish("0.1");
         UserDefaults::standard().setObject(PlistValue(false), QVXUpdateDefaultsKey_checkAtlaunch);
         const std::size_t requestsBefore = _server.requestCount();
@@ -83,6 +87,16 @@ private slots:
         // With the check at launch off, the launch makes no thread and no
         // request: the menu's check is the only one.
         QVERIFY(!_controller->updateChecks().launchCheckStarted());
+        _controller->showPreferences();
+        PreferencesController& p = _controller->preferencesController();
+        p.activateUpdatePane();
+        QCOMPARE(p.QVXUpdate_lastCheckedTextField->text(), QStringLiteral("Never checked for updates"));
+        QVERIFY(!p.QVXUpdate_checkAtLaunchCheckbox->isChecked());
+        for (const bool checked : {true, false}) {
+            QTest::mouseClick(p.QVXUpdate_checkAtLaunchCheckbox, Qt::LeftButton);
+            QCOMPARE(UserDefaults::standard().objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), PlistValue(checked));
+        }
+
         auto alert = guitest::answerNextAlert(QStringLiteral("Yes"));
         _controller->checkForUpdatesMenuItem->trigger();
         QVERIFY(alert->answered);
@@ -90,15 +104,34 @@ private slots:
         QCOMPARE(alert->buttons, (QStringList{"No", "Yes"}));
         QCOMPARE(_browser.opened, (QList<QUrl>{QUrl(QStringLiteral("https://pellora.example/download"))}));
 
-        // Up to date: the user who asked is told so.
         publish(runningAppVersion());
         alert = guitest::answerNextAlert(QStringLiteral("OK"));
-        _controller->checkForUpdatesMenuItem->trigger();
+        const std::time_t start = std::time(nullptr);
+        QTest::mouseClick(p.window()->findChild<QPushButton*>(QStringLiteral("checkNowButton")), Qt::LeftButton);
+        const std::time_t end = std::time(nullptr);
         QVERIFY(alert->answered);
         QCOMPARE(alert->text, QStringLiteral("Pellora is up to date"));
+        QCOMPARE(_server.requestCount(), requestsBefore + 2);
         QCOMPARE(UserDefaults::standard().objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), PlistValue(false));
         QVERIFY(UserDefaults::standard().objectForKey(QVXUpdateDefaultsKey_lastChecked).type() ==
                 PlistValue::Type::Date);
+        const QString label = p.QVXUpdate_lastCheckedTextField->text();
+        QVERIFY2(label == localMinute(start) || label == localMinute(end), qPrintable(label));
+    }
+
+    // In the local time zone; only a date counts as a check.
+    void theLastCheckedLabelRendersADateInTheLocalTimeZone() {
+        QString text;
+        {
+            test::ScopedVariable zone("TZ", "IST-5:30");  // a POSIX zone five and a half hours ahead of UTC
+            tzset();
+            const PlistDate date = std::chrono::system_clock::from_time_t(1796567580);  // 2026-12-06 14:33 UTC
+            text = PreferencesController::lastCheckedText(PlistValue(date));
+        }
+        tzset();
+        QCOMPARE(text, QStringLiteral("Last checked: 2026-12-06 20:03"));
+        QCOMPARE(PreferencesController::lastCheckedText(PlistValue("yesterday")),
+                 QStringLiteral("Never checked for updates"));
     }
 
     // Asked for, from the menu or with Check Now, a failed check says why; at launch it stays silent.

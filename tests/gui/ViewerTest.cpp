@@ -1,16 +1,10 @@
 // The viewer window: the size label by the overhang rule, following the
-// selection and resizes, no selection, one controller for the run, its frame.
-#include <QLabel>
-#include <QSignalSpy>
+// selection and resizes, no selection, upright pictures, one controller for
+// the run, its frame.
 
 #include "GuiTestSupport.h"
-#include "app/MainController.h"
-#include "model/PelloraImage.h"
-#include "model/SettingsKeys.h"
-#include "platform/foundation/UserDefaults.h"
 #include "ui/ScaledImageView.h"
 #include "ui/ScreenImageDecoder.h"
-#include "ui/SourceListModel.h"
 #include "ui/ViewerController.h"
 
 using namespace pellora;
@@ -98,6 +92,19 @@ private slots:
         QVERIFY(viewer.imageView->isHidden());
         QCOMPARE(viewer.window()->windowTitle(), QStringLiteral("small.jpg"));
         QCOMPARE(viewer.resolutionTextField->text(), QStringLiteral("Current Size: 120 x 90"));
+
+        // A picture stored 300 x 200 and tagged to turn a quarter clockwise is
+        // shown upright, and the label measures it upright.
+        const QString turned = _files.filePath(QStringLiteral("turned.jpg"));
+        guitest::writeOrientedQuarters(turned, 6, 200, 300);
+        guitest::addRecords(c, {QFile::encodeName(turned).toStdString()});
+        viewer.window()->resize(600, 600);
+        shown.clear();
+        c.imagesTableView->selectRow(2);
+        QTRY_COMPARE(viewer.resolutionTextField->text(), QStringLiteral("Current Size: 200 x 300"));
+        QTRY_COMPARE(shown.count(), 1);
+        QCOMPARE(viewer.imageView->imageSize(), QSizeF(200, 300));
+        QVERIFY(guitest::showsUprightQuarters(viewer.imageView->image()));
     }
 
     // Each tag's file, stored turned or mirrored, is decoded upright, at its
@@ -114,25 +121,6 @@ private slots:
                 QVERIFY2(guitest::showsUprightQuarters(image), qPrintable(QStringLiteral("tag %1").arg(tag)));
             }
         }
-    }
-
-    // A picture stored 300 x 200 and tagged to turn a quarter clockwise is shown
-    // upright, and the label measures it upright.
-    void theLabelMeasuresTheUprightPicture() {
-        const QString path = _files.filePath(QStringLiteral("turned.jpg"));
-        guitest::writeOrientedQuarters(path, 6, 200, 300);
-        guitest::addRecords(*_controller, {QFile::encodeName(path).toStdString()});
-        MainController& c = *_controller;
-        ViewerController& viewer = c.viewerController();
-        viewer.window()->resize(600, 600);
-        QSignalSpy shown(&viewer, &ViewerController::imageShown);
-        c.imagesTableView->selectRow(2);
-        c.showViewer();
-        QVERIFY(QTest::qWaitForWindowExposed(viewer.window()));
-        QTRY_COMPARE(viewer.resolutionTextField->text(), QStringLiteral("Current Size: 200 x 300"));
-        QTRY_COMPARE(shown.count(), 1);
-        QCOMPARE(viewer.imageView->imageSize(), QSizeF(200, 300));
-        QVERIFY(guitest::showsUprightQuarters(viewer.imageView->image()));
     }
 
     void theFrameIsKeptUnderItsName() {

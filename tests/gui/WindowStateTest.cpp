@@ -1,26 +1,15 @@
 // The main window's state through idle, importing and exporting; slider
-// labels, presets, settings bindings, the toolbar and the window frame.
-#include <QAction>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QSignalSpy>
-#include <QSlider>
-#include <QStackedWidget>
-#include <QToolBar>
+// labels, presets, settings bindings, the toolbar and the window frame; the
+// window used from the keyboard: Delete and Backspace remove rows, Escape and
+// Ctrl+W close the viewer and the preferences, Tab leaves the table, Quit
+// answers in every window, and every menu command has a mnemonic.
 #include <functional>
 
 #include "GuiTestSupport.h"
-#include "app/MainController.h"
-#include "app/MainWindow.h"
-#include "model/PelloraImage.h"
-#include "model/SettingsKeys.h"
-#include "platform/foundation/UserDefaults.h"
 #include "ui/Identifiers.h"
+#include "ui/PreferencesController.h"
 #include "ui/ToolbarIcons.h"
+#include "ui/ViewerController.h"
 
 using namespace pellora;
 
@@ -154,23 +143,6 @@ private slots:
         c.openSheet()->reject();
     }
 
-    void sliderLabelsRoundToWholePercents_data() {
-        QTest::addColumn<float>("fraction");
-        QTest::addColumn<QString>("label");
-        QTest::newRow("half") << 0.5f << QStringLiteral("50%");
-        QTest::newRow("an exact half goes to the even neighbour") << 0.125f << QStringLiteral("12%");
-        QTest::newRow("whole") << 1.0f << QStringLiteral("100%");
-    }
-    void sliderLabelsRoundToWholePercents() {
-        QFETCH(float, fraction);
-        QFETCH(QString, label);
-        MainController& c = *_controller;
-        for (const char* key : kFractionKeys) defaults().setObject(PlistValue(fraction), key);
-        QTRY_COMPARE(c.scalePercentageTextField->text(), label);
-        QTRY_COMPARE(c.jpegQualityTextField->text(), label);
-        QTRY_COMPARE(c.jpeg2000QualityTextField->text(), label);
-    }
-
     void controlsStoreTheirValuesAtOnce() {
         MainController& c = *_controller;
         const std::vector<std::tuple<std::function<void()>, const char*, PlistValue>> changes{
@@ -179,7 +151,6 @@ private slots:
             {[&] { c.formatPopUpButton->setCurrentIndex(4); }, QVXDefaultsKey_exportFormat, PlistValue(4)},
             {[&] { c.maxWidthComboBox->setCurrentIndex(9); }, QVXDefaultsKey_scalingMaxWidth, PlistValue(1344)},
             {[&] { c.maxSideComboBox->setCurrentIndex(9); }, QVXDefaultsKey_scalingMaxWidthOrHeight, PlistValue(1600)},
-            {[&] { typeInto(c.maxHeightComboBox, "1000", Qt::Key_Return); }, QVXDefaultsKey_scalingMaxHeight, PlistValue(1000)},
             {[&] { typeInto(c.maxHeightComboBox, "abc", Qt::Key_Return); }, QVXDefaultsKey_scalingMaxHeight, PlistValue("abc")},
         };
         for (const auto& [change, key, stored] : changes) {
@@ -233,8 +204,16 @@ private slots:
         }
     }
 
-    void thePercentageStartsAtOnePercentAndStepsByWholePercents() {
+    // Labels round to whole percents, an exact half to the even neighbour; the
+    // percentage starts at 1% and steps by whole percents.
+    void slidersShowAndStepByWholePercents() {
         MainController& c = *_controller;
+        for (const auto& [fraction, label] : {std::pair(0.5f, "50%"), {0.125f, "12%"}, {1.0f, "100%"}}) {
+            for (const char* key : kFractionKeys) defaults().setObject(PlistValue(fraction), key);
+            QTRY_COMPARE(c.scalePercentageTextField->text(), QString::fromLatin1(label));
+            QTRY_COMPARE(c.jpegQualityTextField->text(), QString::fromLatin1(label));
+            QTRY_COMPARE(c.jpeg2000QualityTextField->text(), QString::fromLatin1(label));
+        }
         QSlider* slider = c.scalePercentageSlider;
         defaults().setObject(PlistValue(0.0f), QVXDefaultsKey_scalingPercentage);
         QTRY_COMPARE(c.scalePercentageTextField->text(), QStringLiteral("1%"));
@@ -315,7 +294,94 @@ private slots:
         QCOMPARE(_controller->window()->geometry(), moved);
     }
 
+    void deleteAndBackspaceRemoveTheSelectedRows_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Delete") << int(Qt::Key_Delete);
+        QTest::newRow("Backspace") << int(Qt::Key_Backspace);
+    }
+    void deleteAndBackspaceRemoveTheSelectedRows() {
+        QFETCH(int, key);
+        MainController& c = *_controller;
+        QVERIFY(shownAndActive());
+        guitest::addRecords(c, {"/nowhere/a.jpg", "/nowhere/b.jpg", "/nowhere/c.jpg", "/nowhere/d.jpg"});
+        c.imagesTableView->setFocus();
+        c.imagesTableView->selectRow(1);
+        QTest::keyClick(c.imagesTableView, Qt::Key(key));
+        QCOMPARE(c.numberOfRowsInTableView(), 3);
+        QCOMPARE(c.selectedPelloraImage()->inputPath(), std::string("/nowhere/a.jpg"));
+        // During a job the table's commands stay off, keys included.
+        c.batch().setIsImporting(true);
+        QTest::keyClick(c.imagesTableView, Qt::Key(key));
+        QCOMPARE(c.numberOfRowsInTableView(), 3);
+        // Typing in a size box edits the text, it removes no row.
+        c.batch().setIsImporting(false);
+        c.maxWidthComboBox->setFocus();
+        QTest::keyClick(c.maxWidthComboBox->lineEdit(), Qt::Key(key));
+        QCOMPARE(c.numberOfRowsInTableView(), 3);
+    }
+
+    void tabLeavesTheTable() {
+        MainController& c = *_controller;
+        QVERIFY(shownAndActive());
+        guitest::addRecords(c, {"/nowhere/a.jpg", "/nowhere/b.jpg"});
+        c.imagesTableView->setFocus();
+        c.imagesTableView->selectRow(0);
+        QTest::keyClick(c.imagesTableView, Qt::Key_Tab);
+        QVERIFY(!c.imagesTableView->hasFocus());
+        QCOMPARE(c.selectedPelloraImage()->inputPath(), std::string("/nowhere/a.jpg"));
+    }
+
+    // Escape and Ctrl+W close only the window they are typed in; Quit answers there too.
+    void secondaryWindowsCloseByKeyAndQuitAnswersThere_data() {
+        QTest::addColumn<bool>("preferences");
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<bool>("quits");
+        QTest::newRow("viewer, Escape") << false << QKeySequence(Qt::Key_Escape) << false;
+        QTest::newRow("viewer, Ctrl+W") << false << QKeySequence(Qt::CTRL | Qt::Key_W) << false;
+        QTest::newRow("viewer, Ctrl+Q") << false << QKeySequence(Qt::CTRL | Qt::Key_Q) << true;
+        QTest::newRow("preferences, Escape") << true << QKeySequence(Qt::Key_Escape) << false;
+        QTest::newRow("preferences, Ctrl+W") << true << QKeySequence(Qt::CTRL | Qt::Key_W) << false;
+    }
+    void secondaryWindowsCloseByKeyAndQuitAnswersThere() {
+        QFETCH(bool, preferences);
+        QFETCH(QKeySequence, keys);
+        QFETCH(bool, quits);
+        MainController& c = *_controller;
+        QVERIFY(shownAndActive());
+        QSignalSpy terminate(c.window(), &MainWindow::terminateRequested);
+        preferences ? c.showPreferences() : c.showViewer();
+        QWidget* window = preferences ? static_cast<QWidget*>(c.preferencesController().window())
+                                      : c.viewerController().window();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keySequence(window, keys);
+        QCOMPARE(terminate.count(), quits ? 1 : 0);
+        if (quits) return;
+        // Only that window: the main window stays and the run goes on.
+        QTRY_VERIFY(!window->isVisible());
+        QVERIFY(c.window()->isVisible());
+        QCOMPARE(terminate.count(), 0);
+    }
+
+    void everyMenuAndCommandHasAMnemonic() {
+        MainController& c = *_controller;
+        c.validateVisibleItems();
+        QStringList missing;
+        for (QAction* menuAction : c.window()->menuBar()->actions()) {
+            if (!menuAction->text().contains(QLatin1Char('&'))) missing << menuAction->text();
+            for (QAction* item : menuAction->menu()->actions()) {
+                if (!item->isSeparator() && !item->text().contains(QLatin1Char('&'))) missing << item->text();
+            }
+        }
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QStringLiteral(", "))));
+    }
+
 private:
+    bool shownAndActive() {
+        _controller->window()->show();
+        return QTest::qWaitForWindowActive(_controller->window());
+    }
+
     std::unique_ptr<MainController> _controller;
 };
 

@@ -34,7 +34,7 @@ std::vector<std::map<std::string, std::string>> exifToolTagsOfEach(const std::ve
     // -q would also drop the lines that separate the files.
     std::string command = paths.size() == 1 ? "exiftool -a -G1 -s -n -q -q" : "exiftool -a -G1 -s -n";
     if (!selection.empty()) command += " " + selection;
-    for (const std::string& path : paths) command += " '" + path + "'";
+    for (const std::string& path : paths) command.append(" ").append(quoted(path));
     std::string output;
     runCommand(command, &output);
     // With several files, each one's tags follow a "======== path" line.
@@ -70,7 +70,7 @@ bool exifToolWriteEach(const std::vector<std::pair<std::string, std::vector<std:
     const std::string argumentFile = filesAndArguments.front().first + ".exiftool-arguments";
     writeFile(argumentFile, commands);
     std::string output;
-    const int status = runCommand("exiftool -@ '" + argumentFile + "' 2>&1", &output);
+    const int status = runCommand(std::string("exiftool -@ ").append(quoted(argumentFile)).append(" 2>&1"), &output);
     std::remove(argumentFile.c_str());
     return status == 0 && output.find("rror") == std::string::npos;
 }

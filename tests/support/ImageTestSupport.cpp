@@ -21,8 +21,6 @@ const Codec& registeredCodec(std::string_view name) {
     std::abort();
 }
 
-std::string quoted(const std::string& path) { return "'" + path + "'"; }
-
 bool magick(const std::string& arguments) { return runCommand("convert " + arguments + " 2>/dev/null") == 0; }
 
 bool magickConvert(const std::string& input, const std::string& options, const std::string& output) {

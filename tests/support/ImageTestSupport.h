@@ -12,6 +12,7 @@
 
 #include "platform/imageio/Codec.h"
 #include "platform/imageio/Image.h"
+#include "support/TestSupport.h"
 
 // Shared by the image tests: the registered codecs, ImageMagick as the
 // independent reference, test pictures and pixel comparisons.
@@ -26,8 +27,6 @@ inline std::span<const std::uint8_t> bytesOf(std::string_view text) {
 
 const Codec& registeredCodec(std::string_view name);
 
-// The path in single quotes, for a shell command.
-std::string quoted(const std::string& path);
 // Runs `convert <arguments>`; false when ImageMagick fails.
 bool magick(const std::string& arguments);
 // Runs `convert 'input' <options> 'output'`.

@@ -69,11 +69,6 @@ std::string TestHttpServer::url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(_port) + path;
 }
 
-std::size_t TestHttpServer::requestCount() const {
-    std::lock_guard lock(_mutex);
-    return _requestedPaths.size();
-}
-
 std::vector<std::string> TestHttpServer::requestedPaths() const {
     std::lock_guard lock(_mutex);
     return _requestedPaths;

@@ -35,7 +35,7 @@ public:
     int port() const { return _port; }
     std::string url(const std::string& path) const;
     // How many requests arrived, and their paths in order.
-    std::size_t requestCount() const;
+    std::size_t requestCount() const { return requestedPaths().size(); }
     std::vector<std::string> requestedPaths() const;
 
     // A port on 127.0.0.1 on which nothing listens.

@@ -71,6 +71,12 @@ bool fileExists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
+std::string quoted(const std::string& text) {
+    std::string result = "'";
+    for (const char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return result + "'";
+}
+
 int runCommand(const std::string& command, std::string* output) {
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) return -1;

@@ -75,6 +75,8 @@ private:
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& contents);
 bool fileExists(const std::string& path);
+// The text in single quotes for the shell, quotes inside it escaped.
+std::string quoted(const std::string& text);
 // Runs a shell command; returns its exit status and fills output with stdout.
 int runCommand(const std::string& command, std::string* output = nullptr);
 

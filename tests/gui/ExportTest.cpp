@@ -1,26 +1,16 @@
-// What the window tells of an export: the check of the list's names before it
-// starts, the report sheet at its end, and the failed records it leaves marked
-// in the list.
-#include <QClipboard>
-#include <QDir>
-#include <QLabel>
-#include <QPainter>
-#include <QPushButton>
-#include <QTextDocumentFragment>
-#include <QTreeView>
+// Exporting through the window: a folder added with the add-files sheet and
+// exported through the destination sheet, the check of the list's names before
+// a start, the report sheet at the end, the failed records left marked in the
+// list, and a running export stopped by the button or a termination signal.
+#include <algorithm>
 
 #include "GuiTestSupport.h"
-#include "app/MainController.h"
-#include "app/MainWindow.h"
 #include "jobs/FolderOpener.h"
-#include "model/PelloraImage.h"
-#include "model/SettingsKeys.h"
-#include "platform/foundation/UserDefaults.h"
 #include "support/TestSupport.h"
+#include "ui/AddFilesDialog.h"
 #include "ui/ExportConflictSheet.h"
 #include "ui/ExportReportModel.h"
 #include "ui/ExportReportSheet.h"
-#include "ui/SourceListModel.h"
 #include "ui/ThumbnailCell.h"
 
 using namespace pellora;
@@ -63,14 +53,26 @@ QStringList namesInList(MainController& c) {
     return names;
 }
 
-ExportRecordResult result(const std::string& input, ExportOutcome outcome,
-                          ExportFailureReason reason = ExportFailureReason::None) {
-    return {input, "/out/" + input.substr(input.rfind('/') + 1), outcome, reason};
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
+
+// Selects an entry of the sheet's current folder once the folder has been listed.
+bool selectEntry(QFileDialog& sheet, const QString& name) {
+    auto* view = sheet.findChild<QAbstractItemView*>(QStringLiteral("listView"));
+    const QString path = QDir(sheet.directory()).filePath(name);
+    return view != nullptr && QTest::qWaitFor([&] {
+               sheet.selectFile(name);
+               const QModelIndexList selected = view->selectionModel()->selectedIndexes();
+               return std::any_of(selected.begin(), selected.end(), [&](const QModelIndex& index) {
+                   return index.data(QFileSystemModel::FilePathRole).toString() == path;
+               });
+           });
 }
 
 } // namespace
 
-class ExportReportTest : public QObject {
+class ExportTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -93,56 +95,33 @@ private slots:
         _folderOpener.urls.clear();
     }
 
-    void theReportModelCountsAndListsWhatWasNotWritten() {
+    // The exports below show the rest: a stopped export's headline, the
+    // output as the result's tool tip, and an empty report left untold.
+    void theReportModelTellsAStopAndTheOutputPath() {
         ExportReport report;
-        report.add(result("/in/a.jpg", ExportOutcome::Written));
-        report.add(result("/in/old.jpg", ExportOutcome::Skipped));
-        report.add(result("/in/broken.jpg", ExportOutcome::Failed, ExportFailureReason::CannotDecode));
-        report.add(result("/other/a.jpg", ExportOutcome::Failed, ExportFailureReason::NameClash));
-        report.add(result("/in/b.jpg", ExportOutcome::Written));
-        QVERIFY(ExportReportModel::needsTelling(report));
-        const ExportReportModel model(report, "/out put");
-        QCOMPARE(model.headline(), QStringLiteral("Export finished"));
-        QCOMPARE(model.countsText(), QStringLiteral("2 written, 1 skipped, 2 failed"));
-        QCOMPARE(rowsOf(model), (QStringList{"old.jpg | Skipped: the output file already exists",
-                                             "broken.jpg | Failed: cannot decode the image",
-                                             "a.jpg | Failed: another image in this export has the same name"}));
-        QCOMPARE(model.index(2, ExportReportModel::FileColumn).data(Qt::ToolTipRole).toString(),
-                 QStringLiteral("/other/a.jpg"));
-        QCOMPARE(model.index(2, ExportReportModel::ResultColumn).data(Qt::ToolTipRole).toString(),
-                 QStringLiteral("/out/a.jpg"));
-        QCOMPARE(model.folderURL(), std::string("file:///out%20put"));
-
+        report.add({"/in/a.jpg", "/out/a.jpg", ExportOutcome::Written, ExportFailureReason::None});
+        report.add({"/in/broken.jpg", "/out/broken.jpg", ExportOutcome::Failed, ExportFailureReason::CannotDecode});
         report.setCanceled(true);
-        QCOMPARE(ExportReportModel(report, "/out").headline(), QStringLiteral("Export stopped"));
-
-        ExportReport allWritten;
-        allWritten.add(result("/in/a.jpg", ExportOutcome::Written));
-        QVERIFY(!ExportReportModel::needsTelling(allWritten));
+        const ExportReportModel model(report, "/out");
+        QCOMPARE(model.headline(), QStringLiteral("Export stopped"));
+        QCOMPARE(rowsOf(model), QStringList{"broken.jpg | Failed: cannot decode the image"});
+        QCOMPARE(model.index(0, ExportReportModel::ResultColumn).data(Qt::ToolTipRole).toString(),
+                 QStringLiteral("/out/broken.jpg"));
         QVERIFY(!ExportReportModel::needsTelling(ExportReport()));
     }
 
-    void theConflictMessageSaysOnlyWhatApplies_data() {
-        QTest::addColumn<int>("clashes");
-        QTest::addColumn<int>("existing");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("both") << 3 << 12
-                              << "3 images share a name with another image in the list; "
-                                 "12 outputs already exist and will be skipped";
-        QTest::newRow("one clash") << 1 << 0 << "1 image shares a name with another image in the list";
-        QTest::newRow("one existing") << 0 << 1 << "1 output already exists and will be skipped";
-        QTest::newRow("clash and existing") << 2 << 1
-                                            << "2 images share a name with another image in the list; "
-                                               "1 output already exists and will be skipped";
-    }
-    void theConflictMessageSaysOnlyWhatApplies() {
-        QFETCH(int, clashes);
-        QFETCH(int, existing);
-        QFETCH(QString, message);
-        ExportPlan plan;
-        plan.clashCount = static_cast<std::size_t>(clashes);
-        plan.existingCount = static_cast<std::size_t>(existing);
-        QCOMPARE(ExportConflictSheet::messageForPlan(plan), message);
+    // Single counts are told by the exports below.
+    void theConflictMessageJoinsClashesAndExistingOutputs() {
+        for (const auto& [clashes, existing, message] :
+             {std::tuple(3, 12, "3 images share a name with another image in the list; "
+                                "12 outputs already exist and will be skipped"),
+              std::tuple(2, 1, "2 images share a name with another image in the list; "
+                               "1 output already exists and will be skipped")}) {
+            ExportPlan plan;
+            plan.clashCount = static_cast<std::size_t>(clashes);
+            plan.existingCount = static_cast<std::size_t>(existing);
+            QCOMPARE(ExportConflictSheet::messageForPlan(plan), QString::fromUtf8(message));
+        }
     }
 
     void anExportThatSkipsAndFailsEndsWithTheReportSheet() {
@@ -196,22 +175,6 @@ private slots:
         QCOMPARE(_folderOpener.urls, std::vector<std::string>{fileURLForFolder(bytes(destination()))});
         QVERIFY(QString::fromStdString(_folderOpener.urls.front()).endsWith(QStringLiteral("/export%20here")));
         QTRY_VERIFY(c.reportSheet() == nullptr);
-    }
-
-    void anExportThatWritesEverythingShowsNoSheet() {
-        MainController& c = *_controller;
-        guitest::writeJpeg(sources() + "/one.jpg", 320, 240);
-        guitest::writeJpeg(sources() + "/two.jpg", 320, 240);
-        guitest::addRecords(c, {bytes(sources() + "/one.jpg"), bytes(sources() + "/two.jpg")});
-        c.updateInterface();
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
-        QVERIFY(c.conflictSheet() == nullptr);
-        QVERIFY(guitest::waitUntilIdle(c));
-        // The label tells the export's end, where a sheet would have shown.
-        QTRY_COMPARE(c.numImagesTextField->text(), QStringLiteral("2 written"));
-        QVERIFY(c.reportSheet() == nullptr);
-        QVERIFY(c.numImagesTextField->isVisible());
-        QVERIFY(_folderOpener.urls.empty());
     }
 
     void sameNamedSourcesAreAskedAboutFirst() {
@@ -289,6 +252,113 @@ private slots:
         QVERIFY(!toolTipText(c.tableModel().index(0, SourceListModel::NameColumn)).contains(QStringLiteral("Not exported")));
     }
 
+    void addAFolderAndExportItThroughTheDestinationSheet() {
+        MainController& c = *_controller;
+        UserDefaults::standard().setObject(PlistValue(0), QVXDefaultsKey_exportDestination);
+        const QString output = destination();
+        QVERIFY(QDir().mkpath(output));
+        for (const char* name : {"one.jpg", "two.jpg", "three.jpg"}) guitest::writeJpeg(sources() + "/" + name, 300, 200);
+        test::writeFile(bytes(sources() + "/notes.txt"), "");
+
+        // The add-files sheet, window-modal on the main window, takes the folder itself.
+        c.showAddFilesPanel();
+        auto* addSheet = qobject_cast<AddFilesDialog*>(c.openSheet());
+        QVERIFY(addSheet != nullptr);
+        QCOMPARE(addSheet->parentWidget(), c.window());
+        QCOMPARE(addSheet->windowModality(), Qt::WindowModal);
+        QCOMPARE(addSheet->labelText(QFileDialog::Accept), QStringLiteral("Add"));
+        QCOMPARE(addSheet->findChild<QLabel*>(QStringLiteral("sheetMessage"))->text(),
+                 QStringLiteral("Select one or more image files, or a folder containing image files."));
+        addSheet->setDirectory(_files.path());
+        QVERIFY(selectEntry(*addSheet, QStringLiteral("sources")));
+        QPushButton* add = addSheet->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open);
+        QVERIFY(add != nullptr && add->isEnabled());
+        add->click();
+        QVERIFY(guitest::waitUntilIdle(c));
+        QCOMPARE(c.batch().pelloraImages().count(), std::size_t{3});
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("3 images"));
+        QVERIFY(c.exportButton->isEnabled());
+
+        // Cancelling the destination sheet starts nothing.
+        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QFileDialog* destination = c.openSheet();
+        QVERIFY(destination != nullptr);
+        QCOMPARE(destination->labelText(QFileDialog::Accept), QStringLiteral("Choose"));
+        QCOMPARE(destination->fileMode(), QFileDialog::Directory);
+        QCOMPARE(destination->windowModality(), Qt::WindowModal);
+        destination->reject();
+        QCoreApplication::processEvents();
+        QVERIFY(!c.batch().isExporting());
+        QCOMPARE(c.batch().pelloraImages().count(), std::size_t{3});
+
+        // Choosing a folder exports into it; every record leaves the list, and
+        // with nothing to ask about or to report, no sheet shows: the count
+        // label tells what was written.
+        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        destination = c.openSheet();
+        QVERIFY(destination != nullptr);
+        destination->setDirectory(output);
+        static_cast<QDialog*>(destination)->accept();  // as the Choose button does
+        QVERIFY(c.conflictSheet() == nullptr);
+        QVERIFY(guitest::waitUntilIdle(c));
+        QCOMPARE(filesIn(output), (QStringList{"one.jpg", "three.jpg", "two.jpg"}));
+        QCOMPARE(c.batch().pelloraImages().count(), std::size_t{0});
+        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("3 written"));
+        QVERIFY(c.numImagesTextField->isVisible());
+        QVERIFY(c.reportSheet() == nullptr);
+        QVERIFY(_folderOpener.urls.empty());
+        QCOMPARE(c.exportButton->text(), QStringLiteral("Export..."));
+        QVERIFY(!c.exportButton->isEnabled());
+        QVERIFY(c.progressBar->isHidden());
+        QVERIFY(c.imagesTableView->isEnabled());
+    }
+
+    // The Stop button, or a termination signal, stops a running export once
+    // the record in hand is written: the rest stays listed. A termination
+    // then closes the window, which ends the run.
+    void aRunningExportStops_data() {
+        QTest::addColumn<bool>("terminating");
+        QTest::newRow("Stop button") << false;
+        QTest::newRow("termination signal") << true;
+    }
+    void aRunningExportStops() {
+        QFETCH(bool, terminating);
+        MainController& c = *_controller;
+        const QString folder = _files.filePath(QString::fromLatin1(QTest::currentDataTag()));
+        const QString output = folder + QStringLiteral("/fixed/deeper");
+        constexpr int count = 24;
+        QVERIFY(guitest::importPhotosForFixedFolderExport(c, folder + QStringLiteral("/many"), output, count));
+        QCOMPARE(c.exportButton->text(), QStringLiteral("Export"));
+        QSignalSpy terminate(c.window(), &MainWindow::terminateRequested);
+        QSignalSpy refused(c.window(), &MainWindow::closeRefusedWhileBusy);
+
+        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QVERIFY(c.batch().isExporting());
+        QCOMPARE(c.exportButton->text(), QStringLiteral("Stop"));
+        QVERIFY(c.exportButton->isEnabled());
+        if (terminating) {
+            c.terminateWhenIdle();
+            QVERIFY(terminate.wait(20000));
+        } else {
+            QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        }
+        QVERIFY(guitest::waitUntilIdle(c));
+
+        const int written = static_cast<int>(filesIn(output).size());
+        const int left = static_cast<int>(c.batch().pelloraImages().count());
+        QVERIFY2(left > 0, "the export ran to its end before the stop");
+        QCOMPARE(written + left, count);
+        QCOMPARE(c.tableModel().rowCount(), left);
+        QVERIFY(!c.batch().isCanceled());
+        QCOMPARE(refused.count(), 0);
+        QCOMPARE(terminate.count(), terminating ? 1 : 0);
+        QCOMPARE(c.window()->isVisible(), !terminating);
+        if (!terminating) {
+            QCOMPARE(c.exportButton->text(), QStringLiteral("Export"));
+            QVERIFY(c.exportButton->isEnabled());
+        }
+    }
+
 private:
     QString sources() const { return _files.filePath(QStringLiteral("sources")); }
     QString destination() const { return _files.filePath(QStringLiteral("export here")); }
@@ -298,5 +368,5 @@ private:
     std::unique_ptr<MainController> _controller;
 };
 
-PELLORA_GUI_TEST_MAIN(ExportReportTest)
-#include "ExportReportTest.moc"
+PELLORA_GUI_TEST_MAIN(ExportTest)
+#include "ExportTest.moc"
