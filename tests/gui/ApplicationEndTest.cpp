@@ -46,7 +46,7 @@ private slots:
         QTest::addColumn<int>("beepsWhileBusy");
         QTest::newRow("close box") << CloseWay([](MainController& c) { c.window()->close(); }) << 1;
         QTest::newRow("Close") << CloseWay([](MainController& c) { c.window()->closeMenuItem->trigger(); }) << 0;
-        QTest::newRow("Quit") << CloseWay([](MainController& c) { c.quitMenuItem->trigger(); }) << 1;
+        QTest::newRow("Quit") << CloseWay([](MainController& c) { guitest::controls(c).quitMenuItem->trigger(); }) << 1;
     }
     void eachWayOfClosing() {
         QFETCH(CloseWay, close);
@@ -75,7 +75,7 @@ private slots:
         c.window()->setGeometry(60, 70, 640, 560);
         const QRect frame = c.window()->geometry();
         UserDefaults::standard().removeObjectForKey(QVXDefaultsKey_mainWindowFrame);
-        c.quitMenuItem->trigger();
+        guitest::controls(c).quitMenuItem->trigger();
         QVERIFY(UserDefaults::standard().objectForKey(QVXDefaultsKey_mainWindowFrame).type() == PlistValue::Type::Data);
         _controller.reset();
         QVERIFY(guitest::launch(_controller, false));
@@ -124,7 +124,7 @@ private slots:
         QSignalSpy terminate(c.window(), &MainWindow::terminateRequested);
         QSignalSpy refused(c.window(), &MainWindow::closeRefusedWhileBusy);
 
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QTest::mouseClick(guitest::controls(c).exportButton, Qt::LeftButton);
         QVERIFY(c.batch().isExporting());
         c.terminateWhenIdle();
         QVERIFY(terminate.wait(20000));
@@ -150,7 +150,7 @@ private slots:
             QEvent quit(QEvent::Quit);
             QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
         }, Qt::QueuedConnection);
-        QTimer::singleShot(0, c.quitMenuItem, &QAction::trigger);
+        QTimer::singleShot(0, guitest::controls(c).quitMenuItem, &QAction::trigger);
         QTimer::singleShot(10000, &loop, [&loop] { loop.exit(1); });
         QCOMPARE(loop.exec(), 0);
         QVERIFY(!c.window()->isVisible());

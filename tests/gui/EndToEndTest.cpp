@@ -68,6 +68,7 @@ private slots:
 
     void addAFolderAndExportItThroughTheDestinationSheet() {
         MainController& c = *_controller;
+        const guitest::MainWindowControls w = guitest::controls(c);
         const QString photos = _files.filePath(QStringLiteral("photos"));
         const QString output = _files.filePath(QStringLiteral("output"));
         QVERIFY(QDir().mkpath(photos));
@@ -95,11 +96,11 @@ private slots:
         add->click();
         QVERIFY(guitest::waitUntilIdle(c));
         QCOMPARE(c.batch().pelloraImages().count(), std::size_t{3});
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("3 images"));
-        QVERIFY(c.exportButton->isEnabled());
+        QCOMPARE(w.numImagesTextField->text(), QStringLiteral("3 images"));
+        QVERIFY(w.exportButton->isEnabled());
 
         // Cancelling the destination sheet starts nothing.
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QTest::mouseClick(w.exportButton, Qt::LeftButton);
         QFileDialog* destination = c.openSheet();
         QVERIFY(destination != nullptr);
         QCOMPARE(destination->labelText(QFileDialog::Accept), QStringLiteral("Choose"));
@@ -112,7 +113,7 @@ private slots:
 
         // Choosing a folder exports into it; every record leaves the list, and
         // with nothing skipped or failed the count label tells what was written.
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QTest::mouseClick(w.exportButton, Qt::LeftButton);
         destination = c.openSheet();
         QVERIFY(destination != nullptr);
         destination->setDirectory(output);
@@ -120,27 +121,28 @@ private slots:
         QVERIFY(guitest::waitUntilIdle(c));
         QCOMPARE(filesIn(output), (QStringList{"one.jpg", "three.jpg", "two.jpg"}));
         QCOMPARE(c.batch().pelloraImages().count(), std::size_t{0});
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("3 written"));
+        QCOMPARE(w.numImagesTextField->text(), QStringLiteral("3 written"));
         QVERIFY(c.reportSheet() == nullptr);
-        QCOMPARE(c.exportButton->text(), QStringLiteral("Export..."));
-        QVERIFY(!c.exportButton->isEnabled());
-        QVERIFY(c.progressBar->isHidden());
-        QVERIFY(c.imagesTableView->isEnabled());
+        QCOMPARE(w.exportButton->text(), QStringLiteral("Export..."));
+        QVERIFY(!w.exportButton->isEnabled());
+        QVERIFY(w.progressBar->isHidden());
+        QVERIFY(w.imagesTableView->isEnabled());
     }
 
     void theButtonStopsARunningExport() {
         MainController& c = *_controller;
+        const guitest::MainWindowControls w = guitest::controls(c);
         const QString sources = _files.filePath(QStringLiteral("many"));
         const QString output = _files.filePath(QStringLiteral("fixed/deeper"));
         constexpr int count = 24;
         QVERIFY(guitest::importPhotosForFixedFolderExport(c, sources, output, count));
-        QCOMPARE(c.exportButton->text(), QStringLiteral("Export"));
+        QCOMPARE(w.exportButton->text(), QStringLiteral("Export"));
 
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QTest::mouseClick(w.exportButton, Qt::LeftButton);
         QVERIFY(c.batch().isExporting() || c.batch().pelloraImages().empty());
-        QCOMPARE(c.exportButton->text(), QStringLiteral("Stop"));
-        QVERIFY(c.exportButton->isEnabled());
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QCOMPARE(w.exportButton->text(), QStringLiteral("Stop"));
+        QVERIFY(w.exportButton->isEnabled());
+        QTest::mouseClick(w.exportButton, Qt::LeftButton);
         QVERIFY(guitest::waitUntilIdle(c));
 
         const int written = static_cast<int>(filesIn(output).size());
@@ -148,8 +150,8 @@ private slots:
         QVERIFY2(left > 0, "the export ran to its end before the stop");
         QCOMPARE(written + left, count);
         QCOMPARE(c.tableModel().rowCount(), left);
-        QCOMPARE(c.exportButton->text(), QStringLiteral("Export"));
-        QVERIFY(c.exportButton->isEnabled());
+        QCOMPARE(w.exportButton->text(), QStringLiteral("Export"));
+        QVERIFY(w.exportButton->isEnabled());
         QVERIFY(!c.batch().isCanceled());
     }
 

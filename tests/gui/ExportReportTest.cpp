@@ -157,7 +157,7 @@ private slots:
         c.updateInterface();
 
         // The existing output is told before anything starts.
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QTest::mouseClick(guitest::controls(c).exportButton, Qt::LeftButton);
         ExportConflictSheet* conflict = c.conflictSheet();
         QVERIFY(conflict != nullptr);
         QCOMPARE(conflict->text(), QStringLiteral("1 output already exists and will be skipped"));
@@ -199,22 +199,24 @@ private slots:
 
     void anExportThatWritesEverythingShowsNoSheet() {
         MainController& c = *_controller;
+        const guitest::MainWindowControls w = guitest::controls(c);
         guitest::writeJpeg(sources() + "/one.jpg", 320, 240);
         guitest::writeJpeg(sources() + "/two.jpg", 320, 240);
         guitest::addRecords(c, {bytes(sources() + "/one.jpg"), bytes(sources() + "/two.jpg")});
         c.updateInterface();
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QTest::mouseClick(w.exportButton, Qt::LeftButton);
         QVERIFY(c.conflictSheet() == nullptr);
         QVERIFY(guitest::waitUntilIdle(c));
         QTest::qWait(100);
         QVERIFY(c.reportSheet() == nullptr);
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("2 written"));
-        QVERIFY(c.numImagesTextField->isVisible());
+        QCOMPARE(w.numImagesTextField->text(), QStringLiteral("2 written"));
+        QVERIFY(w.numImagesTextField->isVisible());
         QVERIFY(_folderOpener.urls.empty());
     }
 
     void sameNamedSourcesAreAskedAboutFirst() {
         MainController& c = *_controller;
+        const guitest::MainWindowControls w = guitest::controls(c);
         for (const char* path : {"/a/camera.jpg", "/b/camera.jpg", "/b/other.jpg"}) {
             QVERIFY(QDir().mkpath(QFileInfo(sources() + path).path()));
             guitest::writeJpeg(sources() + path, 320, 240);
@@ -224,7 +226,7 @@ private slots:
         c.updateInterface();
 
         // Cancel starts nothing, and makes no folder.
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QTest::mouseClick(w.exportButton, Qt::LeftButton);
         QVERIFY(c.conflictSheet() != nullptr);
         QCOMPARE(c.conflictSheet()->text(), QStringLiteral("1 image shares a name with another image in the list"));
         QCOMPARE(c.conflictSheet()->windowModality(), Qt::WindowModal);
@@ -236,7 +238,7 @@ private slots:
         QCOMPARE(namesInList(c), (QStringList{"camera.jpg", "camera.jpg", "other.jpg"}));
 
         // Export Anyway writes the first of the two; the second fails and stays.
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QTest::mouseClick(w.exportButton, Qt::LeftButton);
         QVERIFY(c.conflictSheet() != nullptr);
         c.conflictSheet()->exportAnywayButton()->click();
         QVERIFY(guitest::waitUntilIdle(c));
@@ -256,7 +258,7 @@ private slots:
         MainController& c = *_controller;
         guitest::addRecords(c, {"/one/a.jpg", "/two/a.jpg"});
         c.updateInterface();
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QTest::mouseClick(guitest::controls(c).exportButton, Qt::LeftButton);
         QVERIFY(c.conflictSheet() != nullptr);
         c.batch().setIsImporting(true);  // files handed over by a second launch
         c.conflictSheet()->exportAnywayButton()->click();

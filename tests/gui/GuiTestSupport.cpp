@@ -5,6 +5,13 @@
 #include <QFile>
 #include <QDir>
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QStackedWidget>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTimer>
@@ -19,8 +26,49 @@
 #include "support/TestHttpServer.h"
 #include "support/TestPictures.h"
 #include "platform/imageio/TypeIdentifiers.h"
+#include "ui/ImagesTableView.h"
 
 namespace pellora::guitest {
+
+namespace {
+
+template <class Child>
+Child* named(const QObject& window, const char* name) {
+    return window.findChild<Child*>(QLatin1String(name));
+}
+
+} // namespace
+
+MainWindowControls controls(const MainController& controller) {
+    const QMainWindow& window = *controller.window();
+    ImagesTableView* table = named<ImagesTableView>(window, "imagesTableView");
+    return MainWindowControls{
+        table,
+        table ? table->verticalScrollBar() : nullptr,
+        named<QLabel>(window, "numImagesTextField"),
+        named<QComboBox>(window, "scalingPopUpButton"),
+        named<QStackedWidget>(window, "scalingEnclosureTabView"),
+        named<QComboBox>(window, "maxSideComboBox"),
+        named<QComboBox>(window, "maxWidthComboBox"),
+        named<QComboBox>(window, "maxHeightComboBox"),
+        named<QSlider>(window, "scalePercentageSlider"),
+        named<QLabel>(window, "scalePercentageTextField"),
+        named<QComboBox>(window, "formatPopUpButton"),
+        named<QSlider>(window, "jpegQualitySlider"),
+        named<QLabel>(window, "jpegQualityTextField"),
+        named<QSlider>(window, "jpeg2000QualitySlider"),
+        named<QLabel>(window, "jpeg2000QualityTextField"),
+        named<QPushButton>(window, "exportButton"),
+        named<QProgressBar>(window, "progressBar"),
+        named<QAction>(window, "addFilesMenuItem"),
+        named<QAction>(window, "exportMenuItem"),
+        named<QAction>(window, "viewSelectedMenuItem"),
+        named<QAction>(window, "quitMenuItem"),
+        named<QAction>(window, "addRecentMenuItem"),
+        named<QAction>(window, "checkForUpdatesMenuItem"),
+        named<QAction>(window, "preferencesMenuItem"),
+    };
+}
 
 void writeJpeg(const QString& path, int width, int height) {
     QVERIFY(test::writeGradient(QFile::encodeName(path).toStdString(), kUTTypeJPEG, std::uint32_t(width),
@@ -90,7 +138,7 @@ QByteArray fileUri(const QString& path) {
 }
 
 bool dragUriListOntoTable(MainController& controller, const QByteArray& uriList, bool drop) {
-    QWidget* viewport = controller.imagesTableView->viewport();
+    QWidget* viewport = controls(controller).imagesTableView->viewport();
     QMimeData data;
     data.setData(QStringLiteral("text/uri-list"), uriList);
     const QPoint point(10, 10);

@@ -47,30 +47,32 @@ private slots:
     void deleteAndBackspaceRemoveTheSelectedRows() {
         QFETCH(int, key);
         MainController& c = *_controller;
+        const guitest::MainWindowControls w = guitest::controls(c);
         guitest::addRecords(c, {"/nowhere/a.jpg", "/nowhere/b.jpg", "/nowhere/c.jpg", "/nowhere/d.jpg"});
-        c.imagesTableView->setFocus();
-        c.imagesTableView->selectRow(1);
-        QTest::keyClick(c.imagesTableView, Qt::Key(key));
+        w.imagesTableView->setFocus();
+        w.imagesTableView->selectRow(1);
+        QTest::keyClick(w.imagesTableView, Qt::Key(key));
         QCOMPARE(c.numberOfRowsInTableView(), 3);
         QCOMPARE(c.selectedPelloraImage()->inputPath(), std::string("/nowhere/a.jpg"));
         // During a job the table's commands stay off, keys included.
         c.batch().setIsImporting(true);
-        QTest::keyClick(c.imagesTableView, Qt::Key(key));
+        QTest::keyClick(w.imagesTableView, Qt::Key(key));
         QCOMPARE(c.numberOfRowsInTableView(), 3);
         // Typing in a size box edits the text, it removes no row.
         c.batch().setIsImporting(false);
-        c.maxWidthComboBox->setFocus();
-        QTest::keyClick(c.maxWidthComboBox->lineEdit(), Qt::Key(key));
+        w.maxWidthComboBox->setFocus();
+        QTest::keyClick(w.maxWidthComboBox->lineEdit(), Qt::Key(key));
         QCOMPARE(c.numberOfRowsInTableView(), 3);
     }
 
     void tabLeavesTheTable() {
         MainController& c = *_controller;
+        const guitest::MainWindowControls w = guitest::controls(c);
         guitest::addRecords(c, {"/nowhere/a.jpg", "/nowhere/b.jpg"});
-        c.imagesTableView->setFocus();
-        c.imagesTableView->selectRow(0);
-        QTest::keyClick(c.imagesTableView, Qt::Key_Tab);
-        QVERIFY(!c.imagesTableView->hasFocus());
+        w.imagesTableView->setFocus();
+        w.imagesTableView->selectRow(0);
+        QTest::keyClick(w.imagesTableView, Qt::Key_Tab);
+        QVERIFY(!w.imagesTableView->hasFocus());
         QCOMPARE(c.selectedPelloraImage()->inputPath(), std::string("/nowhere/a.jpg"));
     }
 

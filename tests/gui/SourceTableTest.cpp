@@ -31,13 +31,15 @@ namespace {
 
 std::vector<int> selectedRowsOf(const MainController& controller) {
     std::vector<int> rows;
-    for (const QModelIndex& index : controller.imagesTableView->selectionModel()->selectedRows()) rows.push_back(index.row());
+    for (const QModelIndex& index : guitest::controls(controller).imagesTableView->selectionModel()->selectedRows()) {
+        rows.push_back(index.row());
+    }
     std::sort(rows.begin(), rows.end());
     return rows;
 }
 
 void selectRows(MainController& controller, const QList<int>& rows) {
-    QItemSelectionModel* selection = controller.imagesTableView->selectionModel();
+    QItemSelectionModel* selection = guitest::controls(controller).imagesTableView->selectionModel();
     selection->clearSelection();
     for (const int row : rows) {
         selection->select(controller.tableModel().index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -188,12 +190,13 @@ private slots:
 
     void countLabelSaysOneImageInTheSingular() {
         MainController& c = *_controller;
+        const guitest::MainWindowControls w = guitest::controls(c);
         guitest::addRecords(c, {"/nowhere/one.jpg"});
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("1 image"));
+        QCOMPARE(w.numImagesTextField->text(), QStringLiteral("1 image"));
         guitest::addRecords(c, {"/nowhere/two.jpg"});
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("2 images"));
+        QCOMPARE(w.numImagesTextField->text(), QStringLiteral("2 images"));
         c.clearToolbarItemClicked();
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("0 images"));
+        QCOMPARE(w.numImagesTextField->text(), QStringLiteral("0 images"));
     }
 
     void selectionChangesAreNotifiedAndTheLowestRowIsSelected() {
@@ -237,7 +240,7 @@ private slots:
         SelectionNotifications notifications;
         c.removeToolbarItemClicked();
         QCOMPARE(c.tableModel().rowCount(), left);
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("%1 images").arg(left));
+        QCOMPARE(guitest::controls(c).numImagesTextField->text(), QStringLiteral("%1 images").arg(left));
         QCOMPARE(selectedRowsOf(c), std::vector<int>(selectedAfter.begin(), selectedAfter.end()));
         if (!selectedName.isEmpty()) {
             QCOMPARE(QString::fromStdString(c.selectedPelloraImage()->inputName()), selectedName);
@@ -250,19 +253,20 @@ private slots:
 
     void aDisabledTableIgnoresTheMouse() {
         MainController& c = *_controller;
+        const guitest::MainWindowControls w = guitest::controls(c);
         addSixRecords(c);
         c.window()->show();
         QVERIFY(QTest::qWaitForWindowExposed(c.window()));
         c.batch().setIsImporting(true);
         c.updateInterface();
-        const QRect row2 = c.imagesTableView->visualRect(c.tableModel().index(2, SourceListModel::NameColumn));
-        QTest::mouseClick(c.imagesTableView->viewport(), Qt::LeftButton, {}, row2.center());
-        QTest::mouseDClick(c.imagesTableView->viewport(), Qt::LeftButton, {}, row2.center());
+        const QRect row2 = w.imagesTableView->visualRect(c.tableModel().index(2, SourceListModel::NameColumn));
+        QTest::mouseClick(w.imagesTableView->viewport(), Qt::LeftButton, {}, row2.center());
+        QTest::mouseDClick(w.imagesTableView->viewport(), Qt::LeftButton, {}, row2.center());
         QVERIFY(selectedRowsOf(c).empty());
         QVERIFY(!c.hasViewerController());
         c.batch().setIsImporting(false);
         c.updateInterface();
-        QTest::mouseClick(c.imagesTableView->viewport(), Qt::LeftButton, {}, row2.center());
+        QTest::mouseClick(w.imagesTableView->viewport(), Qt::LeftButton, {}, row2.center());
         QCOMPARE(selectedRowsOf(c), std::vector<int>{2});
     }
 
@@ -284,7 +288,7 @@ private slots:
         QCOMPARE(c.tableModel().rowCount(), 8);
         QCOMPARE(c.tableModel().index(6, SourceListModel::NameColumn).data().toString(), QStringLiteral("wide.jpg"));
         QCOMPARE(c.tableModel().index(7, SourceListModel::NameColumn).data().toString(), QStringLiteral("inside.jpg"));
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("8 images"));
+        QCOMPARE(guitest::controls(c).numImagesTextField->text(), QStringLiteral("8 images"));
     }
 
     void uriListsKeepTheFileSystemBytesOfOddNames() {

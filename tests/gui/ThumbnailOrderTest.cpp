@@ -81,7 +81,7 @@ private slots:
                 [&](const PelloraImage* record) { arrived.insert(record->inputPath()); });
         guitest::addRecords(c, paths);
         const auto visibleRows = [&] {
-            QTableView& table = *c.imagesTableView;
+            QTableView& table = *guitest::controls(c).imagesTableView;
             const int first = table.rowAt(0);
             const int last = table.rowAt(table.viewport()->height() - 1);
             return std::pair(first, last < 0 ? table.model()->rowCount() - 1 : last);
@@ -97,7 +97,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(arrived.size() >= top.size() && !c.thumbnails().isMakingThumbnails(), 20000);
         QVERIFY(arrived == top);
 
-        c.imagesTableView->verticalScrollBar()->setValue(c.imagesTableView->verticalScrollBar()->maximum());
+        QScrollBar* scroller = guitest::controls(c).imageTableVerticalScroller;
+        scroller->setValue(scroller->maximum());
         const std::set<std::string> bottom = shownPaths();
         QVERIFY(bottom.count(paths.back()) == 1);
         QTRY_VERIFY_WITH_TIMEOUT(arrived.count(paths.back()) == 1 && !c.thumbnails().isMakingThumbnails(), 20000);

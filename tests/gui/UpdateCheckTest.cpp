@@ -85,7 +85,7 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(_server.requestCount(), requestsBefore);
         auto alert = guitest::answerNextAlert(QStringLiteral("Yes"));
-        _controller->checkForUpdatesMenuItem->trigger();
+        guitest::controls(*_controller).checkForUpdatesMenuItem->trigger();
         QVERIFY(alert->answered);
         QCOMPARE(alert->buttons, (QStringList{"No", "Yes"}));
         QCOMPARE(_browser.opened, (QList<QUrl>{QUrl(QStringLiteral("https://pellora.example/download"))}));
@@ -93,7 +93,7 @@ private slots:
         // Up to date: the user who asked is told so.
         publish(runningAppVersion());
         alert = guitest::answerNextAlert(QStringLiteral("OK"));
-        _controller->checkForUpdatesMenuItem->trigger();
+        guitest::controls(*_controller).checkForUpdatesMenuItem->trigger();
         QVERIFY(alert->answered);
         QCOMPARE(alert->text, QStringLiteral("Pellora is up to date"));
         QCOMPARE(UserDefaults::standard().objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), PlistValue(false));
@@ -111,7 +111,7 @@ private slots:
         QVERIFY(QApplication::activeModalWidget() == nullptr);
 
         const std::vector<std::pair<const char*, std::function<void()>>> ways{
-            {"menu", [this] { _controller->checkForUpdatesMenuItem->trigger(); }},
+            {"menu", [this] { guitest::controls(*_controller).checkForUpdatesMenuItem->trigger(); }},
             {"Check Now", [this] {
                  _controller->showPreferences();
                  auto* checkNow = _controller->preferencesController().window()->findChild<QPushButton*>(

@@ -53,7 +53,7 @@ private slots:
         MainController& c = *_controller;
         c.tableViewDoubleClicked();
         QVERIFY(!c.hasViewerController());
-        c.imagesTableView->selectRow(0);
+        guitest::controls(c).imagesTableView->selectRow(0);
         c.tableViewDoubleClicked();
         ViewerController* first = &c.viewerController();
         QVERIFY(first->window()->isVisible());
@@ -66,7 +66,8 @@ private slots:
 
     void theViewerFollowsTheSelectionAndShowsTheShownSize() {
         MainController& c = *_controller;
-        c.imagesTableView->selectRow(0);
+        const guitest::MainWindowControls w = guitest::controls(c);
+        w.imagesTableView->selectRow(0);
         ViewerController& viewer = c.viewerController();
         QSignalSpy shown(&viewer, &ViewerController::imageShown);
         c.showViewer();
@@ -85,7 +86,7 @@ private slots:
 
         // Another selection: another image, its own size when it fits. Its
         // size is read off the main thread; until then no size is shown.
-        c.imagesTableView->selectRow(1);
+        w.imagesTableView->selectRow(1);
         QCOMPARE(viewer.window()->windowTitle(), QStringLiteral("small.jpg"));
         QVERIFY(viewer.resolutionTextField->text().isEmpty());
         QTRY_COMPARE(viewer.resolutionTextField->text(), QStringLiteral("Current Size: 120 x 90"));
@@ -93,7 +94,7 @@ private slots:
         QCOMPARE(viewer.imageView->image().size(), QSize(120, 90));
 
         // No selection: the message shows, the title and the label stay.
-        c.imagesTableView->clearSelection();
+        w.imagesTableView->clearSelection();
         QVERIFY(!viewer.noImageSelectedTextField->isHidden());
         QVERIFY(viewer.imageView->isHidden());
         QCOMPARE(viewer.window()->windowTitle(), QStringLiteral("small.jpg"));
@@ -126,7 +127,7 @@ private slots:
         ViewerController& viewer = c.viewerController();
         viewer.window()->resize(600, 600);
         QSignalSpy shown(&viewer, &ViewerController::imageShown);
-        c.imagesTableView->selectRow(2);
+        guitest::controls(c).imagesTableView->selectRow(2);
         c.showViewer();
         QVERIFY(QTest::qWaitForWindowExposed(viewer.window()));
         QTRY_COMPARE(viewer.resolutionTextField->text(), QStringLiteral("Current Size: 200 x 300"));

@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
     controller.applicationDidFinishLaunching();
     controller.openFiles({photos.path().toStdString()});
     if (!QTest::qWaitForWindowExposed(controller.window()) || !pellora::guitest::waitUntilIdle(controller)) return 1;
-    controller.imagesTableView->selectRow(4);
+    pellora::guitest::controls(controller).imagesTableView->selectRow(4);
     QTest::qWait(2000);  // thumbnails are decoded in the background
     if (!controller.window()->grab().save(output.filePath(QStringLiteral("main-window.png")))) return 1;
 
