@@ -3,8 +3,10 @@
 WERROR := $(if $(CI),ON,OFF)
 CONFIGURE_FLAGS := -DPELLORA_WERROR=$(WERROR)
 FUZZ_SECONDS ?= 100
+# As many build and test jobs as the machine has processors (`make test JOBS=1` to run one at a time).
+JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench asan tsan fuzz install clean
+.PHONY: all deps build run test debug bench asan tsan fuzz install clean
 
 all: build
 
@@ -13,13 +15,18 @@ deps:
 
 build: deps
 	cmake --preset release $(CONFIGURE_FLAGS)
-	cmake --build --preset release
+	cmake --build --preset release --parallel $(JOBS)
 
 run: build
 	@scripts/run.sh
 
 test: build
-	ctest --preset release
+	ctest --preset release --parallel $(JOBS)
+
+debug: deps
+	cmake --preset debug $(CONFIGURE_FLAGS)
+	cmake --build --preset debug --parallel $(JOBS)
+	ctest --preset debug --parallel $(JOBS)
 
 bench: build
 	@scripts/install-deps.sh --bench
@@ -27,21 +34,21 @@ bench: build
 
 asan: deps
 	cmake --preset asan $(CONFIGURE_FLAGS)
-	cmake --build --preset asan
-	ctest --preset asan
+	cmake --build --preset asan --parallel $(JOBS)
+	ctest --preset asan --parallel $(JOBS)
 
 tsan: deps
 	cmake --preset tsan $(CONFIGURE_FLAGS)
-	cmake --build --preset tsan
-	ctest --preset tsan
+	cmake --build --preset tsan --parallel $(JOBS)
+	ctest --preset tsan --parallel $(JOBS)
 
 fuzz: deps
 	cmake --preset fuzz $(CONFIGURE_FLAGS)
-	cmake --build --preset fuzz
+	cmake --build --preset fuzz --parallel $(JOBS)
 	@scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
 install: build
 	cmake --install build $(if $(DESTDIR),,--prefix /usr/local)
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-debug build-asan build-tsan build-fuzz

@@ -11,8 +11,8 @@ packages=(
   # codecs, metadata, colour
   libjpeg62-turbo-dev libturbojpeg0-dev libpng-dev libtiff-dev libopenjp2-7-dev
   libgif-dev libwebp-dev libheif-dev libexiv2-dev liblcms2-dev
-  # update check, XML property lists, formatting, system journal
-  libcurl4-openssl-dev libpugixml-dev libfmt-dev libsystemd-dev
+  # update check, XML property lists, formatting
+  libcurl4-openssl-dev libpugixml-dev libfmt-dev
   # tests: GoogleTest, a virtual display for GUI tests, and independent
   # reference tools (ImageMagick decodes, exiftool reads metadata back)
   libgtest-dev libgmock-dev xvfb xauth imagemagick libimage-exiftool-perl
@@ -34,6 +34,13 @@ packages=(
   # tests: appstreamcli validates the AppStream metainfo that software
   # centres read to list Pellora
   appstream
+  # tests: `file` checks each installed icon is a PNG of its size
+  # (tests/install); groff renders the manual page and warns on faults
+  # (tests/cli/check_batch_docs.sh); Python reads the batch reports back
+  # (tests/cli/check_report.py) and YAML parses the Kubernetes recipe of
+  # docs/cluster. The tests also call coreutils, util-linux (setpriv, taskset),
+  # libc-bin (ldd) and bash, which every Debian system has.
+  file groff-base python3 python3-yaml
   # maintainers only: rsvg-convert renders the committed icon PNGs from the
   # SVG (scripts/render-icons.sh)
   librsvg2-bin

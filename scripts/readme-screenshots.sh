@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Retakes the README's screenshots on a virtual X display (Xvfb), from the
-# build's readme_screenshots program: docs/main-window.png and docs/viewer.png
-# from pictures it paints, and docs/export-check.png and docs/export-report.png
-# from real photographs. Those are the wallpapers of the Debian package
-# lomiri-wallpapers-20.04 (scripts/install-deps.sh --bench installs it; another
-# folder of them with PELLORA_SCREENSHOT_PHOTOS), copied small into a
-# temporary folder, never into the repository.
+# build's readme_screenshots program (tools/readme_screenshots.cpp):
+# docs/main-window.png and docs/viewer.png from pictures it paints, and
+# docs/export-check.png and docs/export-report.png from real photographs.
+# Those are the wallpapers of the Debian package lomiri-wallpapers-20.04
+# (scripts/install-deps.sh --bench installs it; another folder of them with
+# PELLORA_SCREENSHOT_PHOTOS), copied small into a temporary folder, never into
+# the repository.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source_photos=${PELLORA_SCREENSHOT_PHOTOS:-/usr/share/backgrounds}

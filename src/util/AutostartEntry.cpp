@@ -9,6 +9,7 @@
 #include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/Utf8.h"
 
 namespace pellora::autostart {
 namespace {
@@ -46,32 +47,11 @@ std::string escapedName(const std::string& name) {
     return escaped;
 }
 
-// The length of the UTF-8 sequence that lead starts, 0 when it starts none.
-std::size_t sequenceLength(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if ((lead & 0xE0) == 0xC0) return 2;
-    if ((lead & 0xF0) == 0xE0) return 3;
-    if ((lead & 0xF8) == 0xF0) return 4;
-    return 0;
-}
-
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool isValidUtf8(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = sequenceLength(lead);
-        if (length == 0 || i + length > text.size()) return false;
-        std::uint32_t codePoint = length == 1 ? lead : lead & (0xFFu >> (length + 1));
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            codePoint = codePoint << 6 | (next & 0x3Fu);
-        }
-        static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (codePoint < kSmallest[length] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-            return false;
-        }
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = utf8SequenceAt(text, i).length;
+        if (length == 0) return false;
         i += length;
     }
     return true;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <sys/stat.h>
 
+#include "platform/foundation/FileUtil.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
 
@@ -44,11 +45,6 @@ FileIdentity identityOf(const struct stat& info) {
     return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
-std::string folderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
-}
-
 // The reference of an existing file or folder, by its canonical path.
 std::optional<FileReference> posixStringToFSRef(const std::string& path) {
     struct stat fileInfo {};
@@ -56,7 +52,7 @@ std::optional<FileReference> posixStringToFSRef(const std::string& path) {
     std::unique_ptr<char, decltype(&std::free)> canonical(nullptr, &std::free);
     if (!path.empty() && path.find('\0') == std::string::npos) canonical.reset(::realpath(path.c_str(), nullptr));
     if (canonical == nullptr || ::stat(canonical.get(), &fileInfo) != 0 ||
-        ::stat(folderOf(canonical.get()).c_str(), &folderInfo) != 0) {
+        ::stat(folderOfPath(canonical.get()).c_str(), &folderInfo) != 0) {
         Log::line("QVXAliasDataHelper: Can't get URL");
         return std::nullopt;
     }
@@ -156,7 +152,7 @@ std::optional<std::string> resolve(const FileReference& reference) {
 
     // Only search the folder when it is still the one the file was in: a
     // different volume mounted at the same place may reuse the inode number.
-    const std::string folder = folderOf(reference.path);
+    const std::string folder = folderOfPath(reference.path);
     struct stat folderInfo {};
     if (::stat(folder.c_str(), &folderInfo) == 0 && reference.folder.matches(folderInfo)) {
         if (const auto name = findInFolder(folder, reference.file)) {

@@ -1,68 +1,38 @@
 // pellora-batch as one task among many: file lists, shards, the JSON report,
 // resumable runs, the job count. Runs the real program through the shell.
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
+#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cli/BatchProgram.h"
 #include "jobs/JobTestSupport.h"
 #include "platform/imageio/TypeIdentifiers.h"
-#include "support/TestSupport.h"
 
 namespace pellora {
 namespace {
 
+using test::contains;
 using test::decodedSize;
 using test::DecodedSize;
 using test::folderEntries;
+using test::ProgramRun;
 
-const std::string kProgram = std::string(PELLORA_BIN_DIR) + "/pellora-batch";
 const std::string kReportChecker = std::string(PELLORA_TEST_DATA_DIR) + "/../cli/check_report.py";
 
-std::string quoted(const std::string& text) {
-    std::string result = "'";
-    for (const char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return result + "'";
-}
-
-bool contains(const std::string& text, const std::string& fragment) { return text.find(fragment) != std::string::npos; }
-
-// The program and its arguments, quoted for the shell.
-std::string programLine(const std::vector<std::string>& arguments) {
-    std::string line = quoted(kProgram);
-    for (const std::string& argument : arguments) line.append(" ").append(quoted(argument));
-    return line;
-}
-
-struct BatchRun {
-    int status;
-    std::string output;  // stdout and stderr
-};
-
-// Runs "cd folder && [prefix] pellora-batch arguments [suffix]" in the shell.
-BatchRun runIn(const std::string& folder, const std::vector<std::string>& arguments, const std::string& prefix = "",
-          const std::string& suffix = "") {
-    std::string output;
-    const int status = test::runCommand(
-        fmt::format("cd {} && {} {} {} 2>&1", quoted(folder), prefix, programLine(arguments), suffix), &output);
-    return {status, output};
-}
-
-// The files below folder (relative paths), walking into subfolders.
-std::vector<std::string> filesBelow(const std::string& folder, const std::string& prefix = "") {
+// The files below folder (relative paths, sorted), walking into subfolders.
+std::vector<std::string> filesBelow(const std::string& folder) {
     std::vector<std::string> files;
-    for (const std::string& name : folderEntries(folder)) {
-        const std::string path = folder + "/" + name;
-        struct stat info {};
-        ::lstat(path.c_str(), &info);
-        if (S_ISDIR(info.st_mode)) {
-            for (const std::string& inner : filesBelow(path, prefix + name + "/")) files.push_back(inner);
-        } else {
-            files.push_back(prefix + name);
-        }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (!entry.is_directory()) files.push_back(std::filesystem::relative(entry.path(), folder).string());
     }
+    std::sort(files.begin(), files.end());
     return files;
 }
 
@@ -77,31 +47,20 @@ std::vector<std::string> plannedWrites(const std::string& output) {
     return writes;
 }
 
-class ClusterRunTest : public ::testing::Test {
+class ClusterRunTest : public test::BatchTest {
 protected:
-    ClusterRunTest() { ::mkdir(in().c_str(), 0755); }
-
-    std::string in(const std::string& name = "") const { return dir.file(name.empty() ? "in" : "in/" + name); }
-    std::string out(const std::string& name = "") const { return dir.file(name.empty() ? "out" : "out/" + name); }
-
-    void makeImages(const std::vector<std::string>& names) {
-        for (const std::string& name : names) ASSERT_TRUE(test::writeTestImage(in(name), 8, 6, kUTTypeJPEG)) << name;
-    }
-
-    // Checks the report with the program's output; the checker's verdict line.
-    std::string checkedReport(const std::string& report, const std::string& programOutput) {
+    // Checks the report, with the program's output when given; the checker's verdict line.
+    std::string checkedReport(const std::string& report, const std::string& programOutput = "") {
         test::writeFile(dir.file("program-output.txt"), programOutput);
         std::string verdict;
-        const int status = test::runCommand(fmt::format("cd {} && /usr/bin/python3 {} {} {}", quoted(dir.path()),
-                                                        quoted(kReportChecker), quoted(report),
-                                                        quoted(dir.file("program-output.txt"))),
-                                            &verdict);
+        const int status = test::runCommand(
+            fmt::format("cd {} && /usr/bin/python3 {} {} {}", test::shellQuoted(dir.path()),
+                        test::shellQuoted(kReportChecker), test::shellQuoted(report),
+                        programOutput.empty() ? "" : test::shellQuoted(dir.file("program-output.txt"))),
+            &verdict);
         EXPECT_EQ(status, 0) << verdict;
         return verdict;
     }
-
-    test::TempHome home;
-    test::TempDir dir;
 };
 
 TEST_F(ClusterRunTest, FileListsTakeOddNamesWithNewlinesOrNulBytes) {
@@ -114,23 +73,23 @@ TEST_F(ClusterRunTest, FileListsTakeOddNamesWithNewlinesOrNulBytes) {
     // Newline-separated, from a file: a name with a space, bytes that are not
     // UTF-8, a folder (scanned as an argument is), an empty line.
     test::writeFile(dir.file("list.txt"), in("with space.jpg") + "\n" + in(nonUtf8) + "\n\n" + in("listed-folder") + "\n");
-    BatchRun run = runIn(dir.path(), {"--files-from", "list.txt", "--report", "lines.jsonl", "-o", out("lines")});
-    ASSERT_EQ(run.status, 0) << run.output;
+    ProgramRun result = run({"--files-from", "list.txt", "--report", "lines.jsonl", "-o", out("lines")});
+    ASSERT_EQ(result.status, 0) << result.output;
     EXPECT_EQ(folderEntries(out("lines")), (std::vector<std::string>{"caf\xe9 \xff.jpg", "inside.jpg", "with space.jpg"}));
-    EXPECT_TRUE(contains(checkedReport(dir.file("lines.jsonl"), run.output), "written=3 skipped=0 failed=0"));
+    EXPECT_TRUE(contains(checkedReport(dir.file("lines.jsonl"), result.output), "written=3 skipped=0 failed=0"));
     // The name that is not UTF-8 is written with Python's surrogate escapes.
     EXPECT_TRUE(contains(test::readFile(dir.file("lines.jsonl")), "caf\\udce9 \\udcff.jpg"));
 
     // NUL-separated, from standard input: the name holding a newline goes through.
     test::writeFile(dir.file("list.bin"), in(newline) + std::string(1, '\0') + in(nonUtf8) + std::string(1, '\0'));
-    run = runIn(dir.path(), {"-0", "--files-from", "-", "--report", "nul.jsonl", "-o", out("nul")}, "", "< list.bin");
-    ASSERT_EQ(run.status, 0) << run.output;
+    result = run({"-0", "--files-from", "-", "--report", "nul.jsonl", "-o", out("nul")}, "", "< list.bin");
+    ASSERT_EQ(result.status, 0) << result.output;
     EXPECT_EQ(folderEntries(out("nul")), (std::vector<std::string>{"caf\xe9 \xff.jpg", "two\nlines.jpg"}));
-    EXPECT_TRUE(contains(checkedReport(dir.file("nul.jsonl"), run.output), "written=2 skipped=0 failed=0"));
+    EXPECT_TRUE(contains(checkedReport(dir.file("nul.jsonl"), result.output), "written=2 skipped=0 failed=0"));
 
-    run = runIn(dir.path(), {"--files-from", "missing.txt", "-o", out("none")});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_TRUE(contains(run.output, "cannot read the file list missing.txt")) << run.output;
+    result = run({"--files-from", "missing.txt", "-o", out("none")});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_TRUE(contains(result.output, "cannot read the file list missing.txt")) << result.output;
 }
 
 TEST_F(ClusterRunTest, ShardsSplitTheWholeSetWithNoFileInTwo) {
@@ -147,16 +106,15 @@ TEST_F(ClusterRunTest, ShardsSplitTheWholeSetWithNoFileInTwo) {
             std::map<std::string, int> shardOf;
             for (int k = 1; k <= count; ++k) {
                 const std::string folder = out(fmt::format("{}-{}-{}", mode, count, k));
-                const BatchRun run = runIn(dir.path(), {"--shard", fmt::format("{}/{}", k, count), "--shard-by", mode,
+                const ProgramRun result = run({"--shard", fmt::format("{}/{}", k, count), "--shard-by", mode,
                                                    "--recursive", "--side", "4", "-o", folder, "in"});
-                ASSERT_EQ(run.status, 0) << mode << " " << k << "/" << count << ": " << run.output;
+                ASSERT_EQ(result.status, 0) << mode << " " << k << "/" << count << ": " << result.output;
                 for (const std::string& file : filesBelow(folder)) {
                     EXPECT_TRUE(shardOf.emplace(file, k).second) << file << " in shards " << shardOf[file] << " and " << k;
                 }
             }
-            std::set<std::string> union_;
-            for (const auto& [file, k] : shardOf) union_.insert(file);
-            EXPECT_EQ(union_, everything) << mode << " with " << count << " shards";
+            EXPECT_EQ(shardOf.size(), everything.size()) << mode << " with " << count << " shards";
+            for (const std::string& file : everything) EXPECT_EQ(shardOf.count(file), 1u) << file;
         }
     }
 
@@ -164,9 +122,9 @@ TEST_F(ClusterRunTest, ShardsSplitTheWholeSetWithNoFileInTwo) {
     const auto assignment = [&] {
         std::map<std::string, int> shardOf;
         for (int k = 1; k <= 3; ++k) {
-            const BatchRun run = runIn(dir.path(), {"--dry-run", "--shard", fmt::format("{}/3", k), "--shard-by", "name",
+            const ProgramRun result = run({"--dry-run", "--shard", fmt::format("{}/3", k), "--shard-by", "name",
                                                "-o", out("plan"), "in"});
-            for (const std::string& name : plannedWrites(run.output)) shardOf[name] = k;
+            for (const std::string& name : plannedWrites(result.output)) shardOf[name] = k;
         }
         return shardOf;
     };
@@ -180,7 +138,7 @@ TEST_F(ClusterRunTest, ShardsSplitTheWholeSetWithNoFileInTwo) {
 TEST_F(ClusterRunTest, ShardIndexFromSlurmOrKubernetesEnvironment) {
     makeImages({"a.jpg", "b.jpg", "c.jpg", "d.jpg"});
     const auto planned = [&](const std::string& environment, const std::string& shard) {
-        return runIn(dir.path(), {"--dry-run", "--shard", shard, "-o", out(), "in"}, "env " + environment);
+        return run({"--dry-run", "--shard", shard, "-o", out(), "in"}, "env " + environment);
     };
     struct Case {
         std::string environment;
@@ -205,15 +163,15 @@ TEST_F(ClusterRunTest, ShardIndexFromSlurmOrKubernetesEnvironment) {
         {"", "1/0", 0},
     };
     for (const Case& c : cases) {
-        const BatchRun run = planned(c.environment, c.shard);
+        const ProgramRun result = planned(c.environment, c.shard);
         if (c.k == 0) {
-            EXPECT_EQ(run.status, 2) << c.environment << " " << c.shard << ": " << run.output;
-            EXPECT_TRUE(contains(run.output, "--shard")) << run.output;
+            EXPECT_EQ(result.status, 2) << c.environment << " " << c.shard << ": " << result.output;
+            EXPECT_TRUE(contains(result.output, "--shard")) << result.output;
         } else {
-            EXPECT_EQ(run.status, 0) << run.output;
-            EXPECT_EQ(plannedWrites(run.output), plannedWrites(planned("", fmt::format("{}/4", c.k)).output))
+            EXPECT_EQ(result.status, 0) << result.output;
+            EXPECT_EQ(plannedWrites(result.output), plannedWrites(planned("", fmt::format("{}/4", c.k)).output))
                 << c.environment;
-            EXPECT_EQ(plannedWrites(run.output).size(), 1u) << run.output;
+            EXPECT_EQ(plannedWrites(result.output).size(), 1u) << result.output;
         }
     }
 }
@@ -228,15 +186,15 @@ TEST_F(ClusterRunTest, RecursiveOutputsKeepTheirFoldersSoSameNamesNeverCollide) 
     // A relative list line keeps its folders as written; ".." cannot climb out of the destination.
     test::writeFile(dir.file("list.txt"), "elsewhere/x/IMG_1.jpg\nin/../elsewhere/./x/IMG_1.jpg\n");
 
-    const BatchRun run = runIn(dir.path(), {"--recursive", "--files-from", "list.txt", "-o", out(), "in"});
-    ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_TRUE(contains(run.output, "5 written, 0 skipped, 0 failed")) << run.output;
+    const ProgramRun result = run({"--recursive", "--files-from", "list.txt", "-o", out(), "in"});
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_TRUE(contains(result.output, "5 written, 0 skipped, 0 failed")) << result.output;
     EXPECT_EQ(filesBelow(out()), (std::vector<std::string>{"2023/IMG_1.jpg", "2024/june/IMG_1.jpg", "IMG_1.jpg",
                                                            "elsewhere/x/IMG_1.jpg", "in/elsewhere/x/IMG_1.jpg"}));
 
     // Without --recursive the same names would clash: the dry run says so and
     // exits 1, and writes nothing.
-    const BatchRun flat = runIn(dir.path(), {"--dry-run", "--files-from", "list.txt", "-o", out("flat"), "in"});
+    const ProgramRun flat = run({"--dry-run", "--files-from", "list.txt", "-o", out("flat"), "in"});
     EXPECT_EQ(flat.status, 1) << flat.output;
     EXPECT_TRUE(contains(flat.output, "Dry run: 1 to write, 0 to skip, 2 clashing")) << flat.output;
     EXPECT_FALSE(test::fileExists(out("flat")));
@@ -247,76 +205,61 @@ TEST_F(ClusterRunTest, DryRunJudgesByNamesAloneAndWritesNothing) {
     test::writeFile(in("broken.jpg"), "not an image");  // not decoded, so planned like any other
     ::mkdir(out().c_str(), 0755);
     test::writeFile(out("exists.png"), "");
-    const BatchRun run = runIn(dir.path(), {"-n", "--format", "png", "-o", "out", "in", "in/IMG_2.jpg"});
-    EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(run.output, "write in/IMG_2.jpg -> out/IMG_2.png\n"
+    const ProgramRun result = run({"-n", "--format", "png", "-o", "out", "in", "in/IMG_2.jpg"});
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(result.output, "write in/IMG_2.jpg -> out/IMG_2.png\n"
                           "write in/IMG_10.jpg -> out/IMG_10.png\n"
                           "write in/broken.jpg -> out/broken.png\n"
                           "skip  in/exists.jpg -> out/exists.png\n"
                           "Dry run: 3 to write, 1 to skip, 0 clashing; "
-                          + run.output.substr(run.output.rfind(' ', run.output.size() - 7) + 1));
+                          + result.output.substr(result.output.rfind(' ', result.output.size() - 7) + 1));
     EXPECT_EQ(folderEntries(out()), (std::vector<std::string>{"exists.png"}));
 }
 
-TEST_F(ClusterRunTest, AKilledRunRerunWritesOnlyWhatIsMissing) {
-    constexpr int kSources = 30;
-    ASSERT_TRUE(test::writeTestImage(in("img00.jpg"), 1600, 1200, kUTTypeJPEG));
-    for (int n = 1; n < kSources; ++n) {
-        ASSERT_EQ(::link(in("img00.jpg").c_str(), in(fmt::format("img{:02}.jpg", n)).c_str()), 0);
-    }
-    const std::vector<std::string> command{"--method", "full", "--format", "png", "--report", "report.jsonl",
-                                           "-o", "out", "in"};
-    // Started in the background, killed with SIGKILL once some outputs exist.
-    const std::string script = fmt::format(
-        "cd {} && {{ {} > first.txt 2>&1 & pid=$!; for i in $(seq 600); do"
-        " [ \"$(ls out 2>/dev/null | grep -cv '^\\.')\" -ge 3 ] && break; sleep 0.05; done;"
-        " kill -KILL $pid; wait $pid 2>/dev/null; echo $?; }} 2>/dev/null",
-        quoted(dir.path()), programLine(command));
-    std::string status;
-    ASSERT_EQ(test::runCommand(script, &status), 0);
-    EXPECT_EQ(status, "137\n") << test::readFile(dir.file("first.txt"));
+// A run killed with SIGKILL leaves only complete outputs, no temporary file
+// (on ext4 and on tmpfs, both taking unnamed files) and a report valid up to
+// its last line; the same command again writes only what is missing.
+TEST_F(ClusterRunTest, AKilledRunLeavesCompleteOutputsAndItsRerunWritesOnlyWhatIsMissing) {
+    constexpr std::size_t kSources = 30;
+    makeManySources(kSources);
+    const test::ScopedVariable tmpdir{"TMPDIR", "/dev/shm"};
+    const test::TempDir tmpfs;
+    for (const std::string& folder : {out(), tmpfs.path()}) {
+        const std::string report = folder == out() ? "disk.jsonl" : "tmpfs.jsonl";
+        const std::vector<std::string> command{"--method", "full", "--format", "png", "--report", report,
+                                               "-o", folder, "in"};
+        const pid_t pid = test::startBatch(dir.path(), command, dir.file("first.txt"));
+        ASSERT_TRUE(test::waitForOutputs(folder, 3));
+        ::kill(pid, SIGKILL);
+        EXPECT_EQ(test::waitForBatch(pid), 137);
 
-    // What the killed run left: complete outputs, each decodable, and its report valid up to the last line.
-    std::map<std::string, struct stat> firstRun;
-    for (const std::string& name : folderEntries(out())) {
-        if (name[0] == '.') continue;  // unfinished temporary files, never under a final name
-        EXPECT_EQ(decodedSize(out(name)), (DecodedSize{1600, 1200})) << name;
-        ::stat(out(name).c_str(), &firstRun[name]);
-    }
-    ASSERT_GE(firstRun.size(), 3u);
-    ASSERT_LT(firstRun.size(), static_cast<std::size_t>(kSources));
-    std::string verdict;
-    EXPECT_EQ(test::runCommand(fmt::format("cd {} && /usr/bin/python3 {} report.jsonl", quoted(dir.path()),
-                                           quoted(kReportChecker)),
-                               &verdict),
-              0)
-        << verdict;
-
-    // The same command again: only what is missing is written.
-    const BatchRun rerun = runIn(dir.path(), command);
-    ASSERT_EQ(rerun.status, 0) << rerun.output;
-    EXPECT_TRUE(contains(rerun.output, fmt::format("{} written, {} skipped, 0 failed", kSources - firstRun.size(),
-                                                   firstRun.size())))
-        << rerun.output;
-    EXPECT_TRUE(contains(checkedReport(dir.file("report.jsonl"), rerun.output),
-                         fmt::format("skipped={}", firstRun.size())));
-    std::size_t visible = 0;
-    for (const std::string& name : folderEntries(out())) {
-        if (name[0] == '.') {
-            EXPECT_EQ(firstRun.count(name), 0u);  // a leftover of the killed run only
-            continue;
+        EXPECT_EQ(test::hiddenEntries(folder), std::vector<std::string>{}) << folder;
+        std::map<std::string, struct stat> firstRun;
+        for (const std::string& name : folderEntries(folder)) {
+            EXPECT_EQ(decodedSize(folder + "/" + name), (DecodedSize{1600, 1200})) << name;
+            ::stat((folder + "/" + name).c_str(), &firstRun[name]);
         }
-        ++visible;
-        EXPECT_EQ(decodedSize(out(name)), (DecodedSize{1600, 1200})) << name;
-        if (const auto before = firstRun.find(name); before != firstRun.end()) {
-            struct stat now {};
-            ::stat(out(name).c_str(), &now);
-            EXPECT_EQ(now.st_ino, before->second.st_ino) << name << " was written twice";
-            EXPECT_EQ(now.st_mtim.tv_nsec, before->second.st_mtim.tv_nsec) << name << " was written twice";
-            EXPECT_EQ(now.st_mtim.tv_sec, before->second.st_mtim.tv_sec) << name;
+        ASSERT_LT(firstRun.size(), kSources);
+        checkedReport(dir.file(report));
+
+        const ProgramRun rerun = run(command);
+        ASSERT_EQ(rerun.status, 0) << rerun.output;
+        EXPECT_TRUE(contains(rerun.output, fmt::format("{} written, {} skipped, 0 failed", kSources - firstRun.size(),
+                                                       firstRun.size())))
+            << rerun.output;
+        EXPECT_TRUE(contains(checkedReport(dir.file(report), rerun.output), fmt::format("skipped={}", firstRun.size())));
+        EXPECT_EQ(folderEntries(folder).size(), kSources);
+        for (const std::string& name : folderEntries(folder)) {
+            EXPECT_EQ(decodedSize(folder + "/" + name), (DecodedSize{1600, 1200})) << name;
+            if (const auto before = firstRun.find(name); before != firstRun.end()) {
+                struct stat now {};
+                ::stat((folder + "/" + name).c_str(), &now);
+                EXPECT_EQ(std::tuple(now.st_ino, now.st_mtim.tv_sec, now.st_mtim.tv_nsec),
+                          std::tuple(before->second.st_ino, before->second.st_mtim.tv_sec, before->second.st_mtim.tv_nsec))
+                    << name << " was written twice";
+            }
         }
     }
-    EXPECT_EQ(visible, static_cast<std::size_t>(kSources));
 }
 
 TEST_F(ClusterRunTest, JobCountFollowsAffinityAndCgroupQuota) {
@@ -324,8 +267,8 @@ TEST_F(ClusterRunTest, JobCountFollowsAffinityAndCgroupQuota) {
     const auto jobsLine = [&](const std::string& prefix, const std::vector<std::string>& extra = {}) {
         std::vector<std::string> arguments{"-n", "-o", out(), "in"};
         arguments.insert(arguments.begin(), extra.begin(), extra.end());
-        const BatchRun run = runIn(dir.path(), arguments, prefix);
-        return run.output.substr(run.output.rfind("; ") + 2);
+        const ProgramRun result = run(arguments, prefix);
+        return result.output.substr(result.output.rfind("; ") + 2);
     };
     EXPECT_EQ(jobsLine("", {"--jobs", "3"}), "3 jobs\n");
     EXPECT_EQ(jobsLine("taskset -c 0"), "1 job\n");

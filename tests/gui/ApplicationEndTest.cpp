@@ -1,8 +1,8 @@
 // How the run ends: the close box, Close and Quit end it from an idle window
 // and only beep during a job; the application's own quit then goes through;
-// a termination signal stops a running export and then ends the run.
+// a termination signal reaches the event loop (what it does to a running
+// export: EndToEndTest).
 #include <QAction>
-#include <QDir>
 #include <QEventLoop>
 #include <QProcess>
 #include <QPushButton>
@@ -15,8 +15,6 @@
 #include "app/MainController.h"
 #include "app/MainWindow.h"
 #include "app/TerminationSignals.h"
-#include "model/SettingsKeys.h"
-#include "platform/foundation/UserDefaults.h"
 
 using namespace pellora;
 
@@ -70,18 +68,6 @@ private slots:
         QVERIFY(!c.window()->isVisible());
     }
 
-    void theWindowFrameIsSavedByTheClose() {
-        MainController& c = *_controller;
-        c.window()->setGeometry(60, 70, 640, 560);
-        const QRect frame = c.window()->geometry();
-        UserDefaults::standard().removeObjectForKey(QVXDefaultsKey_mainWindowFrame);
-        guitest::controls(c).quitMenuItem->trigger();
-        QVERIFY(UserDefaults::standard().objectForKey(QVXDefaultsKey_mainWindowFrame).type() == PlistValue::Type::Data);
-        _controller.reset();
-        QVERIFY(guitest::launch(_controller, false));
-        QCOMPARE(_controller->window()->geometry(), frame);
-    }
-
     // Answered before the application object exists: no display, no running instance needed.
     void helpAndVersionPrintAndEndWithoutADisplay_data() {
         QTest::addColumn<QString>("option");
@@ -113,28 +99,6 @@ private slots:
             QVERIFY(received.wait(5000));
         }
         QCOMPARE(received.count(), 2);
-    }
-
-    void terminationStopsARunningExportAndThenCloses() {
-        MainController& c = *_controller;
-        const QString sources = _files.filePath(QStringLiteral("sources"));
-        const QString output = _files.filePath(QStringLiteral("output"));
-        constexpr int count = 16;
-        QVERIFY(guitest::importPhotosForFixedFolderExport(c, sources, output, count));
-        QSignalSpy terminate(c.window(), &MainWindow::terminateRequested);
-        QSignalSpy refused(c.window(), &MainWindow::closeRefusedWhileBusy);
-
-        QTest::mouseClick(guitest::controls(c).exportButton, Qt::LeftButton);
-        QVERIFY(c.batch().isExporting());
-        c.terminateWhenIdle();
-        QVERIFY(terminate.wait(20000));
-        QCOMPARE(refused.count(), 0);
-        QVERIFY(!c.batch().isBusy());
-        const int written = static_cast<int>(QDir(output).entryList(QDir::Files).size());
-        const int left = static_cast<int>(c.batch().pelloraImages().count());
-        QVERIFY2(left > 0, "the export ran to its end");
-        QCOMPARE(written + left, count);
-        QVERIFY(!c.window()->isVisible());
     }
 
     // The application's quit (the Quit event: QCoreApplication::quit() sends

@@ -49,7 +49,7 @@ private slots:
     void addRecentListsTheImportedFilesAndOpensThem() {
         QTemporaryDir dir;
         for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) guitest::writeJpeg(dir.filePath(name), 8, 8);
-        MainController c;
+        guitest::TestController c;
         c.applicationDidFinishLaunching();
         QCOMPARE(openRecentMenu(c), QStringList{"Clear Menu"});
         QVERIFY(!menuEntry(c, QStringLiteral("Clear Menu"))->isEnabled());

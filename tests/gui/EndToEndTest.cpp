@@ -1,5 +1,6 @@
 // The whole road through the window: add a folder with the add-files sheet,
-// export through the destination sheet, and stop an export with the button.
+// export through the destination sheet, and stop an export with the button or
+// a termination signal.
 #include <QAbstractItemView>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -7,6 +8,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <algorithm>
 
 #include "GuiTestSupport.h"
 #include "app/MainController.h"
@@ -27,24 +30,14 @@ QStringList filesIn(const QString& folder) {
 // Selects an entry of the sheet's current folder once the folder has been listed.
 bool selectEntry(QFileDialog& sheet, const QString& name) {
     auto* view = sheet.findChild<QAbstractItemView*>(QStringLiteral("listView"));
-    auto* model = sheet.findChild<QFileSystemModel*>();
-    if (view == nullptr || model == nullptr) {
-        return false;
-    }
     const QString path = QDir(sheet.directory()).filePath(name);
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 5000) {
-        sheet.selectFile(name);
-        const QModelIndexList selected = view->selectionModel()->selectedIndexes();
-        for (const QModelIndex& index : selected) {
-            if (index.data(QFileSystemModel::FilePathRole).toString() == path) {
-                return true;
-            }
-        }
-        QTest::qWait(20);
-    }
-    return false;
+    return view != nullptr && QTest::qWaitFor([&] {
+               sheet.selectFile(name);
+               const QModelIndexList selected = view->selectionModel()->selectedIndexes();
+               return std::any_of(selected.begin(), selected.end(), [&](const QModelIndex& index) {
+                   return index.data(QFileSystemModel::FilePathRole).toString() == path;
+               });
+           });
 }
 
 } // namespace
@@ -55,10 +48,7 @@ class EndToEndTest : public QObject {
 private slots:
     void init() {
         QVERIFY(_files.isValid());
-        _controller = std::make_unique<MainController>();
-        _controller->window()->show();
-        _controller->applicationDidFinishLaunching();
-        QVERIFY(QTest::qWaitForWindowExposed(_controller->window()));
+        QVERIFY(guitest::launch(_controller, true));
     }
     void cleanup() {
         _controller.reset();
@@ -107,7 +97,7 @@ private slots:
         QCOMPARE(destination->fileMode(), QFileDialog::Directory);
         QCOMPARE(destination->windowModality(), Qt::WindowModal);
         destination->reject();
-        QTest::qWait(20);
+        QCoreApplication::processEvents();
         QVERIFY(!c.batch().isExporting());
         QCOMPARE(c.batch().pelloraImages().count(), std::size_t{3});
 
@@ -129,20 +119,36 @@ private slots:
         QVERIFY(w.imagesTableView->isEnabled());
     }
 
-    void theButtonStopsARunningExport() {
+    // The Stop button, or a termination signal, stops a running export once
+    // the record in hand is written: the rest stays listed. A termination
+    // then closes the window, which ends the run.
+    void aRunningExportStops_data() {
+        QTest::addColumn<bool>("terminating");
+        QTest::newRow("Stop button") << false;
+        QTest::newRow("termination signal") << true;
+    }
+    void aRunningExportStops() {
+        QFETCH(bool, terminating);
         MainController& c = *_controller;
         const guitest::MainWindowControls w = guitest::controls(c);
-        const QString sources = _files.filePath(QStringLiteral("many"));
-        const QString output = _files.filePath(QStringLiteral("fixed/deeper"));
+        const QString folder = _files.filePath(QString::fromLatin1(QTest::currentDataTag()));
+        const QString output = folder + QStringLiteral("/fixed/deeper");
         constexpr int count = 24;
-        QVERIFY(guitest::importPhotosForFixedFolderExport(c, sources, output, count));
+        QVERIFY(guitest::importPhotosForFixedFolderExport(c, folder + QStringLiteral("/many"), output, count));
         QCOMPARE(w.exportButton->text(), QStringLiteral("Export"));
+        QSignalSpy terminate(c.window(), &MainWindow::terminateRequested);
+        QSignalSpy refused(c.window(), &MainWindow::closeRefusedWhileBusy);
 
         QTest::mouseClick(w.exportButton, Qt::LeftButton);
-        QVERIFY(c.batch().isExporting() || c.batch().pelloraImages().empty());
+        QVERIFY(c.batch().isExporting());
         QCOMPARE(w.exportButton->text(), QStringLiteral("Stop"));
         QVERIFY(w.exportButton->isEnabled());
-        QTest::mouseClick(w.exportButton, Qt::LeftButton);
+        if (terminating) {
+            c.terminateWhenIdle();
+            QVERIFY(terminate.wait(20000));
+        } else {
+            QTest::mouseClick(w.exportButton, Qt::LeftButton);
+        }
         QVERIFY(guitest::waitUntilIdle(c));
 
         const int written = static_cast<int>(filesIn(output).size());
@@ -150,9 +156,14 @@ private slots:
         QVERIFY2(left > 0, "the export ran to its end before the stop");
         QCOMPARE(written + left, count);
         QCOMPARE(c.tableModel().rowCount(), left);
-        QCOMPARE(w.exportButton->text(), QStringLiteral("Export"));
-        QVERIFY(w.exportButton->isEnabled());
         QVERIFY(!c.batch().isCanceled());
+        QCOMPARE(refused.count(), 0);
+        QCOMPARE(terminate.count(), terminating ? 1 : 0);
+        QCOMPARE(c.window()->isVisible(), !terminating);
+        if (!terminating) {
+            QCOMPARE(w.exportButton->text(), QStringLiteral("Export"));
+            QVERIFY(w.exportButton->isEnabled());
+        }
     }
 
 private:

@@ -18,7 +18,6 @@
 #include <QUrl>
 #include <vector>
 
-#include "app/MainController.h"
 #include "app/MainWindow.h"
 #include "model/PelloraImage.h"
 #include "platform/foundation/UserDefaults.h"
@@ -97,7 +96,7 @@ bool showsUprightQuarters(const QImage& image) {
 }
 
 bool launch(std::unique_ptr<MainController>& controller, bool shown) {
-    controller = std::make_unique<MainController>();
+    controller = std::make_unique<TestController>();
     if (shown) controller->window()->show();
     controller->applicationDidFinishLaunching();
     return !shown || QTest::qWaitForWindowExposed(controller->window());
@@ -111,13 +110,15 @@ void addRecords(MainController& controller, const std::vector<std::string>& path
 }
 
 bool waitUntilIdle(MainController& controller, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (controller.batch().isBusy() && timer.elapsed() < timeoutMs) QTest::qWait(10);
-    // The job's last hand-overs (reload, refresh) follow the flags.
-    QTest::qWait(50);
-    QCoreApplication::processEvents();
-    return !controller.batch().isBusy();
+    const auto* tested = dynamic_cast<const TestController*>(&controller);
+    if (tested == nullptr ||
+        !QTest::qWaitFor([&] { return !controller.batch().isBusy() && tested->refreshedIdle(); }, timeoutMs)) {
+        return false;
+    }
+    // From here on the job's thread only posts, without waiting for this thread.
+    controller.batch().waitUntilIdle();
+    QCoreApplication::sendPostedEvents();
+    return true;
 }
 
 bool importPhotosForFixedFolderExport(MainController& controller, const QString& sources, const QString& output,

@@ -8,23 +8,36 @@
 #include <string>
 #include <vector>
 
+#include "app/MainController.h"
 #include "platform/foundation/UserDefaults.h"
 
-class QAction;
-class QComboBox;
-class QLabel;
-class QProgressBar;
-class QPushButton;
-class QScrollBar;
-class QSlider;
-class QStackedWidget;
-
-namespace pellora {
-class ImagesTableView;
-class MainController;
-}
-
 namespace pellora::guitest {
+
+// The main window's controller, noting whether a job has handed its end to
+// the window: once its flag drops, a job reloads the table (waiting for it)
+// and refreshes the window; each job's start marks the window busy at once.
+class TestController final : public MainController {
+public:
+    void reloadData() override {
+        MainController::reloadData();
+        _reloadedIdle = !batch().isBusy();
+    }
+    void updateInterface() override {
+        MainController::updateInterface();
+        const bool idle = !batch().isBusy();
+        _reloadedIdle = _reloadedIdle && idle;
+        _refreshedIdle = _reloadedIdle;
+    }
+    void disableExportButton() override {
+        MainController::disableExportButton();
+        _reloadedIdle = _refreshedIdle = false;
+    }
+    bool refreshedIdle() const { return _refreshedIdle; }
+
+private:
+    bool _reloadedIdle = true;
+    bool _refreshedIdle = true;
+};
 
 // The main window's controls and menu items, found by the object names the
 // layout gives them; a control the window lacks is null.
@@ -64,13 +77,14 @@ void writeOrientedQuarters(const QString& path, int tag, int width, int height);
 // True when the centre of each quarter of image has the colour of that
 // quarter of the upright quarters picture (within JPEG's error).
 bool showsUprightQuarters(const QImage& image);
-// Makes the main window as a launch does: shown when asked, then told that
+// Makes the main window (a TestController) as a launch does: shown when asked, then told that
 // the application finished launching. False when the shown window was not exposed.
 bool launch(std::unique_ptr<MainController>& controller, bool shown);
 // Adds a record for each path to the source list and reloads the table.
 void addRecords(MainController& controller, const std::vector<std::string>& paths);
-// Waits until neither an import nor an export runs and the window has had
-// its final refresh.
+// Waits until neither an import nor an export runs, the window has had its
+// final refresh (controller is a TestController), and the job's thread has
+// ended and its last hand-over (an export's report) has been delivered.
 bool waitUntilIdle(MainController& controller, int timeoutMs = 20000);
 // Writes count camera-sized JPEGs into the folder sources, sets the fixed
 // export folder output in the settings and imports them. False when the

@@ -3,7 +3,6 @@
 // once. What each instance imported is read from the recent-files list it
 // writes in the test's own data folder.
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
@@ -51,20 +50,13 @@ private:
     }
 
     // Waits until the running instance has noted every one of the files.
-    bool waitUntilNoted(const QStringList& names, int timeoutMs = 30000) const {
-        QElapsedTimer timer;
-        timer.start();
-        for (;;) {
+    bool waitUntilNoted(const QStringList& names) const {
+        return QTest::qWaitFor([&] {
             const std::vector<std::string> paths = noted();
-            bool all = true;
-            for (const QString& name : names) {
-                const std::string path = _home.filePath(name).toStdString();
-                all = all && std::find(paths.begin(), paths.end(), path) != paths.end();
-            }
-            if (all) return true;
-            if (timer.elapsed() > timeoutMs) return false;
-            QTest::qWait(50);
-        }
+            return std::all_of(names.begin(), names.end(), [&](const QString& name) {
+                return std::find(paths.begin(), paths.end(), _home.filePath(name).toStdString()) != paths.end();
+            });
+        }, 30000);
     }
 
     static bool running(QProcess* process) { return process->state() != QProcess::NotRunning; }

@@ -262,18 +262,14 @@ private slots:
     void presetListsRiseFromSmallestToLargest() {
         MainController& c = *_controller;
         const guitest::MainWindowControls w = guitest::controls(c);
-        const auto items = [](QComboBox* box) {
-            QList<int> values;
-            for (int index = 0; index < box->count(); ++index) values << box->itemText(index).toInt();
-            return values;
-        };
-        QCOMPARE(items(w.maxSideComboBox),
-                 (QList<int>{128, 256, 320, 480, 512, 640, 800, 1024, 1280, 1600, 1920, 2560}));
-        QCOMPARE(items(w.maxWidthComboBox),
-                 (QList<int>{128, 256, 320, 480, 512, 640, 800, 1024, 1280, 1344, 1600, 1920, 2048, 2560}));
-        QCOMPARE(items(w.maxHeightComboBox),
-                 (QList<int>{96, 192, 240, 360, 384, 480, 600, 768, 840, 960, 1200, 1280, 1600}));
-        QVERIFY(!c.objectValueForItemAtIndex(w.maxHeightComboBox, 13).has_value());
+        for (QComboBox* box : {w.maxSideComboBox, w.maxWidthComboBox, w.maxHeightComboBox}) {
+            QVERIFY(box->count() > 1);
+            for (int index = 1; index < box->count(); ++index) {
+                QVERIFY(box->itemText(index - 1).toInt() > 0);
+                QVERIFY(box->itemText(index - 1).toInt() < box->itemText(index).toInt());
+            }
+            QVERIFY(!c.objectValueForItemAtIndex(box, box->count()).has_value());
+        }
     }
 
     void toolbarShowsTheDefaultItemsInOrder() {
@@ -310,10 +306,11 @@ private slots:
         QVERIFY(imageNamed(QStringLiteral("missingIcon32")).isNull());
     }
 
+    // Centred at the first launch; Quit saves the frame, the next launch restores it.
     void windowFrameIsCentredFirstAndRestoredLater() {
         _controller.reset();
         defaults().removeObjectForKey(QVXDefaultsKey_mainWindowFrame);
-        _controller = std::make_unique<MainController>();
+        QVERIFY(guitest::launch(_controller, false));
         QWidget* window = _controller->window();
         const QRect available = window->screen()->availableGeometry();
         QVERIFY(qAbs(window->frameGeometry().center().x() - available.center().x()) <= 1);
@@ -321,7 +318,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window));
         window->setGeometry(40, 50, 700, 600);
         const QRect moved = window->geometry();
-        _controller.reset();  // the run ends
+        guitest::controls(*_controller).quitMenuItem->trigger();
         QVERIFY(defaults().objectForKey(QVXDefaultsKey_mainWindowFrame).type() == PlistValue::Type::Data);
         _controller = std::make_unique<MainController>();
         QCOMPARE(_controller->window()->geometry(), moved);

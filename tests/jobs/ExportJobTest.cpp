@@ -1,35 +1,43 @@
+// Every case runs with one worker and with several preparing records ahead:
+// both must give the same files, events and log lines.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "jobs/BatchController.h"
 #include "jobs/JobTestSupport.h"
 #include "model/PelloraImage.h"
-#include "model/Settings.h"
+#include "model/PipelineTestSupport.h"
 #include "model/SettingsKeys.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainThread.h"
-#include "platform/foundation/UserDefaults.h"
+#include "platform/foundation/Paths.h"
+#include "platform/imageio/PixelMemoryBudget.h"
 #include "platform/imageio/TypeIdentifiers.h"
 #include "support/ExifTool.h"
-#include "support/TestSupport.h"
 
 namespace pellora {
 namespace {
 
 using test::decodedSize;
 using test::DecodedSize;
+using test::folderEntries;
 using test::hiddenEntries;
 using test::readFile;
 using test::writeTestImage;
+using Names = std::vector<std::string>;
+using enum ExportOutcome;
 
-class ExportJobTest : public ::testing::Test {
+class ExportJobTest : public ::testing::TestWithParam<std::size_t> {
 protected:
     ExportJobTest() {
-        registerDefaults();
+        test::freshSettings();
         ::mkdir(in().c_str(), 0755);
         ::mkdir(out().c_str(), 0755);
+        controller.setExportResultObserver(&window);
+        controller.setExportWorkerCount(GetParam());
     }
 
     static void set(const char* key, const PlistValue& value) { UserDefaults::standard().setObject(value, key); }
@@ -43,19 +51,26 @@ protected:
         ASSERT_TRUE(controller.exportImagesToPath(folder));
         controller.waitUntilIdle();
     }
+    Names inputsLeft() const {
+        Names paths;
+        for (const PelloraImagePtr& record : controller.pelloraImages().snapshot()) paths.push_back(record->inputPath());
+        return paths;
+    }
+    std::vector<ExportFailureReason> reasons() const {
+        const ExportReport report = controller.lastExportReport();
+        std::vector<ExportFailureReason> all;
+        for (const ExportRecordResult& result : report.results()) all.push_back(result.reason);
+        return all;
+    }
 
-    test::TempHome home;  // before the first use of the settings store
     test::TempDir dir;
     test::LogCapture log;
     InlineDispatcher mainThread;
     test::RecordingWindow window;
     BatchController controller{mainThread, window};
-    struct Observe {
-        Observe(BatchController& c, test::RecordingWindow& w) { c.setExportResultObserver(&w); }
-    } observe{controller, window};
 };
 
-TEST_F(ExportJobTest, ExportsEveryRecordInOrderAndEmptiesTheList) {
+TEST_P(ExportJobTest, ExportsEveryRecordInOrderAndEmptiesTheList) {
     set(QVXDefaultsKey_exportFormat, 7);  // not a format index: JPEG
     set(QVXDefaultsKey_scalingMethod, 1);
     set(QVXDefaultsKey_scalingMaxWidthOrHeight, 40);
@@ -67,23 +82,63 @@ TEST_F(ExportJobTest, ExportsEveryRecordInOrderAndEmptiesTheList) {
 
     EXPECT_EQ(decodedSize(out("a.jpg")), (DecodedSize{40, 30}));
     EXPECT_EQ(decodedSize(out("b.jpg")), (DecodedSize{30, 20}));  // never enlarged
-    EXPECT_EQ(window.events(), (std::vector<std::string>{"update", "ready:2", "written:" + out("a.jpg"), "progress:1",
-                                                         "written:" + out("b.jpg"), "progress:2", "reload",
-                                                         "update"}));
+    EXPECT_EQ(window.events(), (Names{"update", "ready:2", "written:" + out("a.jpg"), "progress:1",
+                                      "written:" + out("b.jpg"), "progress:2", "reload", "update"}));
     EXPECT_TRUE(controller.pelloraImages().empty());
     EXPECT_FALSE(controller.isExporting());
     EXPECT_FALSE(controller.isCanceled());
     EXPECT_TRUE(hiddenEntries(out()).empty());
 }
 
-TEST_F(ExportJobTest, ASecondImageOfTheSameNameFailsAndStaysWhileAnOldOutputIsSkippedOrReplaced) {
+// The large picture first: the small ones after it are ready long before it.
+// s3.png and s3.jpg share an output name: the second fails, decided when it is
+// committed, although its work may have been done while s3.jpg was absent.
+TEST_P(ExportJobTest, RecordsFinishingOutOfOrderCommitInListOrder) {
+    set(QVXDefaultsKey_scalingMethod, 1);
+    set(QVXDefaultsKey_scalingMaxWidthOrHeight, 64);
+    ASSERT_TRUE(writeTestImage(in("large.png"), 2400, 1800, kUTTypePNG));
+    for (const char* name : {"s1.png", "s2.jpg", "s3.png", "s5.png"}) {
+        ASSERT_TRUE(writeTestImage(in(name), 96, 72, name[3] == 'j' ? kUTTypeJPEG : kUTTypePNG));
+    }
+    ASSERT_TRUE(writeTestImage(in("s3.jpg"), 10, 10, kUTTypeJPEG));
+    test::writeFile(in("broken.png"), "not a picture");
+    const std::vector<std::pair<const char*, const char*>> records{
+        {"large.png", "written"}, {"s1.png", "written"}, {"missing.png", "failed"}, {"s2.jpg", "written"},
+        {"s3.png", "written"},    {"s3.jpg", "failed"},  {"broken.png", "failed"},  {"s5.png", "written"}};
+    Names events{"update", "ready:8"};
+    for (const auto& [name, outcome] : records) {
+        add(in(name));
+        events.push_back(std::string(outcome) + ":" + out(path::stringByDeletingPathExtension(name) + ".jpg"));
+        events.push_back(fmt::format("progress:{}", events.size() / 2));
+    }
+    events.insert(events.end(), {"reload", "update"});
+    exportAndWait(out());
+
+    EXPECT_EQ(window.events(), events);
+    // Each failure's lines come in list order, ending with its own verdict.
+    const std::string noSource = "*** Error: inputCGImage: Image source is NULL.";
+    const std::string notCreated = "*** Error: outputCGImage: Image not created from image source.";
+    EXPECT_EQ(log.lines(),
+              (Names{"ImageSource: cannot open " + in("missing.png") + ": No such file or directory", noSource, notCreated,
+                     "*** Error writing " + out("missing.jpg"),
+                     "*** Error: " + out("s3.jpg") + " was written for another image of this export and is not replaced",
+                     "*** Error writing " + out("s3.jpg"),
+                     "ImageSource: " + in("broken.png") + " is not an image in a format Pellora reads", noSource,
+                     notCreated, "*** Error writing " + out("broken.jpg")}));
+    EXPECT_EQ(inputsLeft(), (Names{in("missing.png"), in("s3.jpg"), in("broken.png")}));
+    EXPECT_EQ(folderEntries(out()), (Names{"large.jpg", "s1.jpg", "s2.jpg", "s3.jpg", "s5.jpg"}));  // no temporary file
+    EXPECT_EQ(decodedSize(out("s3.jpg")), (DecodedSize{64, 48}));  // from s3.png, not s3.jpg
+    EXPECT_EQ(decodedSize(out("large.jpg")), (DecodedSize{64, 48}));
+}
+
+TEST_P(ExportJobTest, ASecondImageOfTheSameNameFailsAndStaysWhileAnOldOutputIsSkippedOrReplaced) {
     set(QVXDefaultsKey_scalingMethod, 3);  // full size
     ::mkdir(in("b").c_str(), 0755);
     ASSERT_TRUE(writeTestImage(in("camera.jpg"), 20, 10, kUTTypeJPEG));
     ASSERT_TRUE(writeTestImage(in("b/camera.jpg"), 16, 12, kUTTypeJPEG));
     ASSERT_TRUE(writeTestImage(in("old.png"), 6, 4, kUTTypePNG));
-    using enum ExportOutcome;
     for (const bool overwrite : {false, true}) {
+        SCOPED_TRACE(overwrite ? "overwriting" : "keeping");
         const std::string folder = dir.file(overwrite ? "replacing" : "keeping");
         ::mkdir(folder.c_str(), 0755);
         ASSERT_TRUE(writeTestImage(folder + "/old.jpg", 2, 2, kUTTypeJPEG));  // there before the export
@@ -94,10 +149,11 @@ TEST_F(ExportJobTest, ASecondImageOfTheSameNameFailsAndStaysWhileAnOldOutputIsSk
         exportAndWait(folder);
 
         // The check made before the export foretold what it did.
+        std::vector<std::pair<ExportOutcome, ExportFailureReason>> outcomes, planned;
         const ExportReport report = controller.lastExportReport();
-        std::vector<std::pair<ExportOutcome, ExportFailureReason>> outcomes;
-        std::vector<std::pair<ExportOutcome, ExportFailureReason>> planned;
-        for (const ExportRecordResult& result : report.results()) outcomes.emplace_back(result.outcome, result.reason);
+        for (const ExportRecordResult& result : report.results()) {
+            outcomes.emplace_back(result.outcome, result.reason);
+        }
         for (const PlannedOutput& output : plan.outputs) {
             planned.emplace_back(output.outcome == PlannedOutcome::Write  ? Written
                                  : output.outcome == PlannedOutcome::Skip ? Skipped
@@ -109,20 +165,18 @@ TEST_F(ExportJobTest, ASecondImageOfTheSameNameFailsAndStaysWhileAnOldOutputIsSk
         EXPECT_EQ(outcomes, (std::vector<std::pair<ExportOutcome, ExportFailureReason>>{
                                 {Written, ExportFailureReason::None},
                                 {Failed, ExportFailureReason::NameClash},
-                                {overwrite ? Written : Skipped, ExportFailureReason::None}}))
-            << "overwrite " << overwrite;
+                                {overwrite ? Written : Skipped, ExportFailureReason::None}}));
         EXPECT_EQ(decodedSize(folder + "/camera.jpg"), (DecodedSize{20, 10}));  // the first one's, never replaced
         EXPECT_EQ(decodedSize(folder + "/old.jpg"), overwrite ? (DecodedSize{6, 4}) : (DecodedSize{2, 2}));
-        ASSERT_EQ(controller.pelloraImages().count(), 1u);
-        const PelloraImagePtr kept = controller.pelloraImages().firstObject();
-        EXPECT_EQ(kept->inputPath(), in("b/camera.jpg"));
-        EXPECT_EQ(kept->lastExportFailure(), ExportFailureReason::NameClash);
+        EXPECT_EQ(inputsLeft(), Names{in("b/camera.jpg")});
+        EXPECT_EQ(controller.pelloraImages().firstObject()->lastExportFailure(), ExportFailureReason::NameClash);
         EXPECT_TRUE(log.contains("*** Error writing " + folder + "/camera.jpg"));
         EXPECT_TRUE(hiddenEntries(folder).empty());
     }
 }
 
-TEST_F(ExportJobTest, FailedRecordsStayWithTheirReasonsAndTheNextExportTriesThemAgain) {
+// Workers prepare the records after a failed one while it stays first in the list.
+TEST_P(ExportJobTest, FailedRecordsStayWithTheirReasonsAndTheNextExportTriesThemAgain) {
     set(QVXDefaultsKey_exportFormat, 2);
     ASSERT_TRUE(writeTestImage(in("good.png"), 8, 6, kUTTypePNG));
     test::writeFile(in("broken.png"), "not a picture");
@@ -130,22 +184,17 @@ TEST_F(ExportJobTest, FailedRecordsStayWithTheirReasonsAndTheNextExportTriesThem
     struct Finished : ExportResultObserver {
         void recordExported(const ExportRecordResult&) override {}
         void exportFinished(const ExportReport& report) override { counts.push_back(report.countsText()); }
-        std::vector<std::string> counts;
+        Names counts;
     } finished;
     controller.setExportResultObserver(&finished);
 
-    // Workers prepare the records after the failed one while it stays first in the list.
-    controller.setExportWorkerCount(3);
     for (const char* name : {"broken.png", "missing.png", "good.png"}) add(in(name));
     exportAndWait(out());
-    std::vector<std::pair<std::string, ExportFailureReason>> kept;
-    for (const PelloraImagePtr& record : controller.pelloraImages().snapshot()) {
-        kept.emplace_back(record->inputPath(), record->lastExportFailure());
-    }
-    EXPECT_EQ(kept, (std::vector<std::pair<std::string, ExportFailureReason>>{
-                        {in("broken.png"), ExportFailureReason::CannotDecode},
-                        {in("missing.png"), ExportFailureReason::CannotDecode}}));
-    EXPECT_EQ(test::folderEntries(out()), std::vector<std::string>{"good.png"});
+    EXPECT_EQ(inputsLeft(), (Names{in("broken.png"), in("missing.png")}));
+    EXPECT_EQ(reasons(), (std::vector{ExportFailureReason::CannotDecode, ExportFailureReason::CannotDecode,
+                                      ExportFailureReason::None}));
+    EXPECT_EQ(controller.pelloraImages().firstObject()->lastExportFailure(), ExportFailureReason::CannotDecode);
+    EXPECT_EQ(folderEntries(out()), Names{"good.png"});
 
     // Mended, broken.png is written the next time; a folder path that is a
     // plain file refuses the output.
@@ -154,57 +203,46 @@ TEST_F(ExportJobTest, FailedRecordsStayWithTheirReasonsAndTheNextExportTriesThem
     EXPECT_EQ(controller.pelloraImages().count(), 1u);
     add(in("good.png"));
     exportAndWait(dir.file("plain-file"));
-    EXPECT_EQ(controller.lastExportReport().results().back().reason, ExportFailureReason::CannotWriteFolder);
-    EXPECT_EQ(finished.counts, (std::vector<std::string>{"1 written, 0 skipped, 2 failed",
-                                                         "1 written, 0 skipped, 1 failed",
-                                                         "0 written, 0 skipped, 2 failed"}));
+    EXPECT_EQ(reasons().back(), ExportFailureReason::CannotWriteFolder);
+    EXPECT_EQ(finished.counts, (Names{"1 written, 0 skipped, 2 failed", "1 written, 0 skipped, 1 failed",
+                                      "0 written, 0 skipped, 2 failed"}));
     EXPECT_EQ(controller.pelloraImages().count(), 2u);
 }
 
-TEST_F(ExportJobTest, OnlyTheLastExtensionIsReplacedAndAMissingOneIsAppended) {
+// Output names: only the last extension is replaced and a missing one is
+// appended; odd bytes go through unchanged.
+TEST_P(ExportJobTest, OutputNamesKeepEveryByteButTheLastExtension) {
     set(QVXDefaultsKey_exportFormat, 3);
-    ASSERT_TRUE(writeTestImage(in("x.final.jpg"), 8, 8, kUTTypeJPEG));
-    ASSERT_TRUE(writeTestImage(in("noextension"), 8, 8, kUTTypeJPEG));
-    add(in("x.final.jpg"));
+    for (const char* name : {"x.final.jpg", "noextension", "with space.jpg", "new\nline.jpg", "bytes\xff\xfe.jpg"}) {
+        ASSERT_TRUE(writeTestImage(in(name), 12, 9, kUTTypeJPEG));
+    }
     add(in("noextension"));
+    controller.importImageFilesAtPaths({in()});
+    controller.waitUntilIdle();
     exportAndWait(out());
-    EXPECT_EQ(test::folderEntries(out()), (std::vector<std::string>{"noextension.tiff", "x.final.tiff"}));
-    EXPECT_EQ(decodedSize(out("x.final.tiff")), (DecodedSize{8, 8}));
+    const Names expected{"bytes\xff\xfe.tiff", "new\nline.tiff", "noextension.tiff", "with space.tiff", "x.final.tiff"};
+    EXPECT_EQ(folderEntries(out()), expected);
+    for (const auto& name : expected) EXPECT_EQ(decodedSize(out(name)), (DecodedSize{12, 9})) << name;
 }
 
-TEST_F(ExportJobTest, PercentageLimitsComeFromTheUprightSize) {
+// A percentage limits the upright size (the percentages themselves are
+// checked where the limits are computed).
+TEST_P(ExportJobTest, PercentagesLimitTheUprightSize) {
     set(QVXDefaultsKey_scalingMethod, 2);
     set(QVXDefaultsKey_scalingPercentage, 0.5f);
     ASSERT_TRUE(writeTestImage(in("turned.jpg"), 3000, 2000, kUTTypeJPEG));
     ASSERT_TRUE(test::exifToolWrite(in("turned.jpg"), "-Orientation#=6"));
-    ASSERT_TRUE(writeTestImage(in("plain.png"), 300, 200, kUTTypePNG));
     add(in("turned.jpg"));
-    add(in("plain.png"));
     exportAndWait(out());
     EXPECT_EQ(decodedSize(out("turned.jpg")), (DecodedSize{1000, 1500}));
-    EXPECT_EQ(decodedSize(out("plain.jpg")), (DecodedSize{150, 100}));
 }
 
-TEST_F(ExportJobTest, PercentagesAboveOneWriteTheFullSizeAndTinyOnesAtLeastAPixel) {
-    set(QVXDefaultsKey_scalingMethod, 2);
-    set(QVXDefaultsKey_exportFormat, 2);
-    ASSERT_TRUE(writeTestImage(in("big.png"), 30, 20, kUTTypePNG));
-    ASSERT_TRUE(writeTestImage(in("tiny.png"), 30, 20, kUTTypePNG));
-    set(QVXDefaultsKey_scalingPercentage, 3.0f);  // above 1: never enlarged
-    add(in("big.png"));
-    exportAndWait(out());
-    set(QVXDefaultsKey_scalingPercentage, 0.01f);  // limits floor to 0: one pixel instead, never the full size
-    add(in("tiny.png"));
-    exportAndWait(out());
-    EXPECT_EQ(decodedSize(out("big.png")), (DecodedSize{30, 20}));
-    EXPECT_EQ(decodedSize(out("tiny.png")), (DecodedSize{1, 1}));
-}
-
-TEST_F(ExportJobTest, CancelDuringTheThirdOfTenFinishesItAndKeepsTheRest) {
+// Work done ahead on the records after the one being written is discarded.
+TEST_P(ExportJobTest, CancelDuringTheThirdOfTenFinishesItAndKeepsTheRest) {
     for (int n = 1; n <= 10; ++n) {
         const std::string name = fmt::format("p{}.png", n);
         if (n != 3) {
-            ASSERT_TRUE(writeTestImage(in(name), 8, 8, kUTTypePNG));
+            ASSERT_TRUE(writeTestImage(in(name), 300, 200, kUTTypePNG));
         }
         add(in(name));  // p3.png is missing: its failure logs while the job is on it
     }
@@ -214,36 +252,34 @@ TEST_F(ExportJobTest, CancelDuringTheThirdOfTenFinishesItAndKeepsTheRest) {
 
     // p3.png failed and stays, before the seven records not reached.
     EXPECT_EQ(controller.pelloraImages().count(), 8u);
-    EXPECT_EQ(controller.pelloraImages().objectAtIndex(0)->inputPath(), in("p3.png"));
-    EXPECT_EQ(controller.pelloraImages().objectAtIndex(1)->inputPath(), in("p4.png"));
+    EXPECT_EQ(inputsLeft()[0], in("p3.png"));
+    EXPECT_EQ(inputsLeft()[1], in("p4.png"));
     EXPECT_TRUE(controller.lastExportReport().wasCanceled());
     EXPECT_EQ(controller.lastExportReport().results().size(), 3u);
     EXPECT_EQ(window.eventsStartingWith("progress:").back(), "progress:3");
-    EXPECT_EQ(window.eventsStartingWith("ready:"), std::vector<std::string>{"ready:10"});
-    EXPECT_EQ(window.eventsStartingWith("failed:"), std::vector<std::string>{"failed:" + out("p3.jpg")});
-    EXPECT_EQ(test::folderEntries(out()), (std::vector<std::string>{"p1.jpg", "p2.jpg"}));
+    EXPECT_EQ(window.eventsStartingWith("ready:"), Names{"ready:10"});
+    EXPECT_EQ(window.eventsStartingWith("failed:"), Names{"failed:" + out("p3.jpg")});
+    EXPECT_EQ(folderEntries(out()), (Names{"p1.jpg", "p2.jpg"}));
     EXPECT_FALSE(controller.isExporting());
     EXPECT_FALSE(controller.isCanceled());
 }
 
-TEST_F(ExportJobTest, AnEmptyListResetsTheFlagsReloadsAndRefreshes) {
+TEST_P(ExportJobTest, AnEmptyListResetsTheFlagsReloadsAndRefreshes) {
     exportAndWait(out());
-    EXPECT_EQ(window.events(), (std::vector<std::string>{"update", "ready:0", "reload", "update"}));
+    EXPECT_EQ(window.events(), (Names{"update", "ready:0", "reload", "update"}));
     EXPECT_FALSE(controller.isExporting());
 }
 
-TEST_F(ExportJobTest, NoOutputReplacesASourceOfTheJob) {
+TEST_P(ExportJobTest, NoOutputReplacesASourceOfTheJob) {
     set(QVXDefaultsKey_overriteExistingFilesOnExport, true);
     set(QVXDefaultsKey_scalingMethod, 1);
     set(QVXDefaultsKey_scalingMaxWidthOrHeight, 10);
     // c.png comes first: its output c.jpg is the source of a later record.
-    for (const char* name : {"c.png", "a.jpg", "c.jpg"}) ASSERT_TRUE(writeTestImage(in(name), 40, 30, kUTTypeJPEG));
-    ASSERT_TRUE(writeTestImage(in("linked.jpg"), 40, 30, kUTTypeJPEG));
-    ASSERT_TRUE(writeTestImage(in("hard.jpg"), 40, 30, kUTTypeJPEG));
+    const Names names{"c.png", "a.jpg", "c.jpg", "linked.jpg", "hard.jpg"};
+    for (const auto& name : names) ASSERT_TRUE(writeTestImage(in(name), 40, 30, kUTTypeJPEG));
     ASSERT_EQ(::symlink(in("linked.jpg").c_str(), out("linked.jpg").c_str()), 0);
     ASSERT_EQ(::link(in("hard.jpg").c_str(), out("hard.jpg").c_str()), 0);
-    const std::vector<std::string> names{"c.png", "a.jpg", "c.jpg", "linked.jpg", "hard.jpg"};
-    std::vector<std::string> before;
+    Names before;
     for (const auto& name : names) before.push_back(readFile(in(name)));
 
     for (const char* name : {"c.png", "a.jpg", "c.jpg"}) add(in(name));  // into their own folder
@@ -256,27 +292,75 @@ TEST_F(ExportJobTest, NoOutputReplacesASourceOfTheJob) {
 
     for (std::size_t n = 0; n < names.size(); ++n) EXPECT_EQ(readFile(in(names[n])), before[n]) << names[n];
     EXPECT_EQ(window.eventsStartingWith("failed:"),
-              (std::vector<std::string>{"failed:" + in("c.jpg"), "failed:" + in("a.jpg"), "failed:" + in("c.jpg"),
-                                        "failed:" + out("linked.jpg"), "failed:" + out("hard.jpg")}));
+              (Names{"failed:" + in("c.jpg"), "failed:" + in("a.jpg"), "failed:" + in("c.jpg"),
+                     "failed:" + out("linked.jpg"), "failed:" + out("hard.jpg")}));
     EXPECT_TRUE(log.contains("*** Error writing " + in("a.jpg")));
-    const ExportReport report = controller.lastExportReport();
-    for (const ExportRecordResult& result : report.results()) {
-        EXPECT_EQ(result.reason, ExportFailureReason::WouldReplaceSource) << result.inputPath;
-    }
+    EXPECT_EQ(reasons(), std::vector(2, ExportFailureReason::WouldReplaceSource));
     EXPECT_EQ(controller.pelloraImages().count(), 2u);
 }
 
-TEST_F(ExportJobTest, OddFileNamesGoThroughUnchanged) {
-    set(QVXDefaultsKey_exportFormat, 2);
-    const std::vector<std::string> names{"with space.jpg", "new\nline.jpg", "bytes\xff\xfe.jpg"};
-    for (const auto& name : names) ASSERT_TRUE(writeTestImage(in(name), 12, 9, kUTTypeJPEG));
-    controller.importImageFilesAtPaths({in()});
-    controller.waitUntilIdle();
+// Under a small process budget, exporting at full size as JPEG: a 100 x 100
+// record needs its 40,000-byte output bitmap and more.
+class ExportMemoryBudgetTest : public ExportJobTest {
+protected:
+    static constexpr std::uint64_t kBudget = 100'000;
+
+    ExportMemoryBudgetTest() : _oldCapacity(PixelMemoryBudget::shared().capacity()) {
+        PixelMemoryBudget::shared().setCapacity(kBudget);
+        set(QVXDefaultsKey_scalingMethod, 3);
+    }
+    ~ExportMemoryBudgetTest() override { PixelMemoryBudget::shared().setCapacity(_oldCapacity); }
+    void addSquare(const std::string& name, std::uint32_t side) {
+        ASSERT_TRUE(writeTestImage(in(name), side, side, kUTTypePNG));
+        add(in(name));
+    }
+
+    std::uint64_t _oldCapacity;
+};
+
+TEST_P(ExportMemoryBudgetTest, ARecordLargerThanTheBudgetFailsWithAClearLineAndTheNextGoesOn) {
+    addSquare("huge.png", 400);
+    addSquare("small.png", 20);
     exportAndWait(out());
-    EXPECT_EQ(test::folderEntries(out()),
-              (std::vector<std::string>{"bytes\xff\xfe.png", "new\nline.png", "with space.png"}));
-    for (const auto& name : test::folderEntries(out())) EXPECT_EQ(decodedSize(out(name)), (DecodedSize{12, 9}));
+    EXPECT_EQ(window.eventsStartingWith("failed:"), Names{"failed:" + out("huge.jpg")});
+    EXPECT_EQ(reasons(), (std::vector{ExportFailureReason::TooLarge, ExportFailureReason::None}));
+    EXPECT_EQ(decodedSize(out("small.jpg")), (DecodedSize{20, 20}));
+    EXPECT_EQ(folderEntries(out()), Names{"small.jpg"});
+    const auto lines = log.lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[0].starts_with("*** Error: " + in("huge.png") + " (400 x 400 pixels) needs ")) << lines[0];
+    EXPECT_EQ(lines[1], "*** Error writing " + out("huge.jpg"));
+    EXPECT_EQ(PixelMemoryBudget::shared().inUse(), 0u);
 }
+
+TEST_P(ExportMemoryBudgetTest, ARecordWaitsWhileTheBudgetIsHeldAndGoesOnWhenItIsGivenBack) {
+    addSquare("a.png", 100);
+    PixelReservation holder = PixelMemoryBudget::shared().reserve(kBudget, "the viewer");
+    ASSERT_TRUE(controller.exportImagesToPath(out()));
+    while (PixelMemoryBudget::shared().waiting() == 0) std::this_thread::yield();
+    EXPECT_TRUE(controller.isExporting());
+    EXPECT_FALSE(test::fileExists(out("a.jpg")));
+    holder.release();
+    controller.waitUntilIdle();
+    EXPECT_EQ(decodedSize(out("a.jpg")), (DecodedSize{100, 100}));
+    EXPECT_TRUE(log.lines().empty());
+}
+
+// A budget for one record at a time, whatever the number of workers.
+TEST_P(ExportMemoryBudgetTest, EveryRecordIsWrittenInOrderWhenTheBudgetHoldsOneAtATime) {
+    Names expected;
+    for (int index = 0; index < 8; ++index) {
+        addSquare(fmt::format("r{}.png", index), 100);
+        expected.push_back(fmt::format("written:{}", out(fmt::format("r{}.jpg", index))));
+    }
+    exportAndWait(out());
+    EXPECT_EQ(window.eventsStartingWith("written:"), expected);
+    EXPECT_EQ(PixelMemoryBudget::shared().inUse(), 0u);
+}
+
+const auto kWorkerCounts = ::testing::Values(std::size_t{1}, std::size_t{4});
+INSTANTIATE_TEST_SUITE_P(Workers, ExportJobTest, kWorkerCounts);
+INSTANTIATE_TEST_SUITE_P(Workers, ExportMemoryBudgetTest, kWorkerCounts);
 
 } // namespace
 } // namespace pellora

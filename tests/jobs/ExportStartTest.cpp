@@ -7,12 +7,10 @@
 #include "jobs/BatchController.h"
 #include "jobs/JobTestSupport.h"
 #include "model/PelloraImage.h"
-#include "model/Settings.h"
+#include "model/PipelineTestSupport.h"
 #include "model/SettingsKeys.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/MainThread.h"
-#include "platform/foundation/UserDefaults.h"
-#include "support/TestSupport.h"
 
 namespace pellora {
 namespace {
@@ -24,32 +22,29 @@ bool isFolder(const std::string& path) {
 
 class ExportStartTest : public ::testing::Test {
 protected:
-    ExportStartTest() { registerDefaults(); }
+    ExportStartTest() { test::freshSettings(); }
 
-    test::TempHome home;  // before the first use of the settings store
     test::TempDir dir;
     QueueDispatcher mainThread;
     test::RecordingWindow window;
     BatchController controller{mainThread, window};
 };
 
+// A relative folder is made in the current folder.
 TEST_F(ExportStartTest, FoldersAreCreatedAlongTheWayAndAPlainFileIsLeftAlone) {
     BatchController::createFoldersAlongPath(dir.file("one/two"));
     EXPECT_TRUE(isFolder(dir.file("one/two")));
-
-    test::writeFile(dir.file("plain"), "data");
-    BatchController::createFoldersAlongPath(dir.file("plain/below"));
-    EXPECT_EQ(test::readFile(dir.file("plain")), "data");
-    EXPECT_FALSE(test::fileExists(dir.file("plain/below")));
-}
-
-TEST_F(ExportStartTest, ARelativeFolderIsCreatedInTheCurrentFolder) {
     char previous[4096];
     ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
     ASSERT_EQ(::chdir(dir.path().c_str()), 0);
     BatchController::createFoldersAlongPath("rel/deeper");
     ASSERT_EQ(::chdir(previous), 0);
     EXPECT_TRUE(isFolder(dir.file("rel/deeper")));
+
+    test::writeFile(dir.file("plain"), "data");
+    BatchController::createFoldersAlongPath(dir.file("plain/below"));
+    EXPECT_EQ(test::readFile(dir.file("plain")), "data");
+    EXPECT_FALSE(test::fileExists(dir.file("plain/below")));
 }
 
 TEST_F(ExportStartTest, AskingForTheFolderStartsNothing) {
@@ -71,7 +66,7 @@ TEST_F(ExportStartTest, ALeadingTildeInTheFixedFolderMeansTheHomeFolder) {
     EXPECT_EQ(started, BatchController::ExportButtonResult::Started);
     while (window.eventsStartingWith("update").size() < 2) mainThread.waitAndDrain(std::chrono::milliseconds(10));
     controller.waitUntilIdle();
-    EXPECT_TRUE(isFolder(home.home() + "/Exports/Resized"));
+    EXPECT_TRUE(isFolder(test::settingsHome().home() + "/Exports/Resized"));
     EXPECT_FALSE(test::fileExists(dir.file("~")));
 }
 

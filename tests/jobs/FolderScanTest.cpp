@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,21 +30,32 @@ TEST(NaturalNameOrderTest, DigitRunsCompareByValueEverythingElseByByte) {
     }
 }
 
-TEST(NaturalNameOrderTest, SortsAShuffledFolderListing) {
-    std::vector<std::string> names{"IMG_10.jpg", "IMG_1.jpg", "b.jpg", "IMG_2.jpg", "a10.jpg", "a9.jpg"};
-    std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return naturalNameLess(a, b); });
-    EXPECT_EQ(names, (std::vector<std::string>{"IMG_1.jpg", "IMG_2.jpg", "IMG_10.jpg", "a9.jpg", "a10.jpg", "b.jpg"}));
-}
-
+// Only the names directly inside, hidden ones included, judged by their name
+// alone (a folder named like an image is taken), in natural name order.
 TEST(FolderScanTest, FolderFilesArriveInNaturalNameOrder) {
     TempDir dir;
     // Created in an order no file system would list sorted by value.
-    for (const char* name : {"IMG_10.jpg", "IMG_2.jpg", "IMG_1.jpg", "img_3.png", "IMG_100.jpg", "notes.txt"}) {
+    for (const char* name : {"IMG_10.jpg", "IMG_2.jpg", "IMG_1.jpg", "img_3.png", "IMG_100.JPG", "notes.txt", ".hidden.png"}) {
         writeFile(dir.file(name), "");
     }
+    ::mkdir(dir.file("sub").c_str(), 0755);
+    writeFile(dir.file("sub/c.jpg"), "");
+    ::mkdir(dir.file("looks.tiff").c_str(), 0755);
     EXPECT_EQ(BatchController::imageFilePathsInDirectory(dir.path()),
-              (std::vector<std::string>{dir.file("IMG_1.jpg"), dir.file("IMG_2.jpg"), dir.file("IMG_10.jpg"),
-                                        dir.file("IMG_100.jpg"), dir.file("img_3.png")}));
+              (std::vector<std::string>{dir.file(".hidden.png"), dir.file("IMG_1.jpg"), dir.file("IMG_2.jpg"),
+                                        dir.file("IMG_10.jpg"), dir.file("IMG_100.JPG"), dir.file("img_3.png"),
+                                        dir.file("looks.tiff")}));
+    EXPECT_TRUE(BatchController::imageFilePathsInDirectory(dir.file("IMG_1.jpg")).empty());
+    EXPECT_TRUE(BatchController::imageFilePathsInDirectory(dir.file("missing")).empty());
+}
+
+TEST(FolderScanTest, ImageFileTestMatchesTheLastExtensionExactly) {
+    // Every case form of an extension is an entry.
+    for (const auto& [path, image] : {std::pair{"/x/photo.jpeg", true}, {"/x/photo.JpEg", true}, {"/x/archive.tar.png", true},
+                                      {"/x/photo.jpg.txt", false}, {"/x/photo.jpgx", false}, {"/x/photo", false},
+                                      {"/x.jpg/photo", false}}) {
+        EXPECT_EQ(BatchController::pathPointsToImageFile(path), image) << path;
+    }
 }
 
 TEST(FolderScanTest, TreeScanGoesToAnyDepthWithoutFollowingLinksToFolders) {

@@ -35,32 +35,6 @@ protected:
     BatchController controller{mainThread, window, &window};
 };
 
-TEST_F(ImportJobTest, FolderScanTakesImageNamesDirectlyInsideIncludingHiddenOnes) {
-    writeFile(dir.file("a.jpg"), "");
-    writeFile(dir.file("notes.txt"), "");
-    writeFile(dir.file(".hidden.png"), "");
-    writeFile(dir.file("b.JPG"), "");
-    ::mkdir(dir.file("sub").c_str(), 0755);
-    writeFile(dir.file("sub/c.jpg"), "");
-    ::mkdir(dir.file("looks.tiff").c_str(), 0755);  // judged by its name alone
-
-    EXPECT_EQ(BatchController::imageFilePathsInDirectory(dir.path()),
-              (std::vector<std::string>{dir.file(".hidden.png"), dir.file("a.jpg"), dir.file("b.JPG"),
-                                        dir.file("looks.tiff")}));
-    EXPECT_TRUE(BatchController::imageFilePathsInDirectory(dir.file("a.jpg")).empty());
-    EXPECT_TRUE(BatchController::imageFilePathsInDirectory(dir.file("missing")).empty());
-}
-
-TEST_F(ImportJobTest, ImageFileTestMatchesTheLastExtensionExactly) {
-    EXPECT_TRUE(BatchController::pathPointsToImageFile("/x/photo.jpeg"));
-    EXPECT_TRUE(BatchController::pathPointsToImageFile("/x/photo.JpEg"));  // every case form is an entry
-    EXPECT_TRUE(BatchController::pathPointsToImageFile("/x/archive.tar.png"));
-    EXPECT_FALSE(BatchController::pathPointsToImageFile("/x/photo.jpg.txt"));
-    EXPECT_FALSE(BatchController::pathPointsToImageFile("/x/photo.jpgx"));
-    EXPECT_FALSE(BatchController::pathPointsToImageFile("/x/photo"));
-    EXPECT_FALSE(BatchController::pathPointsToImageFile("/x.jpg/photo"));
-}
-
 TEST_F(ImportJobTest, ImportAddsEachNewPathOnceInOrderAndCountsEveryCandidate) {
     ::mkdir(dir.file("folder").c_str(), 0755);
     writeFile(dir.file("folder/inside.png"), "");

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fmt/format.h>
 
-#include "platform/imageio/ImageSource.h"
+#include "model/PipelineTestSupport.h"
 #include "support/TestPictures.h"
 
 namespace pellora::test {
@@ -15,8 +15,7 @@ bool writeTestImage(const std::string& path, std::uint32_t width, std::uint32_t 
 }
 
 DecodedSize decodedSize(const std::string& path) {
-    const auto source = ImageSource::createWithPath(path);
-    const auto image = source ? source->decodeFirstImage() : nullptr;
+    const auto image = decodeFile(path);
     return image ? DecodedSize{image->width, image->height} : DecodedSize{};
 }
 

@@ -43,7 +43,7 @@ void expectMostTagsKept(const Tags& source, const Tags& output) {
 
 class MakerNotesExport : public ::testing::Test {
 protected:
-    void SetUp() override { test::pipelineSettings(); }
+    void SetUp() override { test::freshSettings(); }
 
     std::string exportAs(const std::string& name, const char* type, const std::string& extension) {
         const std::string output = dir.file(name + "." + extension);

@@ -43,7 +43,7 @@ bool hasGroup(const std::map<std::string, std::string>& tags, const std::string&
 class ModifiedMetadata : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::pipelineSettings();
+        test::freshSettings();
         source = dir.file("camera.jpg");
         ASSERT_EQ(test::runCommand("convert -size 120x80 gradient:red-blue -quality 95 '" + source + "'"), 0);
         ASSERT_TRUE(test::exifToolWrite(source, "-tagsFromFile '" + camera + "/Canon.jpg' -MakerNotes -@ '" + camera +

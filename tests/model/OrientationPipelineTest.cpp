@@ -4,6 +4,7 @@
 #include "model/PipelineTestSupport.h"
 #include "model/SettingsKeys.h"
 #include "platform/graphics/BitmapContext.h"
+#include "platform/graphics/GraphicsTestImages.h"
 #include "platform/imageio/ImageProperties.h"
 #include "platform/imageio/TypeIdentifiers.h"
 #include "support/ExifTool.h"
@@ -65,7 +66,7 @@ DecodedImagePtr exportFullSize(const std::string& path, const std::string& outpu
 
 void expectUprightLikeImageMagick(const char* type, const std::string& extension, std::uint32_t width,
                                   std::uint32_t height, const test::PixelFunction& pixels, int tolerance) {
-    test::pipelineSettings();
+    test::freshSettings();
     test::TempDir dir;
     const std::vector<std::string> paths = taggedCopies(dir, type, extension, width, height, pixels);
     const auto upright = imageMagickUpright(dir, paths);
@@ -78,6 +79,53 @@ void expectUprightLikeImageMagick(const char* type, const std::string& extension
     }
 }
 
+// Where the displayed pixel (x, y) of an upright image comes from in the
+// stored w x h image, as the TIFF orientation tags define it.
+std::pair<std::uint32_t, std::uint32_t> storedPixelShownAt(int tag, std::uint32_t x, std::uint32_t y, std::uint32_t w,
+                                                           std::uint32_t h) {
+    switch (tag) {
+    case 2: return {w - 1 - x, y};
+    case 3: return {w - 1 - x, h - 1 - y};
+    case 4: return {x, h - 1 - y};
+    case 5: return {y, x};
+    case 6: return {y, h - 1 - x};
+    case 7: return {w - 1 - y, h - 1 - x};
+    case 8: return {w - 1 - y, x};
+    default: return {x, y};
+    }
+}
+
+// At full size every displayed pixel is the stored one the tag names; shrunk
+// (by unequal factors on the two axes), the result is the upright shrink turned exactly.
+TEST(OrientationPipeline, everyTagIsDrawnInTheTiffDisplayOrientationAtFullSizeAndShrunk) {
+    const DecodedImage distinct = test::distinctPixels(5, 3);
+    const DecodedImage textured = test::rgbImage(40, 30, [](std::uint32_t x, std::uint32_t y, std::uint8_t* rgb) {
+        rgb[0] = std::uint8_t((x * 37 + y * 11) % 256), rgb[1] = std::uint8_t((x * x + 3 * y * y) % 251);
+        rgb[2] = std::uint8_t(x < 13 ? 30 : 220);
+    });
+    const Bitmap uprightShrink = test::drawIntoBitmap(textured, 17, 11, makeRect(0, 0, 17, 11));
+    for (int tag = 1; tag <= 8; ++tag) {
+        for (const bool shrunk : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "tag " << tag << (shrunk ? " shrunk" : " full size"));
+            const DecodedImage& stored = shrunk ? textured : distinct;
+            const std::uint32_t w = shrunk ? 17 : 5, h = shrunk ? 11 : 3;
+            const std::uint32_t outW = tag >= 5 ? h : w, outH = tag >= 5 ? w : h;
+            const Bitmap drawn = test::drawIntoBitmap(stored, outW, outH, {}, [&](BitmapContext& c) {
+                c.drawImage(rectWithOrientedContext(c, tag, float(outW), float(outH)), stored);
+            });
+            for (std::uint32_t i = 0; i < outW * outH; ++i) {
+                const std::uint32_t x = i % outW, y = i / outW;
+                const auto [sx, sy] = storedPixelShownAt(tag, x, y, w, h);
+                const std::uint8_t* p = &stored.pixels[(sy * w + sx) * 3];
+                const std::vector<int> expected =
+                    shrunk ? std::vector<int>(uprightShrink.pixel(sx, sy), uprightShrink.pixel(sx, sy) + 4)
+                           : std::vector<int>{p[0], p[1], p[2], 255};
+                ASSERT_EQ(std::vector<int>(drawn.pixel(x, y), drawn.pixel(x, y) + 4), expected) << "at " << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(OrientationPipeline, losslessSourcesComeOutExactlyAsImageMagickTurnsThem) {
     expectUprightLikeImageMagick(kUTTypeTIFF, "tiff", 5, 3, pattern, 0);
 }
@@ -87,7 +135,7 @@ TEST(OrientationPipeline, jpegSourcesComeOutAsImageMagickTurnsThemWithinJpegLoss
 }
 
 TEST(OrientationPipeline, withoutHardRotationPixelsStayAsStoredAndTheTagStays) {
-    test::pipelineSettings();
+    test::freshSettings();
     test::setSetting(QVXDefaultsKey_hardRotate, false);
     test::TempDir dir;
     const std::string path = taggedCopies(dir, kUTTypeTIFF, "tiff", 5, 3, pattern)[5];
@@ -111,7 +159,7 @@ TEST(OrientationPipeline, withoutHardRotationPixelsStayAsStoredAndTheTagStays) {
 }
 
 TEST(OrientationPipeline, aTiffDictionaryWithoutOrientationIsDrawnUntransformedAfterALogLine) {
-    test::pipelineSettings();
+    test::freshSettings();
     test::TempDir dir;
     const std::string withoutTag = dir.file("artist.jpg");
     const std::string bare = dir.file("bare.jpg");

@@ -33,7 +33,7 @@ DecodedImagePtr exportAsPng(PelloraImage& record, int maxWidth, int maxHeight, c
 }
 
 TEST(PipelineQuality, shrunkPicturesMatchTheReference) {
-    test::pipelineSettings();
+    test::freshSettings();
     test::TempDir dir;
     struct Case {
         const char* name;

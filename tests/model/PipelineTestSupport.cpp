@@ -1,21 +1,25 @@
 #include "model/PipelineTestSupport.h"
 
 #include "model/Settings.h"
-#include "model/SettingsKeys.h"
 #include "platform/imageio/ImageSource.h"
 
 namespace pellora::test {
 
-UserDefaults& pipelineSettings() {
+const TempHome& settingsHome() {
     // The home outlives the store: statics are destroyed in reverse order.
-    static TempHome home;
+    static const TempHome home;
+    return home;
+}
+
+UserDefaults& freshSettings() {
+    settingsHome();
     static const bool registered = [] {
         registerDefaults();
         return true;
     }();
     (void)registered;
     UserDefaults& settings = UserDefaults::standard();
-    for (const char* key : {QVXDefaultsKey_hardRotate, QVXDefaultsKey_preserveMetadata}) settings.removeObjectForKey(key);
+    for (const auto& [key, value] : defaultSettings()) settings.removeObjectForKey(key);
     return settings;
 }
 

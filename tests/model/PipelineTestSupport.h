@@ -15,8 +15,11 @@ namespace pellora::test {
 
 // The settings store of this test process, kept in a temporary home that is
 // made before anything else reaches the store, with the defaults registered.
-// Each call puts the export settings back to their defaults.
-UserDefaults& pipelineSettings();
+// Each call removes every user value, so that a case starts from the defaults
+// whatever the cases before it in the same process set.
+UserDefaults& freshSettings();
+// The home that freshSettings() made.
+const TempHome& settingsHome();
 void setSetting(const char* key, const PlistValue& value);
 
 // The captured lines that begin "*** Error", in order.

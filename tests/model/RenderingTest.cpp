@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "jobs/JobTestSupport.h"
 #include "model/PelloraImage.h"
 #include "model/PipelineTestSupport.h"
 #include "platform/graphics/BitmapContext.h"
@@ -10,29 +11,12 @@
 #include "platform/imageio/ImageSource.h"
 #include "platform/imageio/TypeIdentifiers.h"
 #include "support/ImageTestSupport.h"
-#include "support/TestProfiles.h"
 
 namespace pellora {
 namespace {
 
 const std::string pngSuite = std::string(PELLORA_TEST_DATA_DIR) + "/pngsuite";
 const PlistDictionary pngOptions{{kCGImagePropertyHasAlpha, true}};
-
-std::vector<std::string> folderContents(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-    return names;
-}
-
-// A one-row CMYK TIFF of the inks, written by ImageMagick from raw samples,
-// with the profile file embedded when one is named.
-bool writeCmykTiff(const test::TempDir& dir, const std::string& name, const std::vector<std::uint8_t>& inks,
-                   const std::string& profile) {
-    test::writeFile(dir.file("inks.cmyk"), std::string(inks.begin(), inks.end()));
-    const std::string tag = profile.empty() ? "" : " -profile " + test::quoted(profile);
-    return test::magick("-size " + std::to_string(inks.size() / 4) + "x1 -depth 8 cmyk:" +
-                        test::quoted(dir.file("inks.cmyk")) + tag + " " + test::quoted(dir.file(name)));
-}
 
 // Exports at full size as PNG and returns the written pixels as 8-bit RGBA.
 std::vector<std::uint8_t> exportedRgba(const std::string& source, const std::string& output) {
@@ -43,7 +27,7 @@ std::vector<std::uint8_t> exportedRgba(const std::string& source, const std::str
 }
 
 TEST(Rendering, greyPalettedAndSixteenBitSourcesComeOutAsTheirSrgbColours) {
-    test::pipelineSettings();
+    test::freshSettings();
     test::TempDir dir;
     for (const auto& [name, reference] : {std::pair{"basn0g08", "basn0g08"},
                                           {"basn3p08", "basn3p08"},
@@ -58,41 +42,20 @@ TEST(Rendering, greyPalettedAndSixteenBitSourcesComeOutAsTheirSrgbColours) {
     }
 }
 
-TEST(Rendering, cmykSourcesAreConvertedNaivelyOrThroughTheirProfile) {
-    test::pipelineSettings();
-    test::TempDir dir;
-    const std::vector<std::uint8_t> inks{0, 0, 0, 0, 255, 0, 0, 0, 0, 255, 255, 0, 0, 0, 0, 255, 100, 0, 0, 50};
-    const std::vector<std::uint8_t> profile = test::cmykPressProfile();
-    test::writeFile(dir.file("press.icc"), std::string(profile.begin(), profile.end()));
-    ASSERT_TRUE(writeCmykTiff(dir, "untagged.tiff", inks, ""));
-    ASSERT_TRUE(writeCmykTiff(dir, "press.tiff", inks, dir.file("press.icc")));
-
-    // Without a profile each ink and black filter the light: (255 - ink) * (255 - black) / 255.
-    EXPECT_EQ(exportedRgba(dir.file("untagged.tiff"), dir.file("untagged.png")),
-              (std::vector<std::uint8_t>{255, 255, 255, 255, 0, 255, 255, 255, 255, 0, 0, 255, 0, 0, 0, 255,
-                                         125, 205, 205, 255}));
-    std::vector<std::uint8_t> expected;
-    for (std::size_t i = 0; i < inks.size(); i += 4) {
-        const auto rgba = test::pressRgba(inks[i] / 255.0, inks[i + 1] / 255.0, inks[i + 2] / 255.0, inks[i + 3] / 255.0);
-        expected.insert(expected.end(), rgba.begin(), rgba.end());
-    }
-    EXPECT_LE(test::maxDifference(exportedRgba(dir.file("press.tiff"), dir.file("press.png")), expected), 2);
-}
-
 // Every way a write can fail logs the pipeline's lines, returns false and
 // leaves nothing behind in the destination folder.
 void expectFailedWrite(const std::string& source, const std::string& output,
                        const std::vector<std::string>& expectedErrors) {
     SCOPED_TRACE(source);
-    const auto before = folderContents(std::filesystem::path(output).parent_path());
+    const auto before = test::folderEntries(std::filesystem::path(output).parent_path());
     test::LogCapture log;
     EXPECT_FALSE(PelloraImage(source).writeToPath(output, kUTTypePNG, pngOptions));
     EXPECT_EQ(test::errorLines(log), expectedErrors);
-    EXPECT_EQ(folderContents(std::filesystem::path(output).parent_path()), before);
+    EXPECT_EQ(test::folderEntries(std::filesystem::path(output).parent_path()), before);
 }
 
 TEST(Rendering, failedWritesLogTheirLinesInOrderAndLeaveNoFile) {
-    test::pipelineSettings();
+    test::freshSettings();
     test::TempDir dir;
     const std::string noSource = "*** Error: inputCGImage: Image source is NULL.";
     const std::string notCreated = "*** Error: outputCGImage: Image not created from image source.";
@@ -140,7 +103,7 @@ TEST(Rendering, failedWritesLogTheirLinesInOrderAndLeaveNoFile) {
 // sides odd it falls a few bytes short of the last row, which drawing then
 // overruns. Every row must be inside the buffer, and the last pixel painted.
 TEST(Rendering, largeOutputsWithOddSidesGetABufferHoldingEveryRow) {
-    test::pipelineSettings();
+    test::freshSettings();
     test::TempDir dir;
     const std::string source = dir.file("large.png");
     ASSERT_TRUE(test::magick("-size 4097x4097 xc:gray40 -depth 8 " + test::quoted(source)));

@@ -44,7 +44,7 @@ std::optional<Bitmap> previewRaster(const std::string& path) {
 // thumbnail from the preview, and it shows what decoding the photo shows.
 TEST(ThumbnailPreview, isTurnedUprightLikeTheImageForEveryOrientationTag) {
     test::TempDir dir;
-    test::pipelineSettings();
+    test::freshSettings();
     const auto picture = test::quarters(kUprightWidth, kUprightHeight);
     const auto smallPicture = test::quarters(kUprightWidth / 2, kUprightHeight / 2);
     std::vector<std::pair<std::string, std::vector<std::string>>> embeddings;
@@ -72,7 +72,7 @@ TEST(ThumbnailPreview, isTurnedUprightLikeTheImageForEveryOrientationTag) {
 // to decoding: it then shows the photo, not the preview.
 TEST(ThumbnailPreview, unfitPreviewsFallBackToDecoding) {
     test::TempDir dir;
-    test::pipelineSettings();
+    test::freshSettings();
     const auto picture = test::quarters(kUprightWidth, kUprightHeight);
     const auto magenta = [](std::uint32_t, std::uint32_t) { return test::Rgba{255, 0, 255, 255}; };
     ASSERT_TRUE(test::writeOrientedPicture(dir.file("plain.jpg"), 6, kUprightWidth, kUprightHeight, picture));

@@ -36,7 +36,7 @@ void expectUprightQuarters(const Bitmap& raster) {
 TEST(Thumbnail, showsThePictureUprightForEveryOrientationTagWhateverTheExportTurns) {
     test::TempDir dir;
     for (const bool hardRotate : {true, false}) {
-        test::pipelineSettings();
+        test::freshSettings();
         test::setSetting(QVXDefaultsKey_hardRotate, hardRotate);
         for (int tag = 1; tag <= 8; ++tag) {
             SCOPED_TRACE("tag " + std::to_string(tag) + (hardRotate ? ", hard rotation on" : ", hard rotation off"));

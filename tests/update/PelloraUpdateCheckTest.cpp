@@ -27,13 +27,6 @@ protected:
     test::ScopedVariable updateURL{PelloraUpdateURLVariable, server.url("/db.xml")};
 };
 
-TEST_F(PelloraUpdateCheck, theDatabaseURLIsTheConstantUnlessTheEnvironmentReplacesIt) {
-    EXPECT_EQ(updateDatabaseURL(), server.url("/db.xml"));
-    test::ScopedVariable empty(PelloraUpdateURLVariable, "");
-    EXPECT_EQ(updateDatabaseURL(), "http://updates.pellora.invalid/QVXUpdateDatabase.xml");
-    EXPECT_EQ(runningAppVersion(), PELLORA_VERSION);
-}
-
 TEST_F(PelloraUpdateCheck, theLaunchCheckRunsOnItsOwnThreadAsTheSilentAutomaticCheck) {
     publish(runningAppVersion());
     const std::thread::id caller = std::this_thread::get_id();

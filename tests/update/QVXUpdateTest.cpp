@@ -68,53 +68,52 @@ TEST_F(QVXUpdateCheck, upToDateStoresTheDateAndPostsFinishedAndTellsOnlyTheUserW
     EXPECT_EQ(server.requestedPaths(), (Lines{kDatabasePath, kDatabasePath}));
 }
 
-TEST_F(QVXUpdateCheck, automaticCheckOffersThreeButtonsAndDontAskAgainSwitchesItOff) {
-    publish("2.0");
-    recorder.answer(kDontAskAgain);
-    check(false);
-
-    ASSERT_EQ(recorder.alerts().size(), 1u);
-    EXPECT_EQ(shown(recorder.alerts()[0]),
-              (Lines{"A new version is available",
-                     "Pellora 2.0 can be downloaded now. Would you like to open its download page?", "Yes",
-                     "Don't Ask Again", "No"}));
-    EXPECT_EQ(recorder.defaultsDidChangeBeforeAlert(), std::vector<int>{1});
-    EXPECT_EQ(log.lines(), (Lines{"Checking for updates...", "Pellora version 2.0 is available."}));
-
-    EXPECT_EQ(defaults.objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), PlistValue(false));
-    EXPECT_TRUE(recorder.opened().empty());
-    EXPECT_EQ(recorder.finished(), 1);
-}
-
-TEST_F(QVXUpdateCheck, askedCheckOffersYesAndNoAndYesOpensTheDownloadPage) {
+// "Yes" opens the download page; "Don't Ask Again", offered by the automatic
+// check only, switches that check off; "No" (the asked check's second button)
+// or dismissing does neither. The date is stored and the end posted whatever
+// the answer, and the settings' change is posted before the alert shows.
+TEST_F(QVXUpdateCheck, theAnswerToANewVersionIsCarriedOut) {
+    const Lines askedButtons{"Yes", "No"}, automaticButtons{"Yes", "Don't Ask Again", "No"};
+    const struct {
+        const char* what;
+        bool asked;
+        int answer;
+        Lines buttons;
+        bool opens;
+        PlistValue checkAtLaunch;
+    } cases[] = {
+        {"asked, Yes", true, kYes, askedButtons, true, {}},
+        {"asked, No", true, 1, askedButtons, false, {}},
+        {"automatic, Don't Ask Again", false, kDontAskAgain, automaticButtons, false, false},
+        {"automatic, No", false, 2, automaticButtons, false, {}},
+        {"automatic, dismissed", false, -1, automaticButtons, false, {}},
+    };
     publish("2.0", server.url("/download"));
-    recorder.answer(kYes);
-    check(true);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        defaults.removeObjectForKey(QVXUpdateDefaultsKey_checkAtlaunch);
+        const std::size_t alerts = recorder.alerts().size(), opened = recorder.opened().size();
+        const int finished = recorder.finished(), changes = recorder.defaultsDidChange();
+        const auto before = Clock::now();
+        test::LogCapture caseLog;
+        recorder.answer(c.answer);
+        check(c.asked);
 
-    ASSERT_EQ(recorder.alerts().size(), 1u);
-    EXPECT_EQ(recorder.alerts()[0].buttonTitles, (Lines{"Yes", "No"}));
-    EXPECT_EQ(recorder.opened(), Lines{server.url("/download")});
-    EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_checkAtlaunch).isNull());
-    EXPECT_EQ(recorder.defaultsDidChange(), 1);
-    EXPECT_EQ(recorder.finished(), 1);
-}
-
-// On the asked check the second button is "No": it must not switch the automatic check off.
-TEST_F(QVXUpdateCheck, noOpensAndSwitchesOffNothingButStillStoresTheDate) {
-    publish("2.0");
-    recorder.answer(1);   // "No" on the asked check
-    recorder.answer(2);   // "No" on the automatic check
-    recorder.answer(-1);  // dismissed
-    const auto before = Clock::now();
-    check(true);
-    check(false);
-    check(false);
-
-    EXPECT_EQ(recorder.alerts().size(), 3u);
-    EXPECT_TRUE(recorder.opened().empty());
-    EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_checkAtlaunch).isNull());
-    expectDateStoredSince(before);
-    EXPECT_EQ(recorder.finished(), 3);
+        ASSERT_EQ(recorder.alerts().size(), alerts + 1);
+        Lines expected{"A new version is available",
+                       "Pellora 2.0 can be downloaded now. Would you like to open its download page?"};
+        expected.insert(expected.end(), c.buttons.begin(), c.buttons.end());
+        EXPECT_EQ(shown(recorder.alerts().back()), expected);
+        EXPECT_EQ(recorder.defaultsDidChangeBeforeAlert().back(), changes + 1);
+        EXPECT_EQ(caseLog.lines(), (Lines{"Checking for updates...", "Pellora version 2.0 is available."}));
+        EXPECT_EQ(recorder.opened().size(), opened + (c.opens ? 1 : 0));
+        if (c.opens) {
+            EXPECT_EQ(recorder.opened().back(), server.url("/download"));
+        }
+        EXPECT_EQ(defaults.objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), c.checkAtLaunch);
+        expectDateStoredSince(before);
+        EXPECT_EQ(recorder.finished(), finished + 1);
+    }
 }
 
 // Versions are compared for equality, never ordered: a lower or merely differently
@@ -201,22 +200,6 @@ TEST_F(QVXUpdateCheck, everyFailureLogsTimedOutAndTellsOnlyTheUserWhoAskedWhy) {
     EXPECT_EQ(recorder.defaultsDidChange(), 0);
 }
 
-TEST_F(QVXUpdateCheck, aDownloadURLWithTheFileSchemeOpensNothing) {
-    publish("2.0", "file:///etc/passwd");
-    recorder.answer(kYes);
-    const auto before = Clock::now();
-    check(true);
-
-    EXPECT_TRUE(recorder.opened().empty());
-    EXPECT_EQ(
-        log.lines(),
-        (Lines{
-            "Checking for updates...", "Pellora version 2.0 is available.",
-            "QVXUpdate: Not opening download URL \"file:///etc/passwd\": not an http or https address with a host"}));
-    expectDateStoredSince(before);
-    EXPECT_EQ(recorder.finished(), 1);
-}
-
 TEST_F(QVXUpdateCheck, onlyAbsoluteWebAddressesWithAHostAreOpened) {
     QVXUpdate update = QVXUpdate::updateForApplication("Pellora", server.url(kDatabasePath), environment());
     for (const std::string& refused :
@@ -228,6 +211,10 @@ TEST_F(QVXUpdateCheck, onlyAbsoluteWebAddressesWithAHostAreOpened) {
         update.downloadUpdateWithURL(refused);
         EXPECT_EQ(caseLog.lines().size(), 1u) << refused;
     }
+    test::LogCapture fileLog;
+    update.downloadUpdateWithURL("file:///etc/passwd");
+    EXPECT_EQ(fileLog.lines(), Lines{"QVXUpdate: Not opening download URL \"file:///etc/passwd\": not an http or "
+                                     "https address with a host"});
     EXPECT_TRUE(recorder.opened().empty());
 
     update.downloadUpdateWithURL("HTTPS://Pellora.example/download?v=2");

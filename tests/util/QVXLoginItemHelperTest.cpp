@@ -69,32 +69,34 @@ TEST_F(LoginItems, itemsAreMatchedAndRemovedByTheExactLastPathComponent) {
     EXPECT_FALSE(QVXLoginItemHelper::isInLoginItems("Tool"));
 }
 
-// Removing without a list writes an empty one; a list that cannot be read is left unchanged.
+// Removing without a list writes an empty one; a list that cannot be read, or
+// a FIFO in its place (which must not block the program), is left as it is.
 TEST_F(LoginItems, aMissingListIsWrittenEmptyAndAnUnreadableOneIsLeftAlone) {
-    QVXLoginItemHelper::removeFromLoginItems("/x/Pellora");
-    const PlistValue domain = readPlistFile(QVXLoginItemHelper::domainFilePath());
-    EXPECT_EQ(domain, PlistValue(PlistDictionary{{"AutoLaunchedApplicationDictionary", PlistArray{}}}));
-
-    test::writeFile(QVXLoginItemHelper::domainFilePath(), "<plist><dict><key>Auto");
-    test::LogCapture log;
-    QVXLoginItemHelper::addToLoginItems(program("Apps/Pellora"), false);
-    QVXLoginItemHelper::removeFromLoginItems("Pellora");
-    EXPECT_EQ(test::readFile(QVXLoginItemHelper::domainFilePath()), "<plist><dict><key>Auto");
-    EXPECT_FALSE(test::fileExists(autostart::entryFilePath("Pellora")));
-    EXPECT_FALSE(log.lines().empty());
-}
-
-// A FIFO at the list's path must not block the program, and stays.
-TEST_F(LoginItems, aFifoInPlaceOfTheListIsLeftAloneAtOnce) {
     const std::string file = QVXLoginItemHelper::domainFilePath();
-    std::filesystem::create_directories(std::filesystem::path(file).parent_path());
-    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    QVXLoginItemHelper::removeFromLoginItems("/x/Pellora");
+    EXPECT_EQ(readPlistFile(file), PlistValue(PlistDictionary{{"AutoLaunchedApplicationDictionary", PlistArray{}}}));
+
+    const std::string app = program("Apps/Pellora");
     const test::Deadline deadline(20);
-    test::LogCapture log;
-    QVXLoginItemHelper::addToLoginItems(program("Apps/Pellora"), false);
-    EXPECT_TRUE(std::filesystem::is_fifo(file));
-    EXPECT_FALSE(test::fileExists(autostart::entryFilePath("Pellora")));
-    EXPECT_TRUE(log.contains("not a regular file"));
+    for (const bool fifo : {false, true}) {
+        SCOPED_TRACE(fifo ? "FIFO" : "unreadable list");
+        std::filesystem::remove(file);
+        if (fifo) {
+            ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+        } else {
+            test::writeFile(file, "<plist><dict><key>Auto");
+        }
+        test::LogCapture log;
+        QVXLoginItemHelper::addToLoginItems(app, false);
+        QVXLoginItemHelper::removeFromLoginItems("Pellora");
+        EXPECT_EQ(std::filesystem::is_fifo(file), fifo);
+        if (!fifo) {
+            EXPECT_EQ(test::readFile(file), "<plist><dict><key>Auto");
+        }
+        EXPECT_FALSE(test::fileExists(autostart::entryFilePath("Pellora")));
+        EXPECT_EQ(log.contains("not a regular file"), fifo);
+        EXPECT_FALSE(log.lines().empty());
+    }
 }
 
 TEST_F(LoginItems, changesFromTwoThreadsAreAllKept) {

@@ -14,6 +14,7 @@
 namespace pellora {
 
 class RowDecoder;
+class HeaderRangeReader;
 
 // Limits checked from the header before any pixel buffer is allocated.
 // The memory all decodes together may hold is the process's pixel memory
@@ -85,6 +86,11 @@ public:
                                                          const DecodeOptions& options) const {
         return decodeMemory(data, options);
     }
+    // Reads through reader every byte range that readHeader(), the metadata
+    // reader (Exiv2) and exifPreview() need, and none of the pixel data; false
+    // when the file's layout is not understood that way, so that the whole
+    // file is read instead. The default reads nothing and returns false.
+    virtual bool readHeaderRanges(HeaderRangeReader& /*reader*/) const { return false; }
     // How many images the data holds (pages, frames); formats with one image keep the default.
     virtual std::size_t imageCount(std::span<const std::uint8_t> /*data*/) const { return 1; }
 

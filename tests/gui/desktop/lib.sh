@@ -127,7 +127,25 @@ pellora_expect_exit() {
   [ "$status" -eq "$expected" ] || fail "pellora ended with status $status, not $expected"
 }
 
+# wait_for_import FILE: the import has ended when it has noted FILE as recently used.
+wait_for_import() {
+  wait_until 30 grep -q "$1" "$XDG_DATA_HOME/recently-used.xbel" || fail "the files were not imported"
+}
+
 # --- Acting as the user ---
+
+# press_until KEYS COMMAND...: presses KEYS in the main window until COMMAND
+# succeeds (three presses at most, 10 s each): the window refuses a command
+# until the last refresh of the job before it.
+press_until() {
+  local keys=$1 attempt
+  shift
+  for attempt in 1 2 3; do
+    press "$PELLORA_WINDOW" "$keys"
+    wait_until 10 "$@" && return 0
+  done
+  return 1
+}
 
 # press WINDOW KEY...: activates the window and types the keys (xdotool names: ctrl+q, Tab, alt+w).
 press() {

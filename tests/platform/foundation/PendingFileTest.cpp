@@ -3,20 +3,11 @@
 #include <sys/stat.h>
 
 #include "platform/foundation/PendingFile.h"
+#include "jobs/JobTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace pellora {
 namespace {
-
-std::vector<std::string> entriesOf(const std::string& folder) {
-    std::string listing;
-    test::runCommand("ls -A '" + folder + "'", &listing);
-    std::vector<std::string> names;
-    for (std::size_t start = 0, end; (end = listing.find('\n', start)) != std::string::npos; start = end + 1) {
-        names.push_back(listing.substr(start, end - start));
-    }
-    return names;
-}
 
 // Both kinds of pending file: unnamed where the folder allows it (the test
 // folders are on ext4 and tmpfs, which do), and the hidden named one.
@@ -43,13 +34,13 @@ TEST(PendingFileTest, NamesTheWholeFileOnlyAtCommitAndNeverTakesAName) {
             const std::string taken = prefix + "-taken.jpg";
             const std::string replaced = prefix + "-replaced.jpg";
             SCOPED_TRACE(fresh);
-            const std::vector<std::string> before = entriesOf(folder);
+            const std::vector<std::string> before = test::folderEntries(folder);
 
             PendingFile file = kind.create(fresh);
             ASSERT_TRUE(file.isOpen());
             EXPECT_EQ(file.isUnnamed(), kind.unnamed);
             ASSERT_TRUE(file.writeAll("new"));
-            EXPECT_EQ(entriesOf(folder).size(), before.size() + (kind.unnamed ? 0 : 1));
+            EXPECT_EQ(test::folderEntries(folder).size(), before.size() + (kind.unnamed ? 0 : 1));
             EXPECT_EQ(file.commit(false), PendingFile::Commit::Done);
             EXPECT_EQ(test::readFile(fresh), "new");
 
@@ -71,9 +62,8 @@ TEST(PendingFileTest, NamesTheWholeFileOnlyAtCommitAndNeverTakesAName) {
             dropped.discard();
             std::vector<std::string> expected = before;
             for (const std::string& path : {fresh, taken, replaced}) expected.push_back(path.substr(folder.size() + 1));
-            std::vector<std::string> after = entriesOf(folder);
+            const std::vector<std::string> after = test::folderEntries(folder);
             std::sort(expected.begin(), expected.end());
-            std::sort(after.begin(), after.end());
             EXPECT_EQ(after, expected);  // nothing hidden left behind
             for (const std::string& path : {fresh, taken, replaced}) ::unlink(path.c_str());
         }
@@ -97,7 +87,7 @@ TEST(PendingFileTest, NamesOfTheLongestLengthAreWrittenAndReplaced) {
             EXPECT_EQ(test::readFile(path), replace ? "second" : "first");
         }
     }
-    EXPECT_EQ(entriesOf(dir.path()).size(), 2u);
+    EXPECT_EQ(test::folderEntries(dir.path()).size(), 2u);
 }
 
 TEST(PendingFileTest, AFolderThatCannotHoldTheFileGivesItsErrorNumber) {

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "jobs/XbelRecentDocuments.h"
 #include "platform/foundation/RecentlyUsedXbel.h"
 #include "support/TestSupport.h"
 
@@ -57,38 +56,28 @@ TEST(RecentlyUsedXbel, GLibReadsTheWrittenFileWithOtherApplicationsEntriesIntact
     EXPECT_EQ(pelloraList(file).recentFilePaths(1), std::vector<std::string>{"/photos/a b.png"});
 }
 
-TEST(RecentlyUsedXbel, AFileThatDoesNotParseIsLeftUntouched) {
+// A file that does not parse, or a FIFO (which must not block the program) or
+// a folder in its place, is left as it is, and nothing is left beside it.
+TEST(RecentlyUsedXbel, WhatIsNotARegularFileThatParsesIsLeftUntouched) {
     TempDir dir;
-    const std::string file = dir.file("recently-used.xbel");
-    const std::string corrupt = kOtherApplicationsFile.substr(0, 900);
-    writeFile(file, corrupt);
-    LogCapture log;
-    EXPECT_FALSE(pelloraList(file).addFiles({"/photos/a.png"}, 500));
-    EXPECT_FALSE(pelloraList(file).clear());
-    EXPECT_TRUE(pelloraList(file).recentFilePaths(20).empty());
-    EXPECT_EQ(readFile(file), corrupt);
-    EXPECT_TRUE(log.contains("does not parse"));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1)
-        << "a temporary file was left";
-}
-
-// A FIFO must not block the program; it and a folder stay as they are.
-TEST(RecentlyUsedXbel, AFifoOrAFolderInItsPlaceIsLeftUntouchedAtOnce) {
-    TempDir dir;
-    const std::string fifo = dir.file("fifo.xbel");
-    const std::string folder = dir.file("folder.xbel");
+    const std::string corrupt = dir.file("corrupt.xbel"), fifo = dir.file("fifo.xbel"), folder = dir.file("folder.xbel");
+    writeFile(corrupt, kOtherApplicationsFile.substr(0, 900));
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     std::filesystem::create_directory(folder);
     const test::Deadline deadline(20);
-    for (const std::string& file : {fifo, folder}) {
+    for (const auto& [file, line] : {std::pair{corrupt, "does not parse"}, {fifo, "not a regular file"},
+                                     {folder, "not a regular file"}}) {
+        SCOPED_TRACE(file);
         LogCapture log;
         EXPECT_FALSE(pelloraList(file).addFiles({"/photos/a.png"}, 500));
+        EXPECT_FALSE(pelloraList(file).clear());
         EXPECT_TRUE(pelloraList(file).recentFilePaths(20).empty());
-        EXPECT_TRUE(log.contains("not a regular file")) << file;
+        EXPECT_TRUE(log.contains(line));
     }
+    EXPECT_EQ(readFile(corrupt), kOtherApplicationsFile.substr(0, 900));
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
     EXPECT_TRUE(std::filesystem::is_empty(folder));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 3);
 }
 
 TEST(RecentlyUsedXbel, KeepsOnlyTheNewestOwnEntriesAndNeverOthers) {
@@ -124,22 +113,6 @@ TEST(RecentlyUsedXbel, FileURIsRoundTripAndForeignURIsAreRefused) {
     EXPECT_EQ(RecentlyUsedXbel::pathForFileURI("file://server/x.png"), "");
     EXPECT_EQ(RecentlyUsedXbel::pathForFileURI("file:///x%00.png"), "");
     EXPECT_EQ(RecentlyUsedXbel::pathForFileURI("file:///x%4"), "");
-}
-
-TEST(XbelRecentDocuments, WritesOnceTheImportHasNotedAllItsPaths) {
-    TempDir dir;
-    const std::string file = dir.file("data/recently-used.xbel");
-    XbelRecentDocuments recent(pelloraList(file));
-    recent.noteNewRecentDocumentURL("/p/a.png");
-    recent.noteNewRecentDocumentURL("/p/b.png");
-    recent.waitUntilWritten();
-    EXPECT_FALSE(test::fileExists(file));
-    recent.importDidNoteAllDocuments();
-    recent.waitUntilWritten();
-    EXPECT_EQ(recent.recentDocumentPaths(20), (std::vector<std::string>{"/p/b.png", "/p/a.png"}));
-    recent.clearRecentDocuments();
-    recent.waitUntilWritten();
-    EXPECT_TRUE(recent.recentDocumentPaths(20).empty());
 }
 
 } // namespace

@@ -1,5 +1,4 @@
 #include <atomic>
-#include <bit>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +9,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "jobs/JobTestSupport.h"
 #include "model/Settings.h"
 #include "model/SettingsKeys.h"
 #include "platform/foundation/PlistXml.h"
@@ -34,23 +34,12 @@ protected:
     std::string settingsPath() const { return home.configHome() + "/pellora/Pellora.plist"; }
 };
 
+// The fixed folder is in this user's home, made only when an export needs it.
 TEST_F(UserDefaultsTest, firstLaunchReadsEveryDefaultAndALaterRegistrationKeepsUserValues) {
     UserDefaults defaults(settingsPath());
     defaults.registerDefaults(defaultSettings());
-    // Typed as written: the fractions single-precision, the sizes integers.
-    const std::pair<const char*, PlistValue> expected[] = {
-        {QVXDefaultsKey_scalingMethod, 0}, {QVXDefaultsKey_scalingMaxWidthOrHeight, 1024},
-        {QVXDefaultsKey_scalingMaxWidth, 1024}, {QVXDefaultsKey_scalingMaxHeight, 768},
-        {QVXDefaultsKey_scalingPercentage, std::bit_cast<float>(0x3F000000u)}, {QVXDefaultsKey_exportFormat, 0},
-        {QVXDefaultsKey_JPEGExportQuality, std::bit_cast<float>(0x3F4CCCCDu)},
-        {QVXDefaultsKey_JPEG2000ExportQuality, std::bit_cast<float>(0x3F4CCCCDu)}, {QVXDefaultsKey_exportDestination, 0},
-        {QVXDefaultsKey_exportStaticLocation, home.home() + "/Pictures/Pellora Images"},
-        {QVXDefaultsKey_overriteExistingFilesOnExport, false}, {QVXDefaultsKey_preserveMetadata, true},
-        {QVXDefaultsKey_hardRotate, true}, {QVXUpdateDefaultsKey_checkAtlaunch, true},
-        {QVXUpdateDefaultsKey_lastChecked, PlistValue()}};
-    for (const auto& [key, value] : expected) {
-        EXPECT_EQ(defaults.objectForKey(key), value) << key << " is " << defaults.objectForKey(key).description();
-    }
+    for (const auto& [key, value] : defaultSettings()) EXPECT_EQ(defaults.objectForKey(key), value) << key;
+    EXPECT_EQ(defaults.stringForKey(QVXDefaultsKey_exportStaticLocation), home.home() + "/Pictures/Pellora Images");
     EXPECT_FALSE(test::fileExists(home.home() + "/Pictures"));
 
     // A second registration keeps what the user set; removing it shows the default again.
@@ -75,8 +64,7 @@ TEST_F(UserDefaultsTest, changeReachesDiskSoonAfterwardsAndWholeAtDestruction) {
     EXPECT_EQ(stored.dictionaryValue().get(QVXDefaultsKey_scalingPercentage).floatValue(), 0.125f);
     EXPECT_EQ(stored.dictionaryValue().get(QVXDefaultsKey_exportStaticLocation).stringValue(), "last");
     // No temporary files are left beside it.
-    const std::filesystem::directory_iterator entries(home.configHome() + "/pellora");
-    EXPECT_EQ(std::distance(begin(entries), end(entries)), 1);
+    EXPECT_EQ(test::folderEntries(home.configHome() + "/pellora"), std::vector<std::string>{"Pellora.plist"});
 }
 
 TEST_F(UserDefaultsTest, observersHearChangesOfTheirKeyOnly) {
@@ -115,12 +103,6 @@ std::string describePath(const std::string& path) {
     if (::lstat(path.c_str(), &info) != 0) return "nothing";
     return fmt::format("mode {:o} size {} inode {} changed {}.{}", info.st_mode, info.st_size, info.st_ino,
                        info.st_ctim.tv_sec, info.st_ctim.tv_nsec);
-}
-
-std::vector<std::string> entriesOf(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-    return names;
 }
 
 // A settings path that holds what cannot be read as settings is left exactly
@@ -176,7 +158,7 @@ TEST_F(UserDefaultsTest, aPathThatCannotBeReadIsLeftAloneAndNeverWritten) {
         EXPECT_EQ(value, "1024\n");
 
         EXPECT_EQ(describePath(path), before);
-        EXPECT_EQ(entriesOf(folder), std::vector<std::string>{"Pellora.plist"});
+        EXPECT_EQ(test::folderEntries(folder), std::vector<std::string>{"Pellora.plist"});
     }
 }
 

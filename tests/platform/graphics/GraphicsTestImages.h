@@ -46,6 +46,13 @@ inline DecodedImage rgbImage(std::uint32_t width, std::uint32_t height,
     return imageFromBytes(width, height, ColorModel::RGB, false, std::move(samples));
 }
 
+// Every pixel distinct: red from x, green from y, blue from both.
+inline DecodedImage distinctPixels(std::uint32_t width, std::uint32_t height) {
+    return rgbImage(width, height, [](std::uint32_t x, std::uint32_t y, std::uint8_t* rgb) {
+        rgb[0] = std::uint8_t(x * 40 + 10), rgb[1] = std::uint8_t(y * 50 + 20), rgb[2] = std::uint8_t(x * 7 + y * 13);
+    });
+}
+
 // Draws `image` into `rect` of a cleared width x height bitmap, after `setup`
 // has set the context's transform; returns the bitmap's pixels.
 inline Bitmap drawIntoBitmap(const DecodedImage& image, std::uint32_t width, std::uint32_t height, const Rect& rect,

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
 #include <map>
 #include <set>
 
+#include "jobs/JobTestSupport.h"
 #include "platform/imageio/CodecRegistry.h"
 #include "platform/imageio/ImageDestination.h"
 #include "platform/imageio/ImageProperties.h"
@@ -37,11 +37,6 @@ std::string testNameOf(const ::testing::TestParamInfo<std::string>& info) {
     std::string name(CodecRegistry::shared().codecForTypeIdentifier(info.param)->name());
     std::replace_if(name.begin(), name.end(), [](unsigned char ch) { return !std::isalnum(ch); }, '_');
     return name;
-}
-
-std::size_t entriesIn(const std::string& folder) {
-    const std::filesystem::directory_iterator entries(folder);
-    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
 }
 
 class EncoderRoundTrip : public ::testing::TestWithParam<std::string> {
@@ -132,11 +127,11 @@ TEST_P(EncoderRoundTrip, writingIntoAMissingFolderFailsCleanly) {
     test::LogCapture log;
     EXPECT_FALSE(write(_dir.file("missing/out"), test::makeTestBitmap(8, 8, false), {}));
     EXPECT_EQ(log.lines().size(), 1u);
-    EXPECT_EQ(entriesIn(_dir.path()), 0u);
+    EXPECT_EQ(test::folderEntries(_dir.path()).size(), 0u);
     const std::string path = _dir.file("existing");
     test::writeFile(path, "old contents");
     ASSERT_TRUE(write(path, test::makeTestBitmap(8, 8, false), {}));
-    EXPECT_EQ(entriesIn(_dir.path()), 1u);
+    EXPECT_EQ(test::folderEntries(_dir.path()).size(), 1u);
     EXPECT_NE(ImageSource::createWithPath(path), nullptr);
 }
 
@@ -157,7 +152,7 @@ TEST_P(EncoderRoundTrip, aBufferShorterThanItsRowsIsRefused) {
     const auto destination = ImageDestination::createWithPath(_dir.file("out"), GetParam());
     destination->addImage(shortView, {});
     EXPECT_FALSE(destination->finalize());
-    EXPECT_EQ(entriesIn(_dir.path()), 0u);
+    EXPECT_EQ(test::folderEntries(_dir.path()).size(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(RegisteredEncoders, EncoderRoundTrip, ::testing::ValuesIn(registeredEncoderTypes()),

@@ -50,22 +50,20 @@ TEST(PixelMemoryBudget, defaultIsAQuarterOfTheSmallerMemoryAtMostTwoGiB) {
     EXPECT_LE(PixelMemoryBudget::defaultCapacity(), 2 * GiB);
 }
 
-TEST(PixelMemoryBudget, refusesMoreThanTheWholeBudgetWithALogLineAndHoldsNothing) {
+// More than the whole budget is refused with a log line and holds nothing; a
+// share is given back once, whether released, moved from or destroyed.
+TEST(PixelMemoryBudget, refusesMoreThanTheWholeBudgetAndGivesEachShareBackOnce) {
     PixelMemoryBudget budget(100);
-    test::LogCapture log;
-    const PixelReservation refused = budget.reserve(101, "big.gif");
-    EXPECT_FALSE(refused.granted());
-    EXPECT_EQ(budget.inUse(), 0u);
-    ASSERT_EQ(log.lines().size(), 1u);
-    EXPECT_NE(log.lines()[0].find("big.gif needs"), std::string::npos) << log.lines()[0];
-    // The whole budget is not more than itself.
-    const PixelReservation whole = budget.reserve(100, "whole");
-    EXPECT_TRUE(whole.granted());
-    EXPECT_EQ(budget.inUse(), 100u);
-}
-
-TEST(PixelMemoryBudget, aShareIsGivenBackOnceWhenReleasedMovedOrDestroyed) {
-    PixelMemoryBudget budget(100);
+    {
+        test::LogCapture log;
+        EXPECT_FALSE(budget.reserve(101, "big.gif").granted());
+        EXPECT_EQ(budget.inUse(), 0u);
+        ASSERT_EQ(log.lines().size(), 1u);
+        EXPECT_NE(log.lines()[0].find("big.gif needs"), std::string::npos) << log.lines()[0];
+        const PixelReservation whole = budget.reserve(100, "whole");  // not more than itself
+        EXPECT_TRUE(whole.granted());
+        EXPECT_EQ(budget.inUse(), 100u);
+    }
     {
         PixelReservation first = budget.reserve(30, "first");
         PixelReservation moved = std::move(first);

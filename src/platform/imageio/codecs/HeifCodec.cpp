@@ -7,6 +7,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/imageio/codecs/BuiltinCodecs.h"
 #include "platform/imageio/codecs/CodecSupport.h"
+#include "platform/imageio/codecs/HeifBoxes.h"
 
 namespace pellora {
 namespace {
@@ -141,6 +142,15 @@ bool HeifCodec::sniff(std::span<const std::uint8_t> head) const {
         if (std::memcmp(head.data() + 8, brand, 4) == 0) return true;
     }
     return false;
+}
+
+bool HeifCodec::readHeaderRanges(HeaderRangeReader& reader) const {
+    try {
+        return readHeifHeaderRanges(reader);
+    } catch (const std::bad_alloc&) {
+        fail("not enough memory to read the header");
+        return false;
+    }
 }
 
 std::optional<ImageHeader> HeifCodec::readHeader(std::span<const std::uint8_t> data) const {

@@ -12,6 +12,7 @@ public:
     std::vector<std::string> extensions() const override { return {"heic", "heif", "hif"}; }
     bool sniff(std::span<const std::uint8_t> head) const override;
     std::optional<ImageHeader> readHeader(std::span<const std::uint8_t> data) const override;
+    bool readHeaderRanges(HeaderRangeReader& reader) const override;
     DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;
 };
 

@@ -1,24 +1,20 @@
 #include "platform/imageio/codecs/Jpeg2000Boxes.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+
+#include "platform/imageio/HeaderRangeReader.h"
+#include "platform/imageio/codecs/IsoBoxes.h"
 
 namespace pellora {
 namespace {
-
-constexpr std::uint32_t fourCC(const char (&text)[5]) {
-    return std::uint32_t(std::uint8_t(text[0])) << 24 | std::uint32_t(std::uint8_t(text[1])) << 16 |
-           std::uint32_t(std::uint8_t(text[2])) << 8 | std::uint32_t(std::uint8_t(text[3]));
-}
 
 // The JPEG 2000 standard numbers tiles 0 to 65534.
 constexpr std::uint64_t kMaxTiles = 65535;
 // Csiz is at most 16384; we decode at most five channels, and a few more
 // (unused) ones are all a real file carries.
 constexpr std::size_t kMaxComponents = 64;
-
-std::uint16_t be16(const std::uint8_t* p) { return std::uint16_t(p[0] << 8 | p[1]); }
-std::uint32_t be32(const std::uint8_t* p) { return std::uint32_t(be16(p)) << 16 | be16(p + 2); }
-std::uint64_t be64(const std::uint8_t* p) { return std::uint64_t(be32(p)) << 32 | be32(p + 4); }
 
 void putBe16(std::vector<std::uint8_t>& out, unsigned value) {
     out.push_back(std::uint8_t(value >> 8));
@@ -38,25 +34,16 @@ struct Box {
 // The box at offset, or nullopt when its header or length is broken. A
 // codestream box may be cut short (a truncated file): its content is what is there.
 std::optional<Box> boxAt(std::span<const std::uint8_t> data, std::size_t offset) {
-    if (data.size() - offset < 8) return std::nullopt;
-    const std::uint8_t* p = data.data() + offset;
-    Box box{be32(p + 4), offset, {}};
-    std::uint64_t length = be32(p);
-    std::size_t header = 8;
-    if (length == 1) {
-        if (data.size() - offset < 16) return std::nullopt;
-        length = be64(p + 8);
-        header = 16;
-    } else if (length == 0) {
-        length = data.size() - offset;
+    if (offset > data.size()) return std::nullopt;
+    const auto header = parseBoxHeader(data.subspan(offset), offset, data.size());
+    if (!header) return std::nullopt;
+    std::uint64_t end = header->end;
+    if (end > data.size()) {
+        if (header->type != fourCC("jp2c")) return std::nullopt;
+        end = data.size();
     }
-    if (length < header) return std::nullopt;
-    if (length > data.size() - offset) {
-        if (box.type != fourCC("jp2c")) return std::nullopt;
-        length = data.size() - offset;
-    }
-    box.content = data.subspan(offset + header, static_cast<std::size_t>(length) - header);
-    return box;
+    const auto contentStart = static_cast<std::size_t>(header->contentStart);
+    return Box{header->type, offset, data.subspan(contentStart, static_cast<std::size_t>(end) - contentStart)};
 }
 
 // Grid points per metre of a resc or resd box, as dots per inch.
@@ -160,6 +147,85 @@ bool readSiz(std::span<const std::uint8_t> cs, Jpeg2000Info& info, std::string& 
     return true;
 }
 
+// Real files hold a handful of top-level boxes; more is not a JP2 file we read in parts.
+constexpr std::size_t kMaxTopLevelBoxes = 1024;
+// Markers: start of codestream, of tile-part, of data; end of codestream.
+constexpr std::uint16_t kSoc = 0xff4f, kSot = 0xff90, kSod = 0xff93, kEoc = 0xffd9;
+// The SOT marker segment, which OpenJPEG reads the start of after the main header.
+constexpr std::uint64_t kSotSegment = 12;
+constexpr std::size_t kFirstChunk = 512;
+constexpr std::size_t kLargestChunk = std::size_t{1} << 20;
+
+// The codestream in [start, end) read through a reader in growing chunks,
+// from its start on, as far as its marker segments are walked.
+class CodestreamPrefix {
+public:
+    CodestreamPrefix(HeaderRangeReader& reader, std::uint64_t start, std::uint64_t end)
+        : _reader(reader), _start(start), _end(end) {}
+
+    // Reads up to `length` bytes from the codestream's start (clipped to its
+    // end); false when that leaves fewer than `needed` of them or a read fails.
+    bool readTo(std::uint64_t length, std::uint64_t needed) {
+        length = std::min(length, _end - _start);
+        if (length < needed) return false;
+        while (_bytes.size() < length) {
+            const std::uint64_t chunk = std::min<std::uint64_t>(
+                std::max<std::uint64_t>(_chunk, length - _bytes.size()), _end - _start - _bytes.size());
+            const auto got = _reader.read(_start + _bytes.size(), static_cast<std::size_t>(chunk));
+            if (got.size() != chunk) return false;
+            _bytes.insert(_bytes.end(), got.begin(), got.end());
+            _chunk = std::min(_chunk * 2, kLargestChunk);
+        }
+        return true;
+    }
+    std::uint16_t at(std::uint64_t offset) const { return be16(_bytes.data() + offset); }
+
+private:
+    HeaderRangeReader& _reader;
+    std::uint64_t _start;
+    std::uint64_t _end;
+    std::vector<std::uint8_t> _bytes;
+    std::size_t _chunk = kFirstChunk;
+};
+
+// Reads the main header of the codestream in [start, end): SOC, then marker
+// segments up to the first SOT segment, which is read too.
+bool readMainHeaderRanges(HeaderRangeReader& reader, std::uint64_t start, std::uint64_t end) {
+    CodestreamPrefix codestream(reader, start, end);
+    if (!codestream.readTo(2, 2) || codestream.at(0) != kSoc) return false;
+    // Every step moves on by at least four bytes, within the codestream.
+    for (std::uint64_t at = 2;;) {
+        if (!codestream.readTo(at + 4, at + 4)) return false;
+        const std::uint16_t marker = codestream.at(at);
+        if (marker == kSot) return codestream.readTo(at + kSotSegment, at + 4);
+        // Only marker segments with a length belong in the main header.
+        if (marker < 0xff02 || marker == kSoc || marker == kSod || marker == kEoc) return false;
+        const std::uint16_t length = codestream.at(at + 2);
+        if (length < 2) return false;
+        at += 2 + length;
+    }
+}
+
+bool readJp2BoxRanges(HeaderRangeReader& reader) {
+    const std::uint64_t fileSize = reader.fileSize();
+    std::uint64_t at = 0;
+    for (std::size_t count = 0; at < fileSize; ++count) {
+        const auto box = readBoxHeader(reader, at, fileSize);
+        if (!box || count >= kMaxTopLevelBoxes) return false;
+        if (count == 0 && box->type != fourCC("jP  ")) return false;
+        if (box->type == fourCC("jp2c")) {
+            // A codestream cut short by the file's end is still read from.
+            if (!readMainHeaderRanges(reader, box->contentStart, std::min(box->end, fileSize))) return false;
+        } else {
+            if (box->end > fileSize || box->contentSize() > std::numeric_limits<std::size_t>::max()) return false;
+            const auto size = static_cast<std::size_t>(box->contentSize());
+            if (size > 0 && reader.read(box->contentStart, size).size() != size) return false;
+        }
+        at = box->end;
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<Jpeg2000Info> readJpeg2000Info(std::span<const std::uint8_t> data, std::string& why) {
@@ -229,6 +295,12 @@ bool addDisplayResolution(std::vector<std::uint8_t>& jp2, double dpi) {
         offset = end;
     }
     return false;
+}
+
+bool readJpeg2000HeaderRanges(HeaderRangeReader& reader) {
+    const auto head = reader.read(0, 2);
+    if (head.size() == 2 && be16(head.data()) == kSoc) return readMainHeaderRanges(reader, 0, reader.fileSize());
+    return readJp2BoxRanges(reader);
 }
 
 } // namespace pellora

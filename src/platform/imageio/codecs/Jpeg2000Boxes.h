@@ -11,6 +11,8 @@
 // and tile sizes of the codestream's SIZ marker).
 namespace pellora {
 
+class HeaderRangeReader;
+
 enum class Jpeg2000Colour { Unspecified, SRGB, Gray, SYCC, CMYK, Unsupported };
 
 struct Jpeg2000Component {
@@ -40,6 +42,13 @@ struct Jpeg2000Info {
 // Walks the boxes of a JP2 file (or takes a bare codestream) up to the SIZ
 // marker. nullopt with the reason in `why` when the structure is broken.
 std::optional<Jpeg2000Info> readJpeg2000Info(std::span<const std::uint8_t> data, std::string& why);
+
+// Reads through reader what readJpeg2000Info, OpenJPEG's header read and the
+// metadata reader look at: of a JP2 file the header of every top-level box,
+// the whole of every box but the codestream, and of the codestream its main
+// header up to the first tile-part; of a bare codestream its main header.
+// false when the structure is broken or a read fails.
+bool readJpeg2000HeaderRanges(HeaderRangeReader& reader);
 
 // Adds a display resolution box (pixels per metre for dpi) to the header box
 // of a JP2 file. false when the file has no header box to extend.

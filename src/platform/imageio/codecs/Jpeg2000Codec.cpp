@@ -329,6 +329,15 @@ bool Jpeg2000Codec::sniff(std::span<const std::uint8_t> head) const {
     return head.size() >= 4 && head[0] == 0xff && head[1] == 0x4f && head[2] == 0xff && head[3] == 0x51;
 }
 
+bool Jpeg2000Codec::readHeaderRanges(HeaderRangeReader& reader) const {
+    try {
+        return readJpeg2000HeaderRanges(reader);
+    } catch (const std::bad_alloc&) {
+        fail("not enough memory to read the header");
+        return false;
+    }
+}
+
 std::optional<ImageHeader> Jpeg2000Codec::readHeader(std::span<const std::uint8_t> data) const {
     std::string why;
     const auto info = readJpeg2000Info(data, why);

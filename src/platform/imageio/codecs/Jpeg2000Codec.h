@@ -12,6 +12,7 @@ public:
     std::vector<std::string> extensions() const override { return {"jp2", "j2k", "j2c", "jpc"}; }
     bool sniff(std::span<const std::uint8_t> head) const override;
     std::optional<ImageHeader> readHeader(std::span<const std::uint8_t> data) const override;
+    bool readHeaderRanges(HeaderRangeReader& reader) const override;
     std::optional<std::uint64_t> decodeMemory(std::span<const std::uint8_t> data,
                                               const DecodeOptions& options) const override;
     DecodedImagePtr decode(std::span<const std::uint8_t> data, const DecodeOptions& options) const override;

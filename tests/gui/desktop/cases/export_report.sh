@@ -16,33 +16,23 @@ find_report_window() {
 }
 
 # expect_report TEXT: the report the sheet copies (Ctrl+C) is TEXT; then OK closes the sheet.
+# The clipboard may still hold an earlier report for a moment: wait for this one.
 expect_report() {
-  local copied
+  local copied="" expected=$1
   press "$REPORT_WINDOW" ctrl+c
-  wait_until 10 eval 'copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null) && [ -n "$copied" ]' ||
-    fail "nothing was copied from the report sheet"
-  [ "$copied" = "$1" ] || fail "the report reads
+  wait_until 10 eval 'copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null) && [ "$copied" = "$expected" ]' ||
+    fail "the report reads
 $copied
 and not
-$1"
+$expected"
   press "$REPORT_WINDOW" Return
   wait_until 10 eval '! window_is_viewable "$REPORT_WINDOW"' || fail "OK did not close the report sheet"
 }
 
 # export_to_report: exports the list (Ctrl+E) and waits for the report sheet.
-# Ctrl+E is refused until the import's last refresh: ask until the sheet shows.
 export_to_report() {
-  local attempt
-  for attempt in 1 2 3; do
-    press "$PELLORA_WINDOW" ctrl+e
-    wait_until 10 find_report_window && break
-  done
+  press_until ctrl+e find_report_window
   report_window
-}
-
-# wait_for_import FILE: the import has ended when it has noted FILE as recently used.
-wait_for_import() {
-  wait_until 30 grep -q "$1" "$XDG_DATA_HOME/recently-used.xbel" || fail "the files were not imported"
 }
 
 case_a_corrupt_file_is_reported_and_stays_in_the_list() {

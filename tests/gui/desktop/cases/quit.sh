@@ -30,17 +30,12 @@ export_then() {
   for name in one two three; do cp "$TEST_DATA/camera/Canon.jpg" "$sources/$name.jpg"; done
   write_settings ExportDestination integer 1 ExportStaticLocation string "$output"
   pellora_launch "$sources/one.jpg" "$sources/two.jpg" "$sources/three.jpg"
-  # The import has ended when it has noted the files as recently used.
-  wait_until 30 grep -q three.jpg "$XDG_DATA_HOME/recently-used.xbel" || fail "the files were not imported"
-  # Export (Ctrl+E) is refused until the import's last refresh: ask until files appear.
-  local attempt
-  for attempt in 1 2 3; do
-    press "$PELLORA_WINDOW" ctrl+e
-    wait_until 10 test "$(files_in "$output")" -eq 3 && break
-  done
-  [ "$(files_in "$output")" -eq 3 ] || fail "the export wrote $(files_in "$output") files, not 3"
+  wait_for_import three.jpg
+  press_until ctrl+e eval '[ "$(files_in "$output")" -eq 3 ]' ||
+    fail "the export wrote $(files_in "$output") files, not 3"
   # The last file lands a moment before the export ends, and until then
   # closing only beeps: ask again while the program still runs.
+  local attempt
   for attempt in 1 2 3; do
     case $quit in
     ctrl+q) press "$PELLORA_WINDOW" ctrl+q ;;

@@ -1,15 +1,19 @@
+#include <array>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include <map>
 
+#include "platform/imageio/ImageSource.h"
+#include "platform/imageio/TiffBytes.h"
 #include "support/ImageTestSupport.h"
 #include "support/TestProfiles.h"
 #include "support/TestSupport.h"
 
 // What every decoder must do, as tables over the codecs: read files that
 // ImageMagick wrote as ImageMagick reads them, report the header the pixels
-// agree with, decode at a reduced scale, refuse truncated files and sniff
-// only their own signatures.
+// agree with, decode at a reduced scale, refuse truncated files and headers
+// that lie, and sniff only their own signatures.
 namespace pellora::test {
 namespace {
 
@@ -133,6 +137,7 @@ TEST(Codecs, headersCarryTheResolutionAndTheIccProfile) {
         {"JPEG", "cm.jpg", "-units PixelsPerCentimeter -density 100", false, true, 254, 254},
         {"JPEG", "plain.jpg", "-strip", false, false, 72, 72},
         {"WebP", "tagged.webp", "", true, false, 72, 72},
+        {"HEIF", "plain.heic", "-quality 80", false, false, 72, 72},
         {"PNG", "tagged.png", "", true, false, 72, 72},
     };
     TempDir dir;
@@ -227,6 +232,130 @@ TEST(Codecs, emptyAndTruncatedFilesAreRefusedWithOneLogLine) {
             EXPECT_TRUE(refusedWithOneLine(codec, bytesOf(whole.substr(0, whole.size() - c.tailCut))));
         }
     }
+}
+
+// Fields written at an offset as big- or little-endian integers of `size` bytes.
+std::string patched(std::string bytes, std::size_t at, std::size_t size, std::uint32_t value, bool bigEndian = true) {
+    char field[4];
+    for (std::size_t i = 0; i < size && i < 4; ++i) field[i] = char(value >> (8 * (bigEndian ? size - 1 - i : i)));
+    return bytes.replace(at, size, field, size);
+}
+
+// The HEIF with every `ispe` (image spatial extent) property set to width x height.
+std::string heifWithExtent(std::string bytes, std::uint32_t width, std::uint32_t height) {
+    for (std::size_t at = bytes.find("ispe"); at != std::string::npos; at = bytes.find("ispe", at + 4)) {
+        bytes = patched(patched(bytes, at + 8, 4, width), at + 12, 4, height);
+    }
+    return bytes;
+}
+
+// The codestream with the SIZ marker's image size and tile size set.
+std::string j2kWithSiz(std::string bytes, std::uint32_t width, std::uint32_t height, std::uint32_t tileWidth,
+                       std::uint32_t tileHeight) {
+    const std::size_t xsiz = bytes.find("\xff\x51") + 6;
+    bytes = patched(patched(bytes, xsiz, 4, width), xsiz + 4, 4, height);
+    return patched(patched(bytes, xsiz + 16, 4, tileWidth), xsiz + 20, 4, tileHeight);
+}
+
+// A little-endian TIFF whose first directory claims width x height, 8-bit
+// grey, one strip of 16 bytes that the file does hold.
+std::string claimedTiff(std::uint32_t width, std::uint32_t height) {
+    TiffBytes tiff;
+    tiff.u16(7);
+    // Size, depth, photometric, strip offset (just after the directory), rows per strip, strip bytes.
+    for (const auto& [tag, type, value] : {std::array<std::uint32_t, 3>{256, 4, width}, {257, 4, height}, {258, 3, 8},
+                                           {262, 3, 1}, {273, 4, 8 + 2 + 7 * 12 + 4}, {278, 4, height}, {279, 4, 16}}) {
+        tiff.entry(std::uint16_t(tag), std::uint16_t(type), 1, value);
+    }
+    tiff.u32(0);
+    return tiff.text() + std::string(16, '\x80');
+}
+
+// A well-formed PNG whose header claims width x height RGB pixels.
+std::string pngClaiming(std::uint32_t width, std::uint32_t height) {
+    const std::string header = patched(patched(std::string(8, '\0'), 0, 4, width), 4, 4, height) + std::string("\x08\x02\0\0\0", 5);
+    return "\x89PNG\r\n\x1a\n" + pngChunk("IHDR", header) + pngChunk("IDAT", std::string("\x78\x9c\x03\0\0\0\0\x01", 8)) +
+           pngChunk("IEND", "");
+}
+
+// The frame header patched to claim 65500 x 65500 (the most libjpeg takes).
+std::string jpegClaimingTheLargestSize(std::string jpeg) {
+    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] == '\xff' && (jpeg[i + 1] == '\xc0' || jpeg[i + 1] == '\xc2')) return jpeg.replace(i + 5, 4, "\xff\xdc\xff\xdc");
+    }
+    return {};
+}
+
+// Headers that claim more than the limits, or than the file holds: the header
+// reads (reporting the claim), and every decode refuses before it allocates the
+// pixels, with one line; through an image source, a line saying the limits.
+TEST(Codecs, headersThatLieAreRefusedBeforeAnyPixelIsAllocated) {
+    TempDir dir;
+    std::map<std::string, std::string> valid;
+    for (const auto& [file, options, alpha] : {std::tuple{"a.gif", "-colors 64", false}, {"a.heic", "-quality 80", false},
+                                               {"a.webp", "-quality 80", true}, {"a.j2k", "", false},
+                                               {"a.jpg", "-resize 16x16", false}}) {
+        ASSERT_TRUE(magickConvert(makeSourcePng(dir.path(), alpha), options, dir.file(file)));
+        valid[file] = readFile(dir.file(file));
+    }
+    ASSERT_EQ(valid["a.webp"].substr(12, 4), "VP8X");
+    // Canvas sizes (minus one) are 24-bit little-endian fields of the VP8X chunk.
+    const auto webpCanvas = [&](std::uint32_t width, std::uint32_t height) {
+        return patched(patched(valid["a.webp"], 24, 3, width - 1, false), 27, 3, height - 1, false);
+    };
+    DecodeOptions maxSide40, maxPixels1000, maxSide299, maxPixels59999;
+    maxSide40.limits.maxSide = 40;
+    maxPixels1000.limits.maxPixels = 1000;
+    maxSide299.limits.maxSide = 299;
+    maxPixels59999.limits = {.maxPixels = 59'999, .maxSide = 65'535};
+    struct Bomb {
+        const char *name, *codec;
+        std::string bytes;
+        std::uint32_t claimedWidth;  // as the header reports it; 0 when not a size over the limits
+        DecodeOptions options = {};
+    };
+    const std::string bmpPalette("\0\0\0\0\xff\xff\xff\0", 8);
+    const Bomb bombs[] = {
+        {"GIF screen", "GIF", patched(valid["a.gif"], 6, 4, 0xffffffff), 65535},
+        {"GIF with nothing on its screen", "GIF", std::string("GIF89a\1\0\1\0\0\0\0;", 14), 0},
+        {"HEIF extent", "HEIF", heifWithExtent(valid["a.heic"], 100000, 100000), 0},  // refused by its header too
+        {"HEIF of 400 megapixels", "HEIF", heifWithExtent(valid["a.heic"], 20000, 20000), 20000},
+        {"HEIF over the caller's side", "HEIF", valid["a.heic"], 0, maxSide40},
+        {"WebP canvas", "WebP", webpCanvas(100000, 100000), 0},
+        {"WebP canvas too wide", "WebP", webpCanvas(70000, 10), 0},
+        {"WebP over the caller's pixels", "WebP", valid["a.webp"], 0, maxPixels1000},
+        {"JPEG 2000 size", "JPEG 2000", j2kWithSiz(valid["a.j2k"], 100000, 100000, 100000, 100000), 100000},
+        {"JPEG 2000 of 60 million tiles", "JPEG 2000", j2kWithSiz(valid["a.j2k"], 60000, 1000, 1, 1), 0},
+        {"TIFF directory past the end", "TIFF", std::string("II*\0\xff\xff\xff\x7f", 8), 0},
+        {"TIFF size", "TIFF", claimedTiff(100000, 100000), 100000},
+        {"TIFF strip shorter than its rows", "TIFF", claimedTiff(4, 400), 0},
+        {"PNG size", "PNG", pngClaiming(100000, 100000), 100000},
+        {"PNG over the caller's side", "PNG", pngClaiming(300, 200), 0, maxSide299},
+        {"PNG over the caller's pixels", "PNG", pngClaiming(300, 200), 0, maxPixels59999},
+        {"BMP size", "BMP", bmpFile(100000, 100000, 8, 1, bmpPalette, "\x04\x01\x00\x01"), 100000},
+        {"JPEG size", "JPEG", jpegClaimingTheLargestSize(valid["a.jpg"]), 65500},
+    };
+    for (const Bomb& bomb : bombs) {
+        SCOPED_TRACE(bomb.name);
+        const Codec& codec = registeredCodec(bomb.codec);
+        if (bomb.claimedWidth != 0) {
+            const auto header = codec.readHeader(bytesOf(bomb.bytes));
+            ASSERT_TRUE(header.has_value());
+            EXPECT_EQ(header->width, bomb.claimedWidth);
+        }
+        EXPECT_TRUE(refusedWithOneLine(codec, bytesOf(bomb.bytes), bomb.options));
+        const auto source = ImageSource::createWithData(bytesOf(bomb.bytes));
+        const DecodeLimits& limits = bomb.options.limits;
+        if (bomb.claimedWidth != 0 || limits.maxSide != DecodeLimits{}.maxSide || limits.maxPixels != DecodeLimits{}.maxPixels) {
+            ASSERT_NE(source, nullptr);
+            LogCapture log;
+            EXPECT_EQ(source->decodeFirstImage(bomb.options), nullptr);
+            ASSERT_EQ(log.lines().size(), 1u);
+            EXPECT_NE(log.lines()[0].find("exceeds the limits"), std::string::npos) << log.lines()[0];
+        }
+    }
+    // The same TIFF with the 16 bytes its 4 x 4 pixels need decodes.
+    EXPECT_NE(registeredCodec("TIFF").decode(bytesOf(claimedTiff(4, 4)), {}), nullptr);
 }
 
 TEST(Codecs, eachSniffsItsOwnSignaturesOnly) {

@@ -31,18 +31,5 @@ TEST(GifCodec, firstFrameLiesOnTheLogicalScreenWithTheRestTransparent) {
     }
 }
 
-TEST(GifCodec, aLogicalScreenTooLargeOrWithNothingOnItIsRefused) {
-    TempDir dir;
-    ASSERT_TRUE(magickConvert(makeSourcePng(dir.path()), "-colors 64", dir.file("a.gif")));
-    std::string bomb = readFile(dir.file("a.gif"));
-    bomb.replace(6, 4, "\xff\xff\xff\xff");  // the screen's width and height
-    const auto header = gif().readHeader(bytesOf(bomb));
-    ASSERT_TRUE(header.has_value());
-    EXPECT_EQ(header->width, 65535u);
-    EXPECT_TRUE(refusedWithOneLine(gif(), bytesOf(bomb)));
-    // Within the limits, just no colour table and no image.
-    EXPECT_TRUE(refusedWithOneLine(gif(), Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'}));
-}
-
 } // namespace
 } // namespace pellora::test

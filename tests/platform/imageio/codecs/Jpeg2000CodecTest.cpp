@@ -62,31 +62,5 @@ TEST(Jpeg2000Codec, aLowerQualityNeverGivesALargerFile) {
     EXPECT_LT(atExportDefault * 2, previous);
 }
 
-// The bytes with the SIZ marker's fields set: image size, then tile size.
-std::string withSiz(std::string bytes, std::uint32_t width, std::uint32_t height, std::uint32_t tileWidth,
-                    std::uint32_t tileHeight) {
-    const std::size_t xsiz = bytes.find("\xff\x51") + 6;
-    const std::uint32_t values[] = {width, height, 0, 0, tileWidth, tileHeight};
-    for (std::size_t field = 0; field < 6; ++field) {
-        if (field == 2 || field == 3) continue;  // the image offset stays
-        for (int i = 0; i < 4; ++i) bytes[xsiz + field * 4 + i] = char(values[field] >> (24 - 8 * i));
-    }
-    return bytes;
-}
-
-TEST(Jpeg2000Codec, sizesTooLargeOrTilesTooManyAreRefused) {
-    TempDir dir;
-    ASSERT_TRUE(magickConvert(makeSourcePng(dir.path()), "", dir.file("a.j2k")));
-    const std::string j2k = readFile(dir.file("a.j2k"));
-    // Claims of 100000 × 100000 in one tile: the header reports them, decoding refuses.
-    const std::string bomb = withSiz(j2k, 100000, 100000, 100000, 100000);
-    const auto header = jpeg2000().readHeader(bytesOf(bomb));
-    ASSERT_TRUE(header.has_value());
-    EXPECT_EQ(header->width, 100000u);
-    EXPECT_TRUE(refusedWithOneLine(jpeg2000(), bytesOf(bomb)));
-    // Within the pixel limits but split into 60 million one-pixel tiles.
-    EXPECT_TRUE(refusedWithOneLine(jpeg2000(), bytesOf(withSiz(j2k, 60000, 1000, 1, 1))));
-}
-
 } // namespace
 } // namespace pellora::test

@@ -21,28 +21,5 @@ TEST(WebpCodec, animationGivesItsFirstFrame) {
     }
 }
 
-TEST(WebpCodec, canvasesTooLargeAreRefused) {
-    TempDir dir;
-    const std::string path = dir.file("a.webp");
-    ASSERT_TRUE(magickConvert(makeSourcePng(dir.path(), true), "-quality 80", path));
-    const std::string valid = readFile(path);
-    ASSERT_EQ(valid.substr(12, 4), "VP8X");
-    // Canvas sizes (minus one) are 24-bit little-endian fields of the VP8X chunk.
-    const auto withCanvas = [&](std::uint32_t width, std::uint32_t height) {
-        std::string bytes = valid;
-        for (int i = 0; i < 3; ++i) {
-            bytes[24 + i] = char((width - 1) >> (8 * i));
-            bytes[27 + i] = char((height - 1) >> (8 * i));
-        }
-        return bytes;
-    };
-    EXPECT_TRUE(refusedWithOneLine(webp(), bytesOf(withCanvas(100000, 100000))));
-    EXPECT_TRUE(refusedWithOneLine(webp(), bytesOf(withCanvas(70000, 10))));
-    // A real size over the caller's limits.
-    DecodeOptions small;
-    small.limits.maxPixels = 1000;
-    EXPECT_TRUE(refusedWithOneLine(webp(), bytesOf(valid), small));
-}
-
 } // namespace
 } // namespace pellora::test

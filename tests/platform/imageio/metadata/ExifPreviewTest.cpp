@@ -5,27 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/imageio/TiffBytes.h"
 #include "platform/imageio/metadata/ExifPreview.h"
 
 namespace pellora {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-void put16(Bytes& bytes, std::uint32_t value) {
-    bytes.push_back(std::uint8_t(value));
-    bytes.push_back(std::uint8_t(value >> 8));
-}
-void put32(Bytes& bytes, std::uint32_t value) {
-    put16(bytes, value & 0xffff);
-    put16(bytes, value >> 16);
-}
-void putEntry(Bytes& bytes, std::uint16_t tag, std::uint16_t type, std::uint32_t count, std::uint32_t value) {
-    put16(bytes, tag);
-    put16(bytes, type);
-    put32(bytes, count);
-    put32(bytes, value);
-}
 
 // A little-endian TIFF stream: IFD0 at 8 (one orientation entry, or as many
 // as ifd0Count claims), IFD1 where ifd1Offset says with the preview's
@@ -41,17 +27,16 @@ struct Layout {
 constexpr std::size_t kPreviewAt = 56;
 
 Bytes tiffStream(const Layout& layout) {
-    Bytes bytes{'I', 'I', '*', 0};
-    put32(bytes, 8);
-    put16(bytes, layout.ifd0Count);
-    putEntry(bytes, 0x0112, 3, 1, 6);
-    put32(bytes, layout.ifd1Offset);
-    put16(bytes, 2);
-    putEntry(bytes, 0x0201, 4, 1, layout.previewOffset);
-    putEntry(bytes, 0x0202, 4, layout.lengthCount, layout.previewLength);
-    put32(bytes, 0);
-    bytes.insert(bytes.end(), {layout.previewFirstByte, 0xd8, 0xff, 0xd9});
-    return bytes;
+    test::TiffBytes tiff;
+    tiff.u16(layout.ifd0Count);
+    tiff.entry(0x0112, 3, 1, 6);
+    tiff.u32(layout.ifd1Offset);
+    tiff.u16(2);
+    tiff.entry(0x0201, 4, 1, layout.previewOffset);
+    tiff.entry(0x0202, 4, layout.lengthCount, layout.previewLength);
+    tiff.u32(0);
+    tiff.bytes.insert(tiff.bytes.end(), {layout.previewFirstByte, 0xd8, 0xff, 0xd9});
+    return tiff.bytes;
 }
 
 // The stream in a JPEG's EXIF APP1 segment, after an APP0 segment.

@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "model/PipelineTestSupport.h"
 #include "platform/imageio/ImageProperties.h"
 #include "platform/imageio/ImageSource.h"
 #include "platform/imageio/TypeIdentifiers.h"
+#include "platform/imageio/TiffBytes.h"
 #include "support/ImageTestSupport.h"
 
 // Properties of files whose metadata is hostile: the header's entries (or
@@ -54,21 +53,13 @@ void expectHeaderEntriesOnly(const Outcome& outcome, std::uint32_t width) {
 // A little-endian TIFF block: IFD0 at offset 8 with Make and an EXIF IFD
 // pointer that both lead back to IFD0, whose next-IFD link is itself.
 std::string loopingExif() {
-    std::string tiff("II*\0\x08\0\0\0", 8);
-    const auto entry = [](std::uint16_t tag, std::uint16_t type, std::uint32_t count, std::uint32_t value) {
-        std::string bytes(12, '\0');
-        std::memcpy(bytes.data(), &tag, 2);
-        std::memcpy(bytes.data() + 2, &type, 2);
-        std::memcpy(bytes.data() + 4, &count, 4);
-        std::memcpy(bytes.data() + 8, &value, 4);
-        return bytes;
-    };
-    tiff += std::string("\x03\0", 2);
-    tiff += entry(0x010F, 2, 4, 0x0041424D);  // Make "MBA"
-    tiff += entry(0x8769, 4, 1, 8);           // Exif IFD: IFD0 again
-    tiff += entry(0x8825, 4, 1, 8);           // GPS IFD: IFD0 again
-    tiff += std::string("\x08\0\0\0", 4);     // next IFD: itself
-    return tiff;
+    test::TiffBytes tiff;
+    tiff.u16(3);
+    tiff.entry(0x010F, 2, 4, 0x0041424D);  // Make "MBA"
+    tiff.entry(0x8769, 4, 1, 8);           // Exif IFD: IFD0 again
+    tiff.entry(0x8825, 4, 1, 8);           // GPS IFD: IFD0 again
+    tiff.u32(8);                           // next IFD: itself
+    return tiff.text();
 }
 
 TEST(HostileProperties, corruptAndLoopingExifGiveTheHeaderEntriesAndALogLine) {

@@ -9,6 +9,7 @@
 #include "platform/imageio/metadata/MetadataReader.h"
 #include "platform/imageio/metadata/MetadataWriter.h"
 #include "platform/imageio/metadata/TiffStructure.h"
+#include "platform/imageio/TiffBytes.h"
 #include "support/ExifTool.h"
 #include "support/TestSupport.h"
 
@@ -19,20 +20,10 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A little-endian TIFF stream written entry by entry.
-struct TiffBuilder {
-    Bytes bytes{'I', 'I', 42, 0, 8, 0, 0, 0};
-    void u16(std::uint16_t value) { bytes.insert(bytes.end(), {std::uint8_t(value), std::uint8_t(value >> 8)}); }
-    void u32(std::uint32_t value) { u16(std::uint16_t(value)); u16(std::uint16_t(value >> 16)); }
-    void entry(std::uint16_t tag, std::uint16_t type, std::uint32_t count, std::uint32_t value) {
-        u16(tag); u16(type); u32(count); u32(value);
-    }
-};
-
 // IFD0 at 8 with one entry, then its next-directory link.
 Bytes oneEntry(std::uint16_t tag, std::uint16_t type, std::uint32_t count, std::uint32_t value,
                std::uint32_t next = 0) {
-    TiffBuilder tiff;
+    test::TiffBytes tiff;
     tiff.u16(1);
     tiff.entry(tag, type, count, value);
     tiff.u32(next);
@@ -41,7 +32,7 @@ Bytes oneEntry(std::uint16_t tag, std::uint16_t type, std::uint32_t count, std::
 
 // IFD0 at 8 pointing at an Exif directory at 26 that holds a maker-note entry.
 Bytes withMakerNoteEntry(std::uint32_t count, std::uint32_t offset) {
-    TiffBuilder tiff;
+    test::TiffBytes tiff;
     tiff.u16(1);
     tiff.entry(0x8769, 4, 1, 26);
     tiff.u32(0);
@@ -58,7 +49,7 @@ TEST(TiffStructure, refusesMalformedStreamsWithoutReadingPastThem) {
         {"header cut short", {'I', 'I', 42, 0, 8}},
         {"not TIFF", {'I', 'X', 42, 0, 8, 0, 0, 0}},
         {"first directory past the end", {'M', 'M', 0, 42, 0xff, 0xff, 0xff, 0xf0}},
-        {"more entries than bytes", [] { TiffBuilder t; t.u16(400); t.u32(0); return t.bytes; }()},
+        {"more entries than bytes", [] { test::TiffBytes t; t.u16(400); t.u32(0); return t.bytes; }()},
         {"value past the end", oneEntry(0x010f, 2, 64, 4000)},
         {"count that overflows", oneEntry(0x010f, 12, 0xffffffff, 8)},
         {"unknown type", oneEntry(0x010f, 99, 1, 0)},
