@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QScrollBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -170,7 +171,8 @@ int main(int argc, char** argv) {
     const qint64 listed = clock.elapsed();
     // The scroll bar counts rows: two rows every 20 ms, about a hundred rows a
     // second, so every row is drawn and asks for its thumbnail on the way.
-    QScrollBar* scroller = controller.imagesTableView->verticalScrollBar();
+    QScrollBar* scroller =
+        controller.window()->findChild<QTableView*>(QStringLiteral("imagesTableView"))->verticalScrollBar();
     while (scroller->value() < scroller->maximum()) {
         scroller->setValue(scroller->value() + 2);
         runUntil([] { return false; }, 20);

@@ -46,7 +46,7 @@ class UpdateCheckService;
 class WindowFrameAutosave;
 
 // The application's central object: it builds the main window from its
-// layout, holds its outlets, owns the batch controller (source list, job
+// layout, holds its widgets, owns the batch controller (source list, job
 // flags, import and export jobs) and the viewer, and carries the operations
 // of the window: start-up, window state, toolbar, presets, table, sheets.
 // Everything here runs on the main thread; the jobs reach it through the
@@ -168,32 +168,6 @@ public:
     bool hasPreferencesController() const { return _preferencesController != nullptr; }
     void showPreferences();
 
-    // Outlets, connected from the layout; the window owns them.
-    ImagesTableView* imagesTableView = nullptr;
-    QScrollBar* imageTableVerticalScroller = nullptr;
-    QLabel* numImagesTextField = nullptr;
-    QComboBox* scalingPopUpButton = nullptr;
-    QStackedWidget* scalingEnclosureTabView = nullptr;
-    QComboBox* maxSideComboBox = nullptr;
-    QComboBox* maxWidthComboBox = nullptr;
-    QComboBox* maxHeightComboBox = nullptr;
-    QSlider* scalePercentageSlider = nullptr;
-    QLabel* scalePercentageTextField = nullptr;
-    QComboBox* formatPopUpButton = nullptr;
-    QSlider* jpegQualitySlider = nullptr;
-    QLabel* jpegQualityTextField = nullptr;
-    QSlider* jpeg2000QualitySlider = nullptr;
-    QLabel* jpeg2000QualityTextField = nullptr;
-    QPushButton* exportButton = nullptr;
-    QProgressBar* progressBar = nullptr;
-    QAction* addFilesMenuItem = nullptr;
-    QAction* exportMenuItem = nullptr;
-    QAction* viewSelectedMenuItem = nullptr;
-    QAction* quitMenuItem = nullptr;
-    QAction* addRecentMenuItem = nullptr;
-    QAction* checkForUpdatesMenuItem = nullptr;
-    QAction* preferencesMenuItem = nullptr;
-
 private:
     void connectOutlets();
     std::span<const int> presetsOfComboBox(const QComboBox* comboBox) const;
@@ -224,6 +198,33 @@ private:
     void closeIfTerminationPending();
     void setupRecentMenu();
     void fillRecentMenu();
+
+    // The window's widgets and menu items, taken from the layout; the window
+    // owns them. Tests reach them by their object names, as a user reaches them on screen.
+    ImagesTableView* imagesTableView = nullptr;
+    QScrollBar* imageTableVerticalScroller = nullptr;
+    QLabel* numImagesTextField = nullptr;
+    QComboBox* scalingPopUpButton = nullptr;
+    QStackedWidget* scalingEnclosureTabView = nullptr;
+    QComboBox* maxSideComboBox = nullptr;
+    QComboBox* maxWidthComboBox = nullptr;
+    QComboBox* maxHeightComboBox = nullptr;
+    QSlider* scalePercentageSlider = nullptr;
+    QLabel* scalePercentageTextField = nullptr;
+    QComboBox* formatPopUpButton = nullptr;
+    QSlider* jpegQualitySlider = nullptr;
+    QLabel* jpegQualityTextField = nullptr;
+    QSlider* jpeg2000QualitySlider = nullptr;
+    QLabel* jpeg2000QualityTextField = nullptr;
+    QPushButton* exportButton = nullptr;
+    QProgressBar* progressBar = nullptr;
+    QAction* addFilesMenuItem = nullptr;
+    QAction* exportMenuItem = nullptr;
+    QAction* viewSelectedMenuItem = nullptr;
+    QAction* quitMenuItem = nullptr;
+    QAction* addRecentMenuItem = nullptr;
+    QAction* checkForUpdatesMenuItem = nullptr;
+    QAction* preferencesMenuItem = nullptr;
 
     QtMainThreadDispatcher _mainThread;
     std::unique_ptr<UpdateCheckService> _updateChecks;

@@ -1,5 +1,4 @@
 // The add-files sheet, the export button and its destination sheet.
-#include <QFile>
 #include <QFileDialog>
 
 #include "app/MainController.h"
@@ -7,6 +6,7 @@
 #include "model/SettingsKeys.h"
 #include "platform/foundation/UserDefaults.h"
 #include "ui/AddFilesDialog.h"
+#include "ui/FolderChooserSheet.h"
 
 namespace pellora {
 
@@ -57,24 +57,14 @@ void MainController::exportButtonClicked() {
 }
 
 void MainController::showDestinationSheet() {
-    auto* panel = new QFileDialog(_window.get());
-    _openSheet = panel;
-    panel->setFileMode(QFileDialog::Directory);
-    panel->setOption(QFileDialog::ShowDirsOnly, true);
-    prepareSheet(*panel, QString::fromLatin1(destinationMessage), QStringLiteral("Choose"));
-    connect(panel, &QDialog::finished, this, [this, panel](int returnCode) {
-        exportLocationSavePanelDidEnd(*panel, returnCode);
-        panel->deleteLater();
-    });
-    panel->open();
+    _openSheet = openFolderChooserSheet(_window.get(), QString::fromLatin1(destinationMessage), this,
+                                        [this](QFileDialog& panel, int returnCode) {
+                                            exportLocationSavePanelDidEnd(panel, returnCode);
+                                        });
 }
 
 void MainController::exportLocationSavePanelDidEnd(QFileDialog& panel, int returnCode) {
-    panel.hide();
-    const QStringList chosen = panel.selectedFiles();
-    if (returnCode == QDialog::Accepted && !chosen.isEmpty()) {
-        exportAfterCheckingNames(QFile::encodeName(chosen.first()).toStdString());
-    }
+    if (const std::optional<std::string> folder = chosenFolder(panel, returnCode)) exportAfterCheckingNames(*folder);
 }
 
 } // namespace pellora

@@ -10,10 +10,6 @@
 namespace pellora::cli {
 namespace {
 
-constexpr int kMethodFit = 0;
-constexpr int kMethodSide = 1;
-constexpr int kMethodPercent = 2;
-constexpr int kMethodFull = 3;  // any value other than 0, 1 and 2 exports at full size
 constexpr int kMostJobs = 256;
 
 std::optional<int> parsePositiveInteger(const std::string& text) {
@@ -30,35 +26,36 @@ std::optional<double> parseNumber(const std::string& text) {
     return value;
 }
 
-std::optional<int> methodNamed(const std::string& name) {
-    if (name == "fit") return kMethodFit;
-    if (name == "side") return kMethodSide;
-    if (name == "percent") return kMethodPercent;
-    if (name == "full") return kMethodFull;
+std::optional<ScalingMethod> methodNamed(const std::string& name) {
+    if (name == "fit") return ScalingMethod::FitWithin;
+    if (name == "side") return ScalingMethod::LongestSide;
+    if (name == "percent") return ScalingMethod::Percentage;
+    if (name == "full") return ScalingMethod::FullSize;
     return std::nullopt;
 }
 
-std::optional<int> formatNamed(const std::string& name) {
-    if (name == "jpeg" || name == "jpg") return 0;
-    if (name == "jp2") return 1;
-    if (name == "png") return 2;
-    if (name == "tiff" || name == "tif") return 3;
-    if (name == "bmp") return 4;
+std::optional<ExportFormat> formatNamed(const std::string& name) {
+    if (name == "jpeg" || name == "jpg") return ExportFormat::JPEG;
+    if (name == "jp2") return ExportFormat::JPEG2000;
+    if (name == "png") return ExportFormat::PNG;
+    if (name == "tiff" || name == "tif") return ExportFormat::TIFF;
+    if (name == "bmp") return ExportFormat::BMP;
     return std::nullopt;
 }
 
-const char* methodName(int method) {
+const char* methodName(ScalingMethod method) {
     switch (method) {
-    case kMethodFit: return "fit";
-    case kMethodSide: return "side";
-    case kMethodPercent: return "percent";
-    default: return "full";
+    case ScalingMethod::FitWithin: return "fit";
+    case ScalingMethod::LongestSide: return "side";
+    case ScalingMethod::Percentage: return "percent";
+    case ScalingMethod::FullSize: return "full";
     }
+    return "full";
 }
 
 // Records the method an option names or implies; false when an earlier
 // option chose a different one. chosenBy keeps the option that chose it.
-bool implyMethod(BatchOptions& options, int method, const std::string& option, std::string& chosenBy,
+bool implyMethod(BatchOptions& options, ScalingMethod method, const std::string& option, std::string& chosenBy,
                  std::string& error) {
     if (options.scalingMethod && *options.scalingMethod != method) {
         error = fmt::format("{} (method {}) contradicts {} (method {})", option, methodName(method), chosenBy,
@@ -72,21 +69,21 @@ bool implyMethod(BatchOptions& options, int method, const std::string& option, s
 
 } // namespace
 
-PlistDictionary BatchOptions::settingsOverrides(int effectiveExportFormat) const {
+PlistDictionary BatchOptions::settingsOverrides(ExportFormat effectiveExportFormat) const {
     PlistDictionary overrides;
     if (output) {
         overrides.set(QVXDefaultsKey_exportDestination, 1);
         overrides.set(QVXDefaultsKey_exportStaticLocation, *output);
     }
-    if (scalingMethod) overrides.set(QVXDefaultsKey_scalingMethod, *scalingMethod);
+    if (scalingMethod) overrides.set(QVXDefaultsKey_scalingMethod, storedValue(*scalingMethod));
     if (maxWidth) overrides.set(QVXDefaultsKey_scalingMaxWidth, *maxWidth);
     if (maxHeight) overrides.set(QVXDefaultsKey_scalingMaxHeight, *maxHeight);
     if (maxSide) overrides.set(QVXDefaultsKey_scalingMaxWidthOrHeight, *maxSide);
     if (percentage) overrides.set(QVXDefaultsKey_scalingPercentage, *percentage);
-    if (exportFormat) overrides.set(QVXDefaultsKey_exportFormat, *exportFormat);
+    if (exportFormat) overrides.set(QVXDefaultsKey_exportFormat, storedValue(*exportFormat));
     if (quality) {
-        overrides.set(effectiveExportFormat == 1 ? QVXDefaultsKey_JPEG2000ExportQuality : QVXDefaultsKey_JPEGExportQuality,
-                      *quality);
+        const bool jpeg2000 = effectiveExportFormat == ExportFormat::JPEG2000;
+        overrides.set(jpeg2000 ? QVXDefaultsKey_JPEG2000ExportQuality : QVXDefaultsKey_JPEGExportQuality, *quality);
     }
     if (overwrite) overrides.set(QVXDefaultsKey_overriteExistingFilesOnExport, *overwrite);
     if (metadata) overrides.set(QVXDefaultsKey_preserveMetadata, *metadata);
@@ -159,7 +156,7 @@ std::optional<BatchOptions> parseBatchOptions(const std::vector<std::string>& ar
                 error = fmt::format("{} takes a whole number of pixels from 1 up, not \"{}\"", argument, *text);
                 return std::nullopt;
             }
-            const int method = argument == "--side" ? kMethodSide : kMethodFit;
+            const ScalingMethod method = argument == "--side" ? ScalingMethod::LongestSide : ScalingMethod::FitWithin;
             if (!implyMethod(options, method, argument, methodChosenBy, error)) return std::nullopt;
             (argument == "--width" ? options.maxWidth : argument == "--height" ? options.maxHeight : options.maxSide) =
                 *pixels;
@@ -171,7 +168,7 @@ std::optional<BatchOptions> parseBatchOptions(const std::vector<std::string>& ar
                 error = fmt::format("--percent takes a number above 0 (50 is half size), not \"{}\"", *text);
                 return std::nullopt;
             }
-            if (!implyMethod(options, kMethodPercent, argument, methodChosenBy, error)) return std::nullopt;
+            if (!implyMethod(options, ScalingMethod::Percentage, argument, methodChosenBy, error)) return std::nullopt;
             options.percentage = static_cast<float>(*percent / 100.0);
         } else if (argument == "--format") {
             const auto text = value();

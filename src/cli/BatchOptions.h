@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/ShardSelection.h"
+#include "model/SettingsChoices.h"
 #include "platform/foundation/PlistValue.h"
 
 namespace pellora::cli {
@@ -14,12 +15,12 @@ struct BatchOptions {
     bool help = false;
     bool version = false;
     std::optional<std::string> output;   // --output DIR
-    std::optional<int> scalingMethod;    // from --method, --width/--height, --side, --percent
+    std::optional<ScalingMethod> scalingMethod;  // from --method, --width/--height, --side, --percent
     std::optional<int> maxWidth;
     std::optional<int> maxHeight;
     std::optional<int> maxSide;
     std::optional<float> percentage;     // a fraction: --percent 50 gives 0.5
-    std::optional<int> exportFormat;     // selection index 0 to 4
+    std::optional<ExportFormat> exportFormat;    // --format
     std::optional<float> quality;        // a fraction from 0 to 1
     std::optional<bool> overwrite;
     std::optional<bool> metadata;
@@ -35,7 +36,7 @@ struct BatchOptions {
 
     // The settings these options override, for the store's argument domain.
     // quality goes to the key of the format given (JPEG or JPEG 2000).
-    PlistDictionary settingsOverrides(int effectiveExportFormat) const;
+    PlistDictionary settingsOverrides(ExportFormat effectiveExportFormat) const;
 };
 
 // Parses argv[1...]. On a usage error, returns nothing and sets error to a

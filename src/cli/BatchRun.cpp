@@ -114,7 +114,8 @@ int runBatch(const std::vector<std::string>& arguments) {
 
     registerDefaults();
     UserDefaults& defaults = UserDefaultsController::sharedUserDefaultsController().defaults();
-    const int exportFormat = options->exportFormat.value_or(defaults.integerForKey(QVXDefaultsKey_exportFormat));
+    const ExportFormat exportFormat =
+        options->exportFormat.value_or(exportFormatFromStored(defaults.integerForKey(QVXDefaultsKey_exportFormat)));
     const std::string type = BatchController::imageFormatCodeForSelectionIndex(exportFormat);
     if (options->quality && type != kUTTypeJPEG && type != kUTTypeJPEG2000) {
         return usageError("--quality applies to the jpeg and jp2 formats only");

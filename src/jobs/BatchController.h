@@ -11,6 +11,7 @@
 #include "jobs/ExportReport.h"
 #include "jobs/JobThreads.h"
 #include "jobs/SourceList.h"
+#include "model/SettingsChoices.h"
 
 namespace pellora {
 
@@ -94,9 +95,8 @@ public:
     // number of records, clears canceled, and returns at once. false (after a
     // log line) when an export is already running.
     bool exportImagesToPath(const std::string& folder);
-    // The type identifier for the format pop-up's selection index; JPEG for
-    // any index other than 0 to 4.
-    static std::string imageFormatCodeForSelectionIndex(int index);
+    // The type identifier of the output format.
+    static std::string imageFormatCodeForSelectionIndex(ExportFormat format);
     // Creates every missing folder along path, outermost first; a relative
     // path is taken from the current folder. Failures are passed over: the
     // writes into the folder then fail record by record.

@@ -38,7 +38,7 @@ PreparedExport prepareOutput(PelloraImage& record, const std::string& outputPath
     prepared.attempted = true;
     prepared.limitLines = Log::collectLines([&] {
         PixelLimits limits{settings.maxWidth, settings.maxHeight};
-        if (settings.scalingMethod == 2) {
+        if (settings.scalingMethod == ScalingMethod::Percentage) {
             limits = percentageLimits(record.uprightInputSize(), defaults.floatForKey(QVXDefaultsKey_scalingPercentage));
         }
         record.setMaxWidth(limits.maxWidth);
@@ -117,14 +117,15 @@ void commitRecord(PelloraImage& record, PreparedExport& prepared, ExportState& s
 
 } // namespace
 
-std::string BatchController::imageFormatCodeForSelectionIndex(int index) {
-    switch (index) {
-    case 1: return kUTTypeJPEG2000;
-    case 2: return kUTTypePNG;
-    case 3: return kUTTypeTIFF;
-    case 4: return kUTTypeBMP;
-    default: return kUTTypeJPEG;
+std::string BatchController::imageFormatCodeForSelectionIndex(ExportFormat format) {
+    switch (format) {
+    case ExportFormat::JPEG: return kUTTypeJPEG;
+    case ExportFormat::JPEG2000: return kUTTypeJPEG2000;
+    case ExportFormat::PNG: return kUTTypePNG;
+    case ExportFormat::TIFF: return kUTTypeTIFF;
+    case ExportFormat::BMP: return kUTTypeBMP;
     }
+    return kUTTypeJPEG;
 }
 
 void BatchController::createFoldersAlongPath(const std::string& path) {

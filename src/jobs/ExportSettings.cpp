@@ -30,7 +30,8 @@ int flooredLimit(float product) {
 ExportSettings ExportSettings::readFrom(const UserDefaults& defaults) {
     ExportSettings settings;
     settings.overwrite = defaults.boolForKey(QVXDefaultsKey_overriteExistingFilesOnExport);
-    settings.type = BatchController::imageFormatCodeForSelectionIndex(defaults.integerForKey(QVXDefaultsKey_exportFormat));
+    settings.type = BatchController::imageFormatCodeForSelectionIndex(
+        exportFormatFromStored(defaults.integerForKey(QVXDefaultsKey_exportFormat)));
     // The identifiers are compared in the order JPEG, JPEG 2000, PNG, TIFF, BMP.
     if (settings.type == kUTTypeJPEG) {
         settings.extension = "jpg";
@@ -44,11 +45,11 @@ ExportSettings ExportSettings::readFrom(const UserDefaults& defaults) {
         settings.extension = settings.type == kUTTypePNG ? "png" : settings.type == kUTTypeTIFF ? "tiff" : "bmp";
         settings.properties.set(kCGImagePropertyHasAlpha, true);
     }
-    settings.scalingMethod = defaults.integerForKey(QVXDefaultsKey_scalingMethod);
-    if (settings.scalingMethod == 0) {
+    settings.scalingMethod = scalingMethodFromStored(defaults.integerForKey(QVXDefaultsKey_scalingMethod));
+    if (settings.scalingMethod == ScalingMethod::FitWithin) {
         settings.maxWidth = defaults.integerForKey(QVXDefaultsKey_scalingMaxWidth);
         settings.maxHeight = defaults.integerForKey(QVXDefaultsKey_scalingMaxHeight);
-    } else if (settings.scalingMethod == 1) {
+    } else if (settings.scalingMethod == ScalingMethod::LongestSide) {
         settings.maxWidth = settings.maxHeight = defaults.integerForKey(QVXDefaultsKey_scalingMaxWidthOrHeight);
     }
     return settings;

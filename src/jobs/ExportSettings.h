@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "model/SettingsChoices.h"
 #include "platform/foundation/PlistValue.h"
 #include "platform/graphics/Geometry.h"
 
@@ -19,8 +20,8 @@ struct ExportSettings {
     std::string type;       // type identifier of the output format
     std::string extension;  // "jpg", "jp2", "png", "tiff" or "bmp"
     PlistDictionary properties;  // encoder properties
-    int scalingMethod = 0;
-    int maxWidth = -1;   // the limits of methods 0 and 1; -1 (no limiting) for the others
+    ScalingMethod scalingMethod = ScalingMethod::FitWithin;
+    int maxWidth = -1;   // the limits of FitWithin and LongestSide; -1 (no limiting) for the others
     int maxHeight = -1;
 
     static ExportSettings readFrom(const UserDefaults& defaults);

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCheckBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMainWindow>
@@ -16,7 +15,7 @@
 #include "model/SettingsKeys.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/foundation/UserDefaults.h"
-#include "ui/AddFilesDialog.h"
+#include "ui/FolderChooserSheet.h"
 #include "ui/Identifiers.h"
 #include "ui/SettingsBinding.h"
 #include "ui/ToolbarIcons.h"
@@ -185,24 +184,15 @@ void PreferencesController::chooseStaticLocationButtonClicked() {
     if (_openSheet) {
         return;
     }
-    auto* panel = new QFileDialog(_window.get());
-    _openSheet = panel;
-    panel->setFileMode(QFileDialog::Directory);
-    panel->setOption(QFileDialog::ShowDirsOnly, true);
-    prepareSheet(*panel, QString::fromLatin1(kChooseLocationMessage), QStringLiteral("Choose"));
-    connect(panel, &QDialog::finished, this, [this, panel](int returnCode) {
-        chooseStaticLocationPanelDidEnd(*panel, returnCode);
-        panel->deleteLater();
-    });
-    panel->open();
+    _openSheet = openFolderChooserSheet(_window.get(), QString::fromLatin1(kChooseLocationMessage), this,
+                                        [this](QFileDialog& panel, int returnCode) {
+                                            chooseStaticLocationPanelDidEnd(panel, returnCode);
+                                        });
 }
 
 void PreferencesController::chooseStaticLocationPanelDidEnd(QFileDialog& panel, int returnCode) {
-    panel.hide();
-    const QStringList chosen = panel.selectedFiles();
-    if (returnCode == QDialog::Accepted && !chosen.isEmpty()) {
-        defaults().setObject(PlistValue(QFile::encodeName(chosen.first()).toStdString()),
-                             QVXDefaultsKey_exportStaticLocation);
+    if (const std::optional<std::string> folder = chosenFolder(panel, returnCode)) {
+        defaults().setObject(PlistValue(*folder), QVXDefaultsKey_exportStaticLocation);
     }
 }
 

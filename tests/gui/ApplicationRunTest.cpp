@@ -105,7 +105,7 @@ private slots:
         QTest::addColumn<int>("beepsWhileBusy");
         QTest::newRow("close box") << CloseWay([](MainController& c) { c.window()->close(); }) << 1;
         QTest::newRow("Close") << CloseWay([](MainController& c) { c.window()->closeMenuItem->trigger(); }) << 0;
-        QTest::newRow("Quit") << CloseWay([](MainController& c) { c.quitMenuItem->trigger(); }) << 1;
+        QTest::newRow("Quit") << CloseWay([](MainController& c) { guitest::controls(c).quitMenuItem->trigger(); }) << 1;
     }
     void eachWayOfClosing() {
         QFETCH(CloseWay, close);
@@ -170,7 +170,7 @@ private slots:
             QEvent quit(QEvent::Quit);
             QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
         }, Qt::QueuedConnection);
-        QTimer::singleShot(0, c.quitMenuItem, &QAction::trigger);
+        QTimer::singleShot(0, guitest::controls(c).quitMenuItem, &QAction::trigger);
         QTimer::singleShot(10000, &loop, [&loop] { loop.exit(1); });
         QCOMPARE(loop.exec(), 0);
         QVERIFY(!c.window()->isVisible());

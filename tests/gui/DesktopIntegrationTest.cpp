@@ -63,7 +63,7 @@ private slots:
         for (const bool exporting : {true, false}) {
             c.batch().setIsExporting(exporting);
             c.validateVisibleItems();
-            QCOMPARE(c.addRecentMenuItem->isEnabled(), !exporting);
+            QCOMPARE(guitest::controls(c).addRecentMenuItem->isEnabled(), !exporting);
         }
 
         menuEntry(c, QStringLiteral("Clear Menu"))->trigger();

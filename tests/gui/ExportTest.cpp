@@ -136,7 +136,7 @@ private slots:
         c.updateInterface();
 
         // The existing output is told before anything starts.
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QTest::mouseClick(guitest::controls(c).exportButton, Qt::LeftButton);
         ExportConflictSheet* conflict = c.conflictSheet();
         QVERIFY(conflict != nullptr);
         QCOMPARE(conflict->text(), QStringLiteral("1 output already exists and will be skipped"));
@@ -190,7 +190,7 @@ private slots:
         // Cancel starts nothing and makes no folder; nor does Export Anyway once an
         // import has begun (files handed over by a second launch).
         for (const bool importing : {false, true}) {
-            QTest::mouseClick(c.exportButton, Qt::LeftButton);
+            QTest::mouseClick(guitest::controls(c).exportButton, Qt::LeftButton);
             QVERIFY(c.conflictSheet() != nullptr);
             QCOMPARE(c.conflictSheet()->text(), QStringLiteral("1 image shares a name with another image in the list"));
             QCOMPARE(c.conflictSheet()->windowModality(), Qt::WindowModal);
@@ -204,7 +204,7 @@ private slots:
         }
 
         // Export Anyway writes the first of the two; the second fails and stays.
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QTest::mouseClick(guitest::controls(c).exportButton, Qt::LeftButton);
         QVERIFY(c.conflictSheet() != nullptr);
         c.conflictSheet()->exportAnywayButton()->click();
         QVERIFY(guitest::waitUntilIdle(c));
@@ -276,11 +276,11 @@ private slots:
         add->click();
         QVERIFY(guitest::waitUntilIdle(c));
         QCOMPARE(c.batch().pelloraImages().count(), std::size_t{3});
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("3 images"));
-        QVERIFY(c.exportButton->isEnabled());
+        QCOMPARE(guitest::controls(c).numImagesTextField->text(), QStringLiteral("3 images"));
+        QVERIFY(guitest::controls(c).exportButton->isEnabled());
 
         // Cancelling the destination sheet starts nothing.
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QTest::mouseClick(guitest::controls(c).exportButton, Qt::LeftButton);
         QFileDialog* destination = c.openSheet();
         QVERIFY(destination != nullptr);
         QCOMPARE(destination->labelText(QFileDialog::Accept), QStringLiteral("Choose"));
@@ -294,7 +294,7 @@ private slots:
         // Choosing a folder exports into it; every record leaves the list, and
         // with nothing to ask about or to report, no sheet shows: the count
         // label tells what was written.
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QTest::mouseClick(guitest::controls(c).exportButton, Qt::LeftButton);
         destination = c.openSheet();
         QVERIFY(destination != nullptr);
         destination->setDirectory(output);
@@ -303,14 +303,14 @@ private slots:
         QVERIFY(guitest::waitUntilIdle(c));
         QCOMPARE(filesIn(output), (QStringList{"one.jpg", "three.jpg", "two.jpg"}));
         QCOMPARE(c.batch().pelloraImages().count(), std::size_t{0});
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("3 written"));
-        QVERIFY(c.numImagesTextField->isVisible());
+        QCOMPARE(guitest::controls(c).numImagesTextField->text(), QStringLiteral("3 written"));
+        QVERIFY(guitest::controls(c).numImagesTextField->isVisible());
         QVERIFY(c.reportSheet() == nullptr);
         QVERIFY(_folderOpener.urls.empty());
-        QCOMPARE(c.exportButton->text(), QStringLiteral("Export..."));
-        QVERIFY(!c.exportButton->isEnabled());
-        QVERIFY(c.progressBar->isHidden());
-        QVERIFY(c.imagesTableView->isEnabled());
+        QCOMPARE(guitest::controls(c).exportButton->text(), QStringLiteral("Export..."));
+        QVERIFY(!guitest::controls(c).exportButton->isEnabled());
+        QVERIFY(guitest::controls(c).progressBar->isHidden());
+        QVERIFY(guitest::controls(c).imagesTableView->isEnabled());
     }
 
     // The Stop button, or a termination signal, stops a running export once
@@ -328,19 +328,19 @@ private slots:
         const QString output = folder + QStringLiteral("/fixed/deeper");
         constexpr int count = 24;
         QVERIFY(guitest::importPhotosForFixedFolderExport(c, folder + QStringLiteral("/many"), output, count));
-        QCOMPARE(c.exportButton->text(), QStringLiteral("Export"));
+        QCOMPARE(guitest::controls(c).exportButton->text(), QStringLiteral("Export"));
         QSignalSpy terminate(c.window(), &MainWindow::terminateRequested);
         QSignalSpy refused(c.window(), &MainWindow::closeRefusedWhileBusy);
 
-        QTest::mouseClick(c.exportButton, Qt::LeftButton);
+        QTest::mouseClick(guitest::controls(c).exportButton, Qt::LeftButton);
         QVERIFY(c.batch().isExporting());
-        QCOMPARE(c.exportButton->text(), QStringLiteral("Stop"));
-        QVERIFY(c.exportButton->isEnabled());
+        QCOMPARE(guitest::controls(c).exportButton->text(), QStringLiteral("Stop"));
+        QVERIFY(guitest::controls(c).exportButton->isEnabled());
         if (terminating) {
             c.terminateWhenIdle();
             QVERIFY(terminate.wait(20000));
         } else {
-            QTest::mouseClick(c.exportButton, Qt::LeftButton);
+            QTest::mouseClick(guitest::controls(c).exportButton, Qt::LeftButton);
         }
         QVERIFY(guitest::waitUntilIdle(c));
 
@@ -354,8 +354,8 @@ private slots:
         QCOMPARE(terminate.count(), terminating ? 1 : 0);
         QCOMPARE(c.window()->isVisible(), !terminating);
         if (!terminating) {
-            QCOMPARE(c.exportButton->text(), QStringLiteral("Export"));
-            QVERIFY(c.exportButton->isEnabled());
+            QCOMPARE(guitest::controls(c).exportButton->text(), QStringLiteral("Export"));
+            QVERIFY(guitest::controls(c).exportButton->isEnabled());
         }
     }
 

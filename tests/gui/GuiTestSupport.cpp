@@ -6,6 +6,46 @@
 
 namespace pellora::guitest {
 
+namespace {
+
+template <class Child>
+Child* named(const QObject& window, const char* name) {
+    return window.findChild<Child*>(QLatin1String(name));
+}
+
+} // namespace
+
+MainWindowControls controls(const MainController& controller) {
+    const QMainWindow& window = *controller.window();
+    ImagesTableView* table = named<ImagesTableView>(window, "imagesTableView");
+    return MainWindowControls{
+        table,
+        table ? table->verticalScrollBar() : nullptr,
+        named<QLabel>(window, "numImagesTextField"),
+        named<QComboBox>(window, "scalingPopUpButton"),
+        named<QStackedWidget>(window, "scalingEnclosureTabView"),
+        named<QComboBox>(window, "maxSideComboBox"),
+        named<QComboBox>(window, "maxWidthComboBox"),
+        named<QComboBox>(window, "maxHeightComboBox"),
+        named<QSlider>(window, "scalePercentageSlider"),
+        named<QLabel>(window, "scalePercentageTextField"),
+        named<QComboBox>(window, "formatPopUpButton"),
+        named<QSlider>(window, "jpegQualitySlider"),
+        named<QLabel>(window, "jpegQualityTextField"),
+        named<QSlider>(window, "jpeg2000QualitySlider"),
+        named<QLabel>(window, "jpeg2000QualityTextField"),
+        named<QPushButton>(window, "exportButton"),
+        named<QProgressBar>(window, "progressBar"),
+        named<QAction>(window, "addFilesMenuItem"),
+        named<QAction>(window, "exportMenuItem"),
+        named<QAction>(window, "viewSelectedMenuItem"),
+        named<QAction>(window, "quitMenuItem"),
+        named<QAction>(window, "addRecentMenuItem"),
+        named<QAction>(window, "checkForUpdatesMenuItem"),
+        named<QAction>(window, "preferencesMenuItem"),
+    };
+}
+
 void writeJpeg(const QString& path, int width, int height) {
     QVERIFY(test::writeGradient(QFile::encodeName(path).toStdString(), kUTTypeJPEG, std::uint32_t(width),
                                 std::uint32_t(height)));
@@ -76,7 +116,7 @@ QByteArray fileUri(const QString& path) {
 }
 
 bool dragUriListOntoTable(MainController& controller, const QByteArray& uriList, bool drop) {
-    QWidget* viewport = controller.imagesTableView->viewport();
+    QWidget* viewport = guitest::controls(controller).imagesTableView->viewport();
     QMimeData data;
     data.setData(QStringLiteral("text/uri-list"), uriList);
     const QPoint point(10, 10);

@@ -42,6 +42,36 @@ private:
     bool _refreshedIdle = true;
 };
 
+// The main window's controls and menu items, found by the object names the
+// layout gives them; a control the window lacks is null.
+struct MainWindowControls {
+    ImagesTableView* imagesTableView;
+    QScrollBar* imageTableVerticalScroller;
+    QLabel* numImagesTextField;
+    QComboBox* scalingPopUpButton;
+    QStackedWidget* scalingEnclosureTabView;
+    QComboBox* maxSideComboBox;
+    QComboBox* maxWidthComboBox;
+    QComboBox* maxHeightComboBox;
+    QSlider* scalePercentageSlider;
+    QLabel* scalePercentageTextField;
+    QComboBox* formatPopUpButton;
+    QSlider* jpegQualitySlider;
+    QLabel* jpegQualityTextField;
+    QSlider* jpeg2000QualitySlider;
+    QLabel* jpeg2000QualityTextField;
+    QPushButton* exportButton;
+    QProgressBar* progressBar;
+    QAction* addFilesMenuItem;
+    QAction* exportMenuItem;
+    QAction* viewSelectedMenuItem;
+    QAction* quitMenuItem;
+    QAction* addRecentMenuItem;
+    QAction* checkForUpdatesMenuItem;
+    QAction* preferencesMenuItem;
+};
+MainWindowControls controls(const MainController& controller);
+
 // Writes a JPEG of the given size (a smooth gradient) with the core's encoder.
 void writeJpeg(const QString& path, int width, int height);
 // Writes a JPEG of the quarters picture (test::quarters), upright width x

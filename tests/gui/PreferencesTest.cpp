@@ -19,7 +19,7 @@ private slots:
         defaults().setObject(PlistValue(false), QVXUpdateDefaultsKey_checkAtlaunch);
         QVERIFY(guitest::launch(_controller, true));
         QVERIFY(!_controller->hasPreferencesController());
-        _controller->preferencesMenuItem->trigger();
+        guitest::controls(*_controller).preferencesMenuItem->trigger();
         QVERIFY(_controller->hasPreferencesController());
         QVERIFY(QTest::qWaitForWindowExposed(preferences().window()));
     }
@@ -36,7 +36,8 @@ private slots:
     void thePreferencesAreOneWindowCentredEachTimeItIsShown() {
         PreferencesController* first = &preferences();
         QMainWindow* window = first->window();
-        QCOMPARE(_controller->preferencesMenuItem->shortcut(), QKeySequence(QStringLiteral("Ctrl+,")));
+        QCOMPARE(guitest::controls(*_controller).preferencesMenuItem->shortcut(),
+                 QKeySequence(QStringLiteral("Ctrl+,")));
         const QPoint centre = window->screen()->availableGeometry().center();
         QVERIFY((window->frameGeometry().center() - centre).manhattanLength() <= 2);
 
@@ -91,14 +92,15 @@ private slots:
         auto* popUp = preferences().window()->findChild<QComboBox*>(QStringLiteral("exportDestinationPopUpButton"));
         QVERIFY(popUp != nullptr);
         QCOMPARE(popUp->currentIndex(), 0);
-        QCOMPARE(_controller->exportButton->text(), QStringLiteral("Export..."));
+        const guitest::MainWindowControls w = guitest::controls(*_controller);
+        QCOMPARE(w.exportButton->text(), QStringLiteral("Export..."));
 
         for (const auto& [index, title] : {std::pair{1, "Export"}, {0, "Export..."}}) {
             popUp->setCurrentIndex(index);
             QCOMPARE(defaults().integerForKey(QVXDefaultsKey_exportDestination), index);
-            QCOMPARE(_controller->exportButton->text(), QString::fromLatin1(title));
+            QCOMPARE(w.exportButton->text(), QString::fromLatin1(title));
             // The menu item shows the same title, with its mnemonic.
-            QCOMPARE(_controller->exportMenuItem->text().remove(QLatin1Char('&')), QString::fromLatin1(title));
+            QCOMPARE(w.exportMenuItem->text().remove(QLatin1Char('&')), QString::fromLatin1(title));
         }
 
         // Any value but 0 means the fixed folder, and showing it rewrites nothing.

@@ -20,13 +20,13 @@ namespace {
 
 std::vector<int> selectedRowsOf(const MainController& controller) {
     std::vector<int> rows;
-    for (const QModelIndex& index : controller.imagesTableView->selectionModel()->selectedRows()) rows.push_back(index.row());
+    for (const QModelIndex& index : guitest::controls(controller).imagesTableView->selectionModel()->selectedRows()) rows.push_back(index.row());
     std::sort(rows.begin(), rows.end());
     return rows;
 }
 
 void selectRows(MainController& controller, const QList<int>& rows) {
-    QItemSelectionModel* selection = controller.imagesTableView->selectionModel();
+    QItemSelectionModel* selection = guitest::controls(controller).imagesTableView->selectionModel();
     selection->clearSelection();
     for (const int row : rows) {
         selection->select(controller.tableModel().index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -77,7 +77,7 @@ private slots:
         c.reloadData();
         c.clearToolbarItemClicked();
         QCOMPARE(c.tableModel().rowCount(), 0);
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("0 images"));
+        QCOMPARE(guitest::controls(c).numImagesTextField->text(), QStringLiteral("0 images"));
     }
 
     void rowsThatVanishedStillDrawUntilTheNextReload() {
@@ -132,7 +132,7 @@ private slots:
         const std::string folder = QFile::encodeName(_files.path()).toStdString();
         const std::string name = "caf\xE9 <b>bold & two  spaces.jpg";
         guitest::addRecords(c, {folder + "/" + name});
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("1 image"));
+        QCOMPARE(guitest::controls(c).numImagesTextField->text(), QStringLiteral("1 image"));
         const QString shownName = QStringLiteral("caf\\xE9 <b>bold & two  spaces.jpg");
         QCOMPARE(c.tableModel().index(0, SourceListModel::NameColumn).data().toString(), shownName);
         for (int column = 0; column < SourceListModel::ColumnCount; ++column) {
@@ -201,7 +201,7 @@ private slots:
         SelectionNotifications notifications;
         c.removeToolbarItemClicked();
         QCOMPARE(c.tableModel().rowCount(), left);
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("%1 images").arg(left));
+        QCOMPARE(guitest::controls(c).numImagesTextField->text(), QStringLiteral("%1 images").arg(left));
         QCOMPARE(selectedRowsOf(c), std::vector<int>(selectedAfter.begin(), selectedAfter.end()));
         if (!selectedName.isEmpty()) {
             QCOMPARE(QString::fromStdString(c.selectedPelloraImage()->inputName()), selectedName);
@@ -219,14 +219,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(c.window()));
         c.batch().setIsImporting(true);
         c.updateInterface();
-        const QRect row2 = c.imagesTableView->visualRect(c.tableModel().index(2, SourceListModel::NameColumn));
-        QTest::mouseClick(c.imagesTableView->viewport(), Qt::LeftButton, {}, row2.center());
-        QTest::mouseDClick(c.imagesTableView->viewport(), Qt::LeftButton, {}, row2.center());
+        const QRect row2 = guitest::controls(c).imagesTableView->visualRect(c.tableModel().index(2, SourceListModel::NameColumn));
+        QTest::mouseClick(guitest::controls(c).imagesTableView->viewport(), Qt::LeftButton, {}, row2.center());
+        QTest::mouseDClick(guitest::controls(c).imagesTableView->viewport(), Qt::LeftButton, {}, row2.center());
         QVERIFY(selectedRowsOf(c).empty());
         QVERIFY(!c.hasViewerController());
         c.batch().setIsImporting(false);
         c.updateInterface();
-        QTest::mouseClick(c.imagesTableView->viewport(), Qt::LeftButton, {}, row2.center());
+        QTest::mouseClick(guitest::controls(c).imagesTableView->viewport(), Qt::LeftButton, {}, row2.center());
         QCOMPARE(selectedRowsOf(c), std::vector<int>{2});
     }
 
@@ -248,7 +248,7 @@ private slots:
         QCOMPARE(c.tableModel().rowCount(), 8);
         QCOMPARE(c.tableModel().index(6, SourceListModel::NameColumn).data().toString(), QStringLiteral("wide.jpg"));
         QCOMPARE(c.tableModel().index(7, SourceListModel::NameColumn).data().toString(), QStringLiteral("inside.jpg"));
-        QCOMPARE(c.numImagesTextField->text(), QStringLiteral("8 images"));
+        QCOMPARE(guitest::controls(c).numImagesTextField->text(), QStringLiteral("8 images"));
     }
 
     void uriListsKeepTheFileSystemBytesOfOddNames() {
@@ -343,7 +343,7 @@ private slots:
                 [&](const PelloraImage* record) { arrived.insert(record->inputPath()); });
         guitest::addRecords(c, paths);
         const auto visibleRows = [&] {
-            QTableView& table = *c.imagesTableView;
+            QTableView& table = *guitest::controls(c).imagesTableView;
             const int first = table.rowAt(0);
             const int last = table.rowAt(table.viewport()->height() - 1);
             return std::pair(first, last < 0 ? table.model()->rowCount() - 1 : last);
@@ -359,7 +359,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(arrived.size() >= top.size() && !c.thumbnails().isMakingThumbnails(), 20000);
         QVERIFY(arrived == top);
 
-        c.imagesTableView->verticalScrollBar()->setValue(c.imagesTableView->verticalScrollBar()->maximum());
+        guitest::controls(c).imagesTableView->verticalScrollBar()->setValue(guitest::controls(c).imagesTableView->verticalScrollBar()->maximum());
         const std::set<std::string> bottom = shownPaths();
         QVERIFY(bottom.count(paths.back()) == 1);
         QTRY_VERIFY_WITH_TIMEOUT(arrived.count(paths.back()) == 1 && !c.thumbnails().isMakingThumbnails(), 20000);

@@ -98,7 +98,7 @@ private slots:
         }
 
         auto alert = guitest::answerNextAlert(QStringLiteral("Yes"));
-        _controller->checkForUpdatesMenuItem->trigger();
+        guitest::controls(*_controller).checkForUpdatesMenuItem->trigger();
         QVERIFY(alert->answered);
         QCOMPARE(_server.requestCount(), requestsBefore + 1);
         QCOMPARE(alert->buttons, (QStringList{"No", "Yes"}));
@@ -144,7 +144,7 @@ private slots:
         QVERIFY(QApplication::activeModalWidget() == nullptr);
 
         const std::vector<std::pair<const char*, std::function<void()>>> ways{
-            {"menu", [this] { _controller->checkForUpdatesMenuItem->trigger(); }},
+            {"menu", [this] { guitest::controls(*_controller).checkForUpdatesMenuItem->trigger(); }},
             {"Check Now", [this] {
                  _controller->showPreferences();
                  auto* checkNow = _controller->preferencesController().window()->findChild<QPushButton*>(

@@ -47,7 +47,7 @@ private slots:
         MainController& c = *_controller;
         c.tableViewDoubleClicked();
         QVERIFY(!c.hasViewerController());
-        c.imagesTableView->selectRow(0);
+        guitest::controls(c).imagesTableView->selectRow(0);
         c.tableViewDoubleClicked();
         ViewerController* first = &c.viewerController();
         QVERIFY(first->window()->isVisible());
@@ -60,7 +60,7 @@ private slots:
 
     void theViewerFollowsTheSelectionAndShowsTheShownSize() {
         MainController& c = *_controller;
-        c.imagesTableView->selectRow(0);
+        guitest::controls(c).imagesTableView->selectRow(0);
         ViewerController& viewer = c.viewerController();
         QSignalSpy shown(&viewer, &ViewerController::imageShown);
         c.showViewer();
@@ -79,7 +79,7 @@ private slots:
 
         // Another selection: another image, its own size when it fits. Its
         // size is read off the main thread; until then no size is shown.
-        c.imagesTableView->selectRow(1);
+        guitest::controls(c).imagesTableView->selectRow(1);
         QCOMPARE(viewer.window()->windowTitle(), QStringLiteral("small.jpg"));
         QVERIFY(viewer.resolutionTextField->text().isEmpty());
         QTRY_COMPARE(viewer.resolutionTextField->text(), QStringLiteral("Current Size: 120 x 90"));
@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(viewer.imageView->image().size(), QSize(120, 90));
 
         // No selection: the message shows, the title and the label stay.
-        c.imagesTableView->clearSelection();
+        guitest::controls(c).imagesTableView->clearSelection();
         QVERIFY(!viewer.noImageSelectedTextField->isHidden());
         QVERIFY(viewer.imageView->isHidden());
         QCOMPARE(viewer.window()->windowTitle(), QStringLiteral("small.jpg"));
@@ -100,7 +100,7 @@ private slots:
         guitest::addRecords(c, {QFile::encodeName(turned).toStdString()});
         viewer.window()->resize(600, 600);
         shown.clear();
-        c.imagesTableView->selectRow(2);
+        guitest::controls(c).imagesTableView->selectRow(2);
         QTRY_COMPARE(viewer.resolutionTextField->text(), QStringLiteral("Current Size: 200 x 300"));
         QTRY_COMPARE(shown.count(), 1);
         QCOMPARE(viewer.imageView->imageSize(), QSizeF(200, 300));

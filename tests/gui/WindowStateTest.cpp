@@ -45,17 +45,18 @@ constexpr const char* kFractionKeys[] = {QVXDefaultsKey_scalingPercentage, QVXDe
 // button's and menu item's titles (without the item's mnemonic), then each command marked + when enabled,
 // then the count label or the progress bar, whichever shows.
 QString commandsOf(MainController& c) {
+    const guitest::MainWindowControls w = guitest::controls(c);
     const auto mark = [](const QString& name, bool enabled) { return name + (enabled ? "+" : "-"); };
-    QStringList parts{mark(c.exportButton->text(), c.exportButton->isEnabled()),
-                      mark(c.exportMenuItem->text().remove(QLatin1Char('&')), c.exportMenuItem->isEnabled())};
+    QStringList parts{mark(w.exportButton->text(), w.exportButton->isEnabled()),
+                      mark(w.exportMenuItem->text().remove(QLatin1Char('&')), w.exportMenuItem->isEnabled())};
     for (const char* item : {QVXToolbarItemIdentifier_add, QVXToolbarItemIdentifier_remove,
                              QVXToolbarItemIdentifier_clear, QVXToolbarItemIdentifier_view}) {
         parts << mark(QString::fromLatin1(item), toolbarItem(c, item)->isEnabled());
     }
-    parts << mark("addFiles", c.addFilesMenuItem->isEnabled()) << mark("viewSelected", c.viewSelectedMenuItem->isEnabled())
+    parts << mark("addFiles", w.addFilesMenuItem->isEnabled()) << mark("viewSelected", w.viewSelectedMenuItem->isEnabled())
           << mark("close", c.window()->closeMenuItem->isEnabled());
-    if (!c.numImagesTextField->isHidden()) parts << c.numImagesTextField->text();
-    if (!c.progressBar->isHidden()) parts << QStringLiteral("progress %1/%2").arg(c.progressBar->value()).arg(c.progressBar->maximum());
+    if (!w.numImagesTextField->isHidden()) parts << w.numImagesTextField->text();
+    if (!w.progressBar->isHidden()) parts << QStringLiteral("progress %1/%2").arg(w.progressBar->value()).arg(w.progressBar->maximum());
     return parts.join(' ');
 }
 
@@ -85,14 +86,15 @@ private slots:
         QCOMPARE(commandsOf(c), "Export...- Export...+ Add+ Remove- Clear+ View- addFiles+ viewSelected- close+ 3 images");
         c.updateInterface();
         QCOMPARE(commandsOf(c), "Export...+ Export...+ Add+ Remove- Clear+ View- addFiles+ viewSelected- close+ 3 images");
-        c.imagesTableView->selectRow(1);
+        guitest::controls(c).imagesTableView->selectRow(1);
         QCOMPARE(commandsOf(c), "Export...+ Export...+ Add+ Remove+ Clear+ View+ addFiles+ viewSelected+ close+ 3 images");
     }
 
     void importingDisablesSettingsAndCommandsButKeepsTheTitle() {
         MainController& c = *_controller;
+        const guitest::MainWindowControls w = guitest::controls(c);
         addRecords(c, 2);
-        c.imagesTableView->selectRow(0);
+        w.imagesTableView->selectRow(0);
         c.updateInterface();
         c.batch().setIsImporting(true);
         c.disableExportButton();
@@ -100,12 +102,12 @@ private slots:
         c.readyProgressBarWithMax(5);
         QCOMPARE(commandsOf(c), "Export...- Export...- Add- Remove- Clear- View- addFiles- viewSelected+ close- progress 0/5");
         for (QWidget* control : std::initializer_list<QWidget*>{
-                 c.imagesTableView, c.imageTableVerticalScroller, c.scalingPopUpButton, c.maxSideComboBox,
-                 c.maxWidthComboBox, c.maxHeightComboBox, c.formatPopUpButton, c.jpegQualitySlider,
-                 c.jpeg2000QualitySlider}) {
+                 w.imagesTableView, w.imageTableVerticalScroller, w.scalingPopUpButton, w.maxSideComboBox,
+                 w.maxWidthComboBox, w.maxHeightComboBox, w.formatPopUpButton, w.jpegQualitySlider,
+                 w.jpeg2000QualitySlider}) {
             QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
         }
-        QVERIFY(c.scalePercentageSlider->isEnabled());
+        QVERIFY(w.scalePercentageSlider->isEnabled());
     }
 
     void exportingShowsStopWhileRecordsRemain() {
@@ -132,41 +134,44 @@ private slots:
 
     void aCommandDoesNotFireWhenTheFlagsChangedBeforeTheRefresh() {
         MainController& c = *_controller;
-        QVERIFY(c.addFilesMenuItem->isEnabled());
+        const guitest::MainWindowControls w = guitest::controls(c);
+        QVERIFY(w.addFilesMenuItem->isEnabled());
         c.batch().setIsImporting(true);  // no refresh yet: the item still looks enabled
-        c.addFilesMenuItem->trigger();
+        w.addFilesMenuItem->trigger();
         toolbarItem(c, QVXToolbarItemIdentifier_add)->trigger();
         QVERIFY(c.openSheet() == nullptr);
         c.batch().setIsImporting(false);
-        c.addFilesMenuItem->trigger();
+        w.addFilesMenuItem->trigger();
         QVERIFY(c.openSheet() != nullptr);
         c.openSheet()->reject();
     }
 
     void controlsStoreTheirValuesAtOnce() {
         MainController& c = *_controller;
+        const guitest::MainWindowControls w = guitest::controls(c);
         const std::vector<std::tuple<std::function<void()>, const char*, PlistValue>> changes{
-            {[&] { c.scalePercentageSlider->setValue(125); }, QVXDefaultsKey_scalingPercentage, PlistValue(0.125f)},
-            {[&] { c.scalingPopUpButton->setCurrentIndex(2); }, QVXDefaultsKey_scalingMethod, PlistValue(2)},
-            {[&] { c.formatPopUpButton->setCurrentIndex(4); }, QVXDefaultsKey_exportFormat, PlistValue(4)},
-            {[&] { c.maxWidthComboBox->setCurrentIndex(9); }, QVXDefaultsKey_scalingMaxWidth, PlistValue(1344)},
-            {[&] { c.maxSideComboBox->setCurrentIndex(9); }, QVXDefaultsKey_scalingMaxWidthOrHeight, PlistValue(1600)},
-            {[&] { typeInto(c.maxHeightComboBox, "abc", Qt::Key_Return); }, QVXDefaultsKey_scalingMaxHeight, PlistValue("abc")},
+            {[&] { w.scalePercentageSlider->setValue(125); }, QVXDefaultsKey_scalingPercentage, PlistValue(0.125f)},
+            {[&] { w.scalingPopUpButton->setCurrentIndex(2); }, QVXDefaultsKey_scalingMethod, PlistValue(2)},
+            {[&] { w.formatPopUpButton->setCurrentIndex(4); }, QVXDefaultsKey_exportFormat, PlistValue(4)},
+            {[&] { w.maxWidthComboBox->setCurrentIndex(9); }, QVXDefaultsKey_scalingMaxWidth, PlistValue(1344)},
+            {[&] { w.maxSideComboBox->setCurrentIndex(9); }, QVXDefaultsKey_scalingMaxWidthOrHeight, PlistValue(1600)},
+            {[&] { typeInto(w.maxHeightComboBox, "abc", Qt::Key_Return); }, QVXDefaultsKey_scalingMaxHeight, PlistValue("abc")},
         };
         for (const auto& [change, key, stored] : changes) {
             change();
             QVERIFY2(defaults().objectForKey(key) == stored, key);
         }
-        QCOMPARE(c.scalePercentageTextField->text(), QStringLiteral("12%"));
-        QCOMPARE(c.scalingEnclosureTabView->currentIndex(), 2);
+        QCOMPARE(w.scalePercentageTextField->text(), QStringLiteral("12%"));
+        QCOMPARE(w.scalingEnclosureTabView->currentIndex(), 2);
 
         // A new window shows what was stored.
         _controller = std::make_unique<MainController>();
-        QCOMPARE(_controller->scalePercentageSlider->value(), 125);
-        QCOMPARE(_controller->scalingPopUpButton->currentIndex(), 2);
-        QCOMPARE(_controller->scalingEnclosureTabView->currentIndex(), 2);
-        QCOMPARE(_controller->maxWidthComboBox->currentText(), QStringLiteral("1344"));
-        QCOMPARE(_controller->maxHeightComboBox->currentText(), QStringLiteral("abc"));
+        const guitest::MainWindowControls shown = guitest::controls(*_controller);
+        QCOMPARE(shown.scalePercentageSlider->value(), 125);
+        QCOMPARE(shown.scalingPopUpButton->currentIndex(), 2);
+        QCOMPARE(shown.scalingEnclosureTabView->currentIndex(), 2);
+        QCOMPARE(shown.maxWidthComboBox->currentText(), QStringLiteral("1344"));
+        QCOMPARE(shown.maxHeightComboBox->currentText(), QStringLiteral("abc"));
         for (const auto& [change, key, stored] : changes) defaults().removeObjectForKey(key);
     }
 
@@ -180,12 +185,13 @@ private slots:
     void typedSizesAreStoredAsTypedWhenEditingEnds() {
         QFETCH(int, endKey);
         MainController& c = *_controller;
+        const guitest::MainWindowControls w = guitest::controls(c);
         c.window()->show();
         QVERIFY(QTest::qWaitForWindowActive(c.window()));
-        for (QComboBox* box : {c.maxWidthComboBox, c.maxHeightComboBox, c.maxSideComboBox}) {
-            c.scalingPopUpButton->setCurrentIndex(box == c.maxSideComboBox ? 1 : 0);
-            const std::string key = box == c.maxWidthComboBox    ? QVXDefaultsKey_scalingMaxWidth
-                                    : box == c.maxHeightComboBox ? QVXDefaultsKey_scalingMaxHeight
+        for (QComboBox* box : {w.maxWidthComboBox, w.maxHeightComboBox, w.maxSideComboBox}) {
+            w.scalingPopUpButton->setCurrentIndex(box == w.maxSideComboBox ? 1 : 0);
+            const std::string key = box == w.maxWidthComboBox    ? QVXDefaultsKey_scalingMaxWidth
+                                    : box == w.maxHeightComboBox ? QVXDefaultsKey_scalingMaxHeight
                                                                  : QVXDefaultsKey_scalingMaxWidthOrHeight;
             const PlistValue before = defaults().objectForKey(key);
             box->setFocus();
@@ -196,7 +202,7 @@ private slots:
             if (endKey != 0) {
                 QTest::keyClick(box->lineEdit(), Qt::Key(endKey));
             } else {
-                c.scalingPopUpButton->setFocus();
+                w.scalingPopUpButton->setFocus();
             }
             QVERIFY2(defaults().objectForKey(key) == PlistValue(19), key.c_str());
             QCOMPARE(box->currentText(), QStringLiteral("19"));
@@ -208,31 +214,33 @@ private slots:
     // percentage starts at 1% and steps by whole percents.
     void slidersShowAndStepByWholePercents() {
         MainController& c = *_controller;
+        const guitest::MainWindowControls w = guitest::controls(c);
         for (const auto& [fraction, label] : {std::pair(0.5f, "50%"), {0.125f, "12%"}, {1.0f, "100%"}}) {
             for (const char* key : kFractionKeys) defaults().setObject(PlistValue(fraction), key);
-            QTRY_COMPARE(c.scalePercentageTextField->text(), QString::fromLatin1(label));
-            QTRY_COMPARE(c.jpegQualityTextField->text(), QString::fromLatin1(label));
-            QTRY_COMPARE(c.jpeg2000QualityTextField->text(), QString::fromLatin1(label));
+            QTRY_COMPARE(w.scalePercentageTextField->text(), QString::fromLatin1(label));
+            QTRY_COMPARE(w.jpegQualityTextField->text(), QString::fromLatin1(label));
+            QTRY_COMPARE(w.jpeg2000QualityTextField->text(), QString::fromLatin1(label));
         }
-        QSlider* slider = c.scalePercentageSlider;
+        QSlider* slider = w.scalePercentageSlider;
         defaults().setObject(PlistValue(0.0f), QVXDefaultsKey_scalingPercentage);
-        QTRY_COMPARE(c.scalePercentageTextField->text(), QStringLiteral("1%"));
+        QTRY_COMPARE(w.scalePercentageTextField->text(), QStringLiteral("1%"));
         slider->setValue(500);
         const std::vector<std::pair<Qt::Key, QString>> keys{
             {Qt::Key_Right, "51%"}, {Qt::Key_Left, "50%"}, {Qt::Key_PageUp, "60%"}, {Qt::Key_PageDown, "50%"}};
         for (const auto& [key, label] : keys) {
             QTest::keyClick(slider, key);
-            QCOMPARE(c.scalePercentageTextField->text(), label);
+            QCOMPARE(w.scalePercentageTextField->text(), label);
         }
         QCOMPARE(defaults().floatForKey(QVXDefaultsKey_scalingPercentage), 0.5f);
         QTest::keyClick(slider, Qt::Key_Home);
         QCOMPARE(defaults().floatForKey(QVXDefaultsKey_scalingPercentage), 0.01f);
-        QCOMPARE(c.scalePercentageTextField->text(), QStringLiteral("1%"));
+        QCOMPARE(w.scalePercentageTextField->text(), QStringLiteral("1%"));
     }
 
     void presetListsRiseFromSmallestToLargest() {
         MainController& c = *_controller;
-        for (QComboBox* box : {c.maxSideComboBox, c.maxWidthComboBox, c.maxHeightComboBox}) {
+        const guitest::MainWindowControls w = guitest::controls(c);
+        for (QComboBox* box : {w.maxSideComboBox, w.maxWidthComboBox, w.maxHeightComboBox}) {
             QVERIFY(box->count() > 1);
             for (int index = 1; index < box->count(); ++index) {
                 QVERIFY(box->itemText(index - 1).toInt() > 0);
@@ -288,7 +296,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window));
         window->setGeometry(40, 50, 700, 600);
         const QRect moved = window->geometry();
-        _controller->quitMenuItem->trigger();
+        guitest::controls(*_controller).quitMenuItem->trigger();
         QVERIFY(defaults().objectForKey(QVXDefaultsKey_mainWindowFrame).type() == PlistValue::Type::Data);
         _controller = std::make_unique<MainController>();
         QCOMPARE(_controller->window()->geometry(), moved);
@@ -304,19 +312,19 @@ private slots:
         MainController& c = *_controller;
         QVERIFY(shownAndActive());
         guitest::addRecords(c, {"/nowhere/a.jpg", "/nowhere/b.jpg", "/nowhere/c.jpg", "/nowhere/d.jpg"});
-        c.imagesTableView->setFocus();
-        c.imagesTableView->selectRow(1);
-        QTest::keyClick(c.imagesTableView, Qt::Key(key));
+        guitest::controls(c).imagesTableView->setFocus();
+        guitest::controls(c).imagesTableView->selectRow(1);
+        QTest::keyClick(guitest::controls(c).imagesTableView, Qt::Key(key));
         QCOMPARE(c.numberOfRowsInTableView(), 3);
         QCOMPARE(c.selectedPelloraImage()->inputPath(), std::string("/nowhere/a.jpg"));
         // During a job the table's commands stay off, keys included.
         c.batch().setIsImporting(true);
-        QTest::keyClick(c.imagesTableView, Qt::Key(key));
+        QTest::keyClick(guitest::controls(c).imagesTableView, Qt::Key(key));
         QCOMPARE(c.numberOfRowsInTableView(), 3);
         // Typing in a size box edits the text, it removes no row.
         c.batch().setIsImporting(false);
-        c.maxWidthComboBox->setFocus();
-        QTest::keyClick(c.maxWidthComboBox->lineEdit(), Qt::Key(key));
+        guitest::controls(c).maxWidthComboBox->setFocus();
+        QTest::keyClick(guitest::controls(c).maxWidthComboBox->lineEdit(), Qt::Key(key));
         QCOMPARE(c.numberOfRowsInTableView(), 3);
     }
 
@@ -324,10 +332,10 @@ private slots:
         MainController& c = *_controller;
         QVERIFY(shownAndActive());
         guitest::addRecords(c, {"/nowhere/a.jpg", "/nowhere/b.jpg"});
-        c.imagesTableView->setFocus();
-        c.imagesTableView->selectRow(0);
-        QTest::keyClick(c.imagesTableView, Qt::Key_Tab);
-        QVERIFY(!c.imagesTableView->hasFocus());
+        guitest::controls(c).imagesTableView->setFocus();
+        guitest::controls(c).imagesTableView->selectRow(0);
+        QTest::keyClick(guitest::controls(c).imagesTableView, Qt::Key_Tab);
+        QVERIFY(!guitest::controls(c).imagesTableView->hasFocus());
         QCOMPARE(c.selectedPelloraImage()->inputPath(), std::string("/nowhere/a.jpg"));
     }
 
