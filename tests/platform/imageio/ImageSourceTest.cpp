@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sys/stat.h>
 
 #include "platform/imageio/CodecRegistry.h"
@@ -92,13 +93,22 @@ TEST(ImageDestination, pngOutputIsTaggedSrgbAndMisuseWritesNothing) {
     ASSERT_TRUE(destination->finalize());
     EXPECT_NE(test::readFile(dir.file("tagged.png")).find("sRGB"), std::string::npos);
 
+    const std::string out = dir.file("out.png");
     const std::uint8_t pixels[16] = {};
-    for (const int misuse : {0, 1, 2}) {
-        SCOPED_TRACE(misuse);
+    const std::pair<const char*, std::function<bool()>> misuses[] = {
+        {"an unknown type", [&] { return ImageDestination::createWithPath(out, "com.compuserve.gif") != nullptr; }},
+        {"no image added", [&] { return ImageDestination::createWithPath(out, kUTTypePNG)->finalize(); }},
+        {"rows shorter than the width",
+         [&] {
+             destination = ImageDestination::createWithPath(out, kUTTypePNG);
+             destination->addImage({pixels, 4, 1, 8, sizeof pixels}, {});
+             return destination->finalize();
+         }},
+    };
+    for (const auto& [what, misuse] : misuses) {
+        SCOPED_TRACE(what);
         test::LogCapture log;
-        destination = ImageDestination::createWithPath(dir.file("out.png"), misuse == 0 ? "com.compuserve.gif" : kUTTypePNG);
-        if (misuse == 2) destination->addImage({pixels, 4, 1, 8, sizeof pixels}, {});
-        EXPECT_FALSE(misuse == 0 ? destination != nullptr : destination->finalize());
+        EXPECT_FALSE(misuse());
         EXPECT_EQ(log.lines().size(), 1u);
     }
     EXPECT_FALSE(test::fileExists(dir.file("out.png")));

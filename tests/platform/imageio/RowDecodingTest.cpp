@@ -96,7 +96,7 @@ TEST(RowDecoding, rowsAreTheWholeDecodesRowsForEveryKindOfFileAndScale) {
             const DecodedImagePtr whole = source->decodeFirstImage(options);
             const auto memory = source->rowDecodeMemory(options);
             const std::uint64_t before = PixelMemoryBudget::shared().inUse();
-            const auto decoder = source->openRowDecoder(options);
+            auto decoder = source->openRowDecoder(options);
             ASSERT_TRUE(whole && decoder && memory);
             EXPECT_EQ(PixelMemoryBudget::shared().inUse(), before + *memory);
             if (&variant == &kProgressive) {
@@ -108,6 +108,9 @@ TEST(RowDecoding, rowsAreTheWholeDecodesRowsForEveryKindOfFileAndScale) {
             EXPECT_EQ(whole->width, options.minWidth && isJpeg(variant) ? 151u : 301u);
             const Rows rows = wholeRows(*whole);
             EXPECT_TRUE(decodedRows(*decoder) == rows);
+
+            decoder.reset();
+            EXPECT_EQ(PixelMemoryBudget::shared().inUse(), before);
 
             const auto skipping = source->openRowDecoder(options);
             ASSERT_TRUE(skipping);
