@@ -30,7 +30,7 @@ std::string readWithGLib(const std::string& filePath, int* status = nullptr) {
     return output;
 }
 
-TEST(RecentlyUsedXbel, GLibReadsTheWrittenFileWithOtherApplicationsEntriesIntact) {
+TEST(RecentlyUsedXbel, GLibReadsTheWrittenFileWithOtherApplicationsEntriesIntactAndOnlyTheNewestOwn) {
     TempDir dir;
     const std::string file = dir.file("share/recently-used.xbel");
     std::filesystem::create_directory(dir.file("share"));
@@ -54,6 +54,24 @@ TEST(RecentlyUsedXbel, GLibReadsTheWrittenFileWithOtherApplicationsEntriesIntact
     EXPECT_EQ(pelloraList(file).recentFilePaths(20),
               (std::vector<std::string>{"/photos/a b.png", odd, "/home/ann/shared.png"}));
     EXPECT_EQ(pelloraList(file).recentFilePaths(1), std::vector<std::string>{"/photos/a b.png"});
+
+    // Only the newest own entries are kept, never others: the shared entry
+    // loses only Pellora's record, the other application's entry stays whole.
+    RecentlyUsedXbel list = pelloraList(file);
+    for (int batch = 0; batch < 3; ++batch) {
+        std::vector<std::string> paths;
+        for (int i = 0; i < 3; ++i) paths.push_back("/p/" + std::to_string(batch * 3 + i) + ".png");
+        ASSERT_TRUE(list.addFiles(paths, 5));
+    }
+    EXPECT_EQ(list.recentFilePaths(100),
+              (std::vector<std::string>{"/p/8.png", "/p/7.png", "/p/6.png", "/p/5.png", "/p/4.png"}));
+    const std::string kept = readWithGLib(file);
+    EXPECT_NE(kept.find("file:///home/ann/shared.png\t\t\tScribe:1\timage/png\n"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("file:///home/ann/notes.txt\tShopping notes\tLists\tScribe:3"), std::string::npos) << kept;
+    EXPECT_EQ(kept.find("/p/3.png"), std::string::npos) << kept;
+    ASSERT_TRUE(list.clear());
+    EXPECT_TRUE(list.recentFilePaths(100).empty());
+    EXPECT_NE(readWithGLib(file).find("file:///home/ann/notes.txt\tShopping notes"), std::string::npos);
 }
 
 // A file that does not parse, or a FIFO (which must not block the program) or
@@ -78,30 +96,6 @@ TEST(RecentlyUsedXbel, WhatIsNotARegularFileThatParsesIsLeftUntouched) {
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
     EXPECT_TRUE(std::filesystem::is_empty(folder));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 3);
-}
-
-TEST(RecentlyUsedXbel, KeepsOnlyTheNewestOwnEntriesAndNeverOthers) {
-    TempDir dir;
-    const std::string file = dir.file("recently-used.xbel");
-    writeFile(file, kOtherApplicationsFile);
-    RecentlyUsedXbel list = pelloraList(file);
-    ASSERT_TRUE(list.addFiles({"/home/ann/shared.png"}, 5));
-    for (int batch = 0; batch < 3; ++batch) {
-        std::vector<std::string> paths;
-        for (int i = 0; i < 3; ++i) paths.push_back("/p/" + std::to_string(batch * 3 + i) + ".png");
-        ASSERT_TRUE(list.addFiles(paths, 5));
-    }
-    EXPECT_EQ(list.recentFilePaths(100),
-              (std::vector<std::string>{"/p/8.png", "/p/7.png", "/p/6.png", "/p/5.png", "/p/4.png"}));
-    const std::string glib = readWithGLib(file);
-    // The shared entry lost only Pellora's record; the other application's entry stays whole.
-    EXPECT_NE(glib.find("file:///home/ann/shared.png\t\t\tScribe:1\timage/png\n"), std::string::npos) << glib;
-    EXPECT_NE(glib.find("file:///home/ann/notes.txt\tShopping notes\tLists\tScribe:3"), std::string::npos) << glib;
-    EXPECT_EQ(glib.find("/p/3.png"), std::string::npos) << glib;
-
-    ASSERT_TRUE(list.clear());
-    EXPECT_TRUE(list.recentFilePaths(100).empty());
-    EXPECT_NE(readWithGLib(file).find("file:///home/ann/notes.txt\tShopping notes"), std::string::npos);
 }
 
 TEST(RecentlyUsedXbel, FileURIsRoundTripAndForeignURIsAreRefused) {

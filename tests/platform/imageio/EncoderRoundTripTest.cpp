@@ -54,15 +54,26 @@ protected:
         return destination->finalize();
     }
 
-    // Writes the bitmap at the best quality and reads it back.
+    // Writes the bitmap at the best quality and 300 dpi and reads it back.
     DecodedImagePtr roundTrip(const test::TestBitmap& bitmap, bool hasAlpha) const {
         const std::string path = _dir.file("out");
         const PlistDictionary properties{{kCGImageDestinationLossyCompressionQuality, 1.0},
-                                         {kCGImagePropertyHasAlpha, hasAlpha}};
+                                         {kCGImagePropertyHasAlpha, hasAlpha},
+                                         {kCGImagePropertyDPIWidth, 300.0},
+                                         {kCGImagePropertyDPIHeight, 300.0}};
         if (!write(path, bitmap, properties)) return nullptr;
         const auto source = ImageSource::createWithPath(path);
         if (!source || source->type() != GetParam()) return nullptr;
         return source->decodeFirstImage();
+    }
+
+    // The resolution the file's header gives.
+    static void expectResolution(const std::string& path, double dpi) {
+        const auto header = ImageSource::createWithPath(path)->header();
+        ASSERT_TRUE(header.has_value());
+        EXPECT_TRUE(header->hasResolution);
+        EXPECT_NEAR(header->dpiWidth, dpi, 1e-9);
+        EXPECT_NEAR(header->dpiHeight, dpi, 1e-9);
     }
 
     test::TempDir _dir;
@@ -71,88 +82,68 @@ protected:
 // Odd sizes, so that row padding and partial JPEG blocks are exercised.
 constexpr std::uint32_t width = 67, height = 45;
 
-TEST_P(EncoderRoundTrip, opaquePixelsComeBackWithinTheFormatsTolerance) {
-    const auto bitmap = test::makeTestBitmap(width, height, false);
-    const auto image = roundTrip(bitmap, true);
+// Opaque pixels come back within the format's tolerance; with HasAlpha, the
+// transparency too where the format holds it (ImageMagick reads what lossless
+// formats wrote as the straight colours too); without an alpha channel,
+// transparent areas are composited over white.
+TEST_P(EncoderRoundTrip, pixelsAndTransparencyComeBackWithinTheFormatsTolerance) {
+    const auto opaque = test::makeTestBitmap(width, height, false);
+    const auto image = roundTrip(opaque, true);
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(std::pair(image->width, image->height), std::pair(width, height));
-    EXPECT_LE(test::maxVisibleDifference(test::rgba8(*image), bitmap.pixels), tolerance());
-}
+    EXPECT_LE(test::maxVisibleDifference(test::rgba8(*image), opaque.pixels), tolerance());
+    expectResolution(_dir.file("out"), 300.0);
 
-// ImageMagick reads what lossless formats wrote as the straight colours too.
-TEST_P(EncoderRoundTrip, hasAlphaTrueKeepsTransparencyWhereTheFormatHoldsIt) {
     const auto bitmap = test::makeTestBitmap(width, height, true);
-    const auto image = roundTrip(bitmap, true);
-    ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image->hasAlpha, holdsAlpha());
-    if (!holdsAlpha()) return;  // the composite over white is checked below
-    // Premultiplied again, the straight colours read back give the input.
-    EXPECT_LE(test::maxDifference(test::premultiplied(test::rgba8(*image)), bitmap.pixels), tolerance());
-    if (tolerance() == 0) {
-        EXPECT_TRUE(test::showsStraightColours(test::magickSamples(_dir.file("out"), "rgba"), bitmap));
-    }
-}
-
-TEST_P(EncoderRoundTrip, withoutAnAlphaChannelTransparentAreasAreCompositedOverWhite) {
-    const auto bitmap = test::makeTestBitmap(width, height, true);
-    for (const bool hasAlpha : {false, true}) {
-        if (hasAlpha && holdsAlpha()) continue;
+    for (const bool hasAlpha : {true, false}) {
         SCOPED_TRACE(hasAlpha ? "HasAlpha true" : "HasAlpha false");
-        const auto image = roundTrip(bitmap, hasAlpha);
-        ASSERT_NE(image, nullptr);
-        EXPECT_FALSE(image->hasAlpha);
-        EXPECT_EQ(test::rgba8(*image)[0], 255) << "a fully transparent pixel becomes white";
-        EXPECT_TRUE(test::showsOverWhite(test::samples16(*image), bitmap, std::max(1, tolerance())));
+        const auto translucent = roundTrip(bitmap, hasAlpha);
+        ASSERT_NE(translucent, nullptr);
+        EXPECT_EQ(translucent->hasAlpha, hasAlpha && holdsAlpha());
+        if (translucent->hasAlpha) {
+            // Premultiplied again, the straight colours read back give the input.
+            EXPECT_LE(test::maxDifference(test::premultiplied(test::rgba8(*translucent)), bitmap.pixels), tolerance());
+            if (tolerance() == 0) {
+                EXPECT_TRUE(test::showsStraightColours(test::magickSamples(_dir.file("out"), "rgba"), bitmap));
+            }
+            continue;
+        }
+        EXPECT_EQ(test::rgba8(*translucent)[0], 255) << "a fully transparent pixel becomes white";
+        EXPECT_TRUE(test::showsOverWhite(test::samples16(*translucent), bitmap, std::max(1, tolerance())));
         if (tolerance() == 0) {
             EXPECT_TRUE(test::showsOverWhite(test::magickSamples(_dir.file("out"), "rgba"), bitmap, 0));
         }
     }
 }
 
-TEST_P(EncoderRoundTrip, theResolutionReadsBackAsWritten) {
-    const std::string path = _dir.file("dpi");
-    for (const double dpi : {72.0, 300.0}) {
-        const PlistDictionary properties{{kCGImagePropertyDPIWidth, dpi}, {kCGImagePropertyDPIHeight, dpi}};
-        ASSERT_TRUE(write(path, test::makeTestBitmap(8, 8, false), dpi == 72.0 ? PlistDictionary{} : properties));
-        const auto header = ImageSource::createWithPath(path)->header();
-        ASSERT_TRUE(header.has_value());
-        EXPECT_TRUE(header->hasResolution);
-        EXPECT_NEAR(header->dpiWidth, dpi, 1e-9);
-        EXPECT_NEAR(header->dpiHeight, dpi, 1e-9);
-    }
-}
-
-// An existing file is replaced, with no temporary file left.
-TEST_P(EncoderRoundTrip, writingIntoAMissingFolderFailsCleanly) {
-    test::LogCapture log;
-    EXPECT_FALSE(write(_dir.file("missing/out"), test::makeTestBitmap(8, 8, false), {}));
-    EXPECT_EQ(log.lines().size(), 1u);
-    EXPECT_EQ(test::folderEntries(_dir.path()).size(), 0u);
-    const std::string path = _dir.file("existing");
-    test::writeFile(path, "old contents");
-    ASSERT_TRUE(write(path, test::makeTestBitmap(8, 8, false), {}));
-    EXPECT_EQ(test::folderEntries(_dir.path()).size(), 1u);
-    EXPECT_NE(ImageSource::createWithPath(path), nullptr);
-}
-
-// A bitmap whose rows reach past its buffer is refused before a byte of it is
-// read, by the destination and by the encoder itself.
-TEST_P(EncoderRoundTrip, aBufferShorterThanItsRowsIsRefused) {
+// A missing folder, or a bitmap whose rows reach past its buffer, fails with
+// one line and writes nothing (the bitmap is refused before a byte of it is
+// read, by the destination and by the encoder itself); an existing file is
+// replaced, with no temporary file left, at 72 dpi when none is given.
+TEST_P(EncoderRoundTrip, failuresWriteNothingAndAnExistingFileIsReplaced) {
     const test::TestBitmap bitmap = test::makeTestBitmap(9, 7, false);
     RgbaBitmapView shortView = bitmap.view();
     shortView.byteCount -= 1;
-    test::LogCapture log;
-    std::vector<std::uint8_t> encoded;
     const Codec* codec = CodecRegistry::shared().codecForTypeIdentifier(GetParam());
-    EXPECT_FALSE(codec->encode(shortView, {}, encoded));
-    EXPECT_TRUE(encoded.empty());
-    ASSERT_EQ(log.lines().size(), 1u);
-    EXPECT_TRUE(log.lines()[0].starts_with(codec->name())) << log.lines()[0];
-
+    {
+        test::LogCapture log;
+        EXPECT_FALSE(write(_dir.file("missing/out"), bitmap, {}));
+        std::vector<std::uint8_t> encoded;
+        EXPECT_FALSE(codec->encode(shortView, {}, encoded));
+        EXPECT_TRUE(encoded.empty());
+        ASSERT_EQ(log.lines().size(), 2u);
+        EXPECT_TRUE(log.lines()[1].starts_with(codec->name())) << log.lines()[1];
+    }
     const auto destination = ImageDestination::createWithPath(_dir.file("out"), GetParam());
     destination->addImage(shortView, {});
     EXPECT_FALSE(destination->finalize());
     EXPECT_EQ(test::folderEntries(_dir.path()).size(), 0u);
+
+    const std::string path = _dir.file("existing");
+    test::writeFile(path, "old contents");
+    ASSERT_TRUE(write(path, bitmap, {}));
+    EXPECT_EQ(test::folderEntries(_dir.path()), std::vector<std::string>{"existing"});
+    expectResolution(path, 72.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(RegisteredEncoders, EncoderRoundTrip, ::testing::ValuesIn(registeredEncoderTypes()),

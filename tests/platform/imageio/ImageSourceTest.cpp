@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <sys/stat.h>
+
 #include "platform/imageio/CodecRegistry.h"
 #include "platform/imageio/ImageDestination.h"
 #include "platform/imageio/ImageFileTypes.h"
@@ -63,34 +66,49 @@ TEST(ImageSource, pngHeaderCarriesResolutionAndLayoutWithoutPixels) {
     EXPECT_EQ(std::pair(grey->colorModel, grey->bitsPerComponent), std::pair(ColorModel::Gray, 16));
 }
 
-TEST(ImageDestination, pngOutputIsTaggedSrgb) {
+// Paths that are not readable images give one log line and no source, and
+// nothing waits or crashes. Files that lie are refused codec by codec in
+// codecs/CodecTest.
+TEST(ImageSource, pathsThatAreNotReadableImagesGiveNoSource) {
     test::TempDir dir;
-    const auto bitmap = test::makeTestBitmap(4, 4, false);
-    const auto destination = ImageDestination::createWithPath(dir.file("out.png"), kUTTypePNG);
-    destination->addImage(bitmap.view(), {});
-    ASSERT_TRUE(destination->finalize());
-    EXPECT_NE(test::readFile(dir.file("out.png")).find("sRGB"), std::string::npos);
+    test::writeFile(dir.file("empty.jpg"), "");
+    ASSERT_EQ(::mkdir(dir.file("folder.jpg").c_str(), 0755), 0);
+    test::writeFile(dir.file("notes.png"), "These are notes, not pixels.\n");
+    ASSERT_EQ(::mkfifo(dir.file("pipe.png").c_str(), 0600), 0);  // opening must not wait for a writer
+    for (const auto* name : {"empty.jpg", "folder.jpg", "notes.png", "missing.png", "pipe.png", ""}) {
+        SCOPED_TRACE(name);
+        test::LogCapture log;
+        EXPECT_EQ(*name ? ImageSource::createWithPath(dir.file(name)) : ImageSource::createWithData({}), nullptr);
+        EXPECT_EQ(log.lines().size(), 1u);
+    }
 }
 
-TEST(ImageDestination, misuseFailsWithOneLineAndWritesNothing) {
+// PNG output is tagged sRGB; misuse (an unknown type, no image added, rows
+// shorter than the width) fails with one line and writes nothing.
+TEST(ImageDestination, pngOutputIsTaggedSrgbAndMisuseWritesNothing) {
     test::TempDir dir;
-    {
+    const auto bitmap = test::makeTestBitmap(4, 4, false);
+    auto destination = ImageDestination::createWithPath(dir.file("tagged.png"), kUTTypePNG);
+    destination->addImage(bitmap.view(), {});
+    ASSERT_TRUE(destination->finalize());
+    EXPECT_NE(test::readFile(dir.file("tagged.png")).find("sRGB"), std::string::npos);
+
+    const std::string out = dir.file("out.png");
+    const std::uint8_t pixels[16] = {};
+    const std::pair<const char*, std::function<bool()>> misuses[] = {
+        {"an unknown type", [&] { return ImageDestination::createWithPath(out, "com.compuserve.gif") != nullptr; }},
+        {"no image added", [&] { return ImageDestination::createWithPath(out, kUTTypePNG)->finalize(); }},
+        {"rows shorter than the width",
+         [&] {
+             destination = ImageDestination::createWithPath(out, kUTTypePNG);
+             destination->addImage({pixels, 4, 1, 8, sizeof pixels}, {});
+             return destination->finalize();
+         }},
+    };
+    for (const auto& [what, misuse] : misuses) {
+        SCOPED_TRACE(what);
         test::LogCapture log;
-        EXPECT_EQ(ImageDestination::createWithPath(dir.file("out.gif"), "com.compuserve.gif"), nullptr);
-        EXPECT_EQ(log.lines().size(), 1u);
-    }
-    {
-        test::LogCapture log;
-        const auto destination = ImageDestination::createWithPath(dir.file("out.png"), kUTTypePNG);
-        EXPECT_FALSE(destination->finalize());  // no image added
-        EXPECT_EQ(log.lines().size(), 1u);
-    }
-    {
-        test::LogCapture log;
-        const auto destination = ImageDestination::createWithPath(dir.file("out.png"), kUTTypePNG);
-        const std::uint8_t pixels[16] = {};
-        destination->addImage({pixels, 4, 1, 8, sizeof pixels}, {});  // rows shorter than the width
-        EXPECT_FALSE(destination->finalize());
+        EXPECT_FALSE(misuse());
         EXPECT_EQ(log.lines().size(), 1u);
     }
     EXPECT_FALSE(test::fileExists(dir.file("out.png")));

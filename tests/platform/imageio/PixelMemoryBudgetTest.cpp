@@ -79,34 +79,32 @@ TEST(PixelMemoryBudget, refusesMoreThanTheWholeBudgetAndGivesEachShareBackOnce) 
     EXPECT_EQ(budget.inUse(), 0u);
 }
 
-TEST(PixelMemoryBudget, aShareThatDoesNotFitWaitsUntilAnotherIsGivenBack) {
-    PixelMemoryBudget budget(100);
-    PixelReservation holder = budget.reserve(60, "holder");
-    std::atomic<bool> reserved{false};
-    std::thread waiter([&] {
-        const PixelReservation share = budget.reserve(50, "waiter");
-        EXPECT_TRUE(share.granted());
-        EXPECT_EQ(budget.inUse(), 50u);
-        reserved = true;
-    });
-    while (budget.waiting() == 0) std::this_thread::yield();
-    EXPECT_FALSE(reserved);
-    EXPECT_EQ(budget.inUse(), 60u);
-    holder.release();
-    waiter.join();
-    EXPECT_TRUE(reserved);
-    EXPECT_EQ(budget.inUse(), 0u);
-}
-
-TEST(PixelMemoryBudget, shrinkingTheBudgetRefusesAWaiterThatNoLongerFits) {
-    PixelMemoryBudget budget(100);
-    PixelReservation holder = budget.reserve(60, "holder");
-    test::LogCapture log;
-    std::thread waiter([&] { EXPECT_FALSE(budget.reserve(50, "waiter").granted()); });
-    while (budget.waiting() == 0) std::this_thread::yield();
-    budget.setCapacity(40);
-    waiter.join();
-    EXPECT_EQ(budget.inUse(), 60u);
+// A share that does not fit waits until another is given back, or is refused
+// once the budget shrinks below it.
+TEST(PixelMemoryBudget, aShareThatDoesNotFitWaitsUntilAnotherIsGivenBackOrTheBudgetShrinks) {
+    for (const bool shrink : {false, true}) {
+        SCOPED_TRACE(shrink ? "shrunk" : "given back");
+        PixelMemoryBudget budget(100);
+        PixelReservation holder = budget.reserve(60, "holder");
+        test::LogCapture log;
+        std::atomic<bool> reserved{false};
+        std::thread waiter([&] {
+            const PixelReservation share = budget.reserve(50, "waiter");
+            EXPECT_EQ(share.granted(), !shrink);
+            EXPECT_EQ(budget.inUse(), shrink ? 60u : 50u);
+            reserved = true;
+        });
+        while (budget.waiting() == 0) std::this_thread::yield();
+        EXPECT_FALSE(reserved);
+        EXPECT_EQ(budget.inUse(), 60u);
+        if (shrink) {
+            budget.setCapacity(40);
+        } else {
+            holder.release();
+        }
+        waiter.join();
+        EXPECT_EQ(budget.inUse(), shrink ? 60u : 0u);
+    }
 }
 
 TEST(PixelMemoryBudget, concurrentSharesNeverExceedTheBudget) {
@@ -128,6 +126,8 @@ TEST(PixelMemoryBudget, concurrentSharesNeverExceedTheBudget) {
     EXPECT_EQ(budget.inUse(), 0u);
 }
 
+// A decoded image holds its share of the process's budget while it lives; a
+// decode larger than the whole budget is refused before it allocates.
 TEST(PixelMemoryBudget, aDecodedImageHoldsItsShareOfTheProcessBudgetWhileItLives) {
     const auto source = ImageSource::createWithPath(pngSuite + "/basn6a08.png");
     ASSERT_NE(source, nullptr);
@@ -144,12 +144,7 @@ TEST(PixelMemoryBudget, aDecodedImageHoldsItsShareOfTheProcessBudgetWhileItLives
         image = source->decodeFirstImage();
         EXPECT_EQ(PixelMemoryBudget::shared().inUse(), before);
     }
-}
-
-TEST(PixelMemoryBudget, aDecodeLargerThanTheProcessBudgetIsRefusedBeforeItAllocates) {
     const SharedCapacity capacity(1000);
-    const auto source = ImageSource::createWithPath(pngSuite + "/basn6a08.png");
-    ASSERT_NE(source, nullptr);
     test::LogCapture log;
     EXPECT_EQ(source->decodeFirstImage(), nullptr);
     ASSERT_EQ(log.lines().size(), 1u);
@@ -158,7 +153,8 @@ TEST(PixelMemoryBudget, aDecodeLargerThanTheProcessBudgetIsRefusedBeforeItAlloca
 
 // What each decode holds, from the header alone: a 16-bit PNG at 8 bits, a
 // progressive JPEG's full-size coefficients beside its output at the scale
-// asked for, a GIF's logical screen.
+// asked for, a GIF's logical screen; a JPEG 2000 decoded at a reduced
+// resolution counts only that resolution.
 TEST(PixelMemoryBudget, decodeMemoryCountsWhatTheCodecHolds) {
     struct Case {
         std::string path;
@@ -181,20 +177,13 @@ TEST(PixelMemoryBudget, decodeMemoryCountsWhatTheCodecHolds) {
         options.minWidth = options.minHeight = c.minSide;
         EXPECT_EQ(source->decodeMemory(options), c.expected);
     }
-}
-
-TEST(PixelMemoryBudget, aJpeg2000DecodedAtReducedResolutionCountsOnlyThatResolution) {
     test::TempDir dir;
-    const std::string path = dir.file("a.jp2");
-    ASSERT_TRUE(test::writeTestImage(path, 64, 48, kUTTypeJPEG2000));
-    const auto source = ImageSource::createWithPath(path);
-    ASSERT_NE(source, nullptr);
-    DecodeOptions halved;
-    halved.minWidth = 32;
-    halved.minHeight = 24;
-    const auto full = source->decodeMemory();
+    ASSERT_TRUE(test::writeTestImage(dir.file("a.jp2"), 64, 48, kUTTypeJPEG2000));
+    const auto jp2 = ImageSource::createWithPath(dir.file("a.jp2"));
+    ASSERT_NE(jp2, nullptr);
+    const auto full = jp2->decodeMemory();
     ASSERT_TRUE(full.has_value());
-    EXPECT_EQ(source->decodeMemory(halved), *full / 4);
+    EXPECT_EQ(jp2->decodeMemory({.minWidth = 32, .minHeight = 24, .limits = {}}), *full / 4);
 }
 
 TEST(PixelMemoryBudget, resamplingHoldsAWindowOfRowsNotTheWholeImage) {

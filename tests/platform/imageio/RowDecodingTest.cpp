@@ -78,6 +78,10 @@ Rows decodedRows(RowDecoder& decoder, std::uint32_t first = 0) {
     return rows;
 }
 
+// For every kind of file and scale: the rows are the whole decode's rows; a
+// decoder started part way decodes and drops the rows before it and refuses to
+// go back; each decoder holds its share of the budget while it lives (a
+// progressive file's coefficients whatever the scale).
 TEST(RowDecoding, rowsAreTheWholeDecodesRowsForEveryKindOfFileAndScale) {
     DecodeOptions reduced;
     reduced.minWidth = 120;  // 3/8 of 301 is 113: the decode is at 4/8
@@ -90,31 +94,33 @@ TEST(RowDecoding, rowsAreTheWholeDecodesRowsForEveryKindOfFileAndScale) {
             ASSERT_TRUE(source);
             EXPECT_TRUE(source->decodesRows());
             const DecodedImagePtr whole = source->decodeFirstImage(options);
-            const auto decoder = source->openRowDecoder(options);
-            ASSERT_TRUE(whole && decoder);
+            const auto memory = source->rowDecodeMemory(options);
+            const std::uint64_t before = PixelMemoryBudget::shared().inUse();
+            auto decoder = source->openRowDecoder(options);
+            ASSERT_TRUE(whole && decoder && memory);
+            EXPECT_EQ(PixelMemoryBudget::shared().inUse(), before + *memory);
+            if (&variant == &kProgressive) {
+                EXPECT_GT(*memory, std::uint64_t{301} * 203);
+            }
             EXPECT_EQ(decoder->deliversOpaqueRgba(), variant.opaqueRgba);
             ASSERT_EQ(decoder->layout().width, whole->width);
             ASSERT_EQ(decoder->layout().height, whole->height);
             EXPECT_EQ(whole->width, options.minWidth && isJpeg(variant) ? 151u : 301u);
-            EXPECT_TRUE(decodedRows(*decoder) == wholeRows(*whole));
+            const Rows rows = wholeRows(*whole);
+            EXPECT_TRUE(decodedRows(*decoder) == rows);
+
+            decoder.reset();
+            EXPECT_EQ(PixelMemoryBudget::shared().inUse(), before);
+
+            const auto skipping = source->openRowDecoder(options);
+            ASSERT_TRUE(skipping);
+            EXPECT_TRUE(decodedRows(*skipping, 50) == Rows(rows.begin() + 50, rows.end()));
+            test::LogCapture log;
+            std::vector<std::uint8_t> row(skipping->layout().rowBytes);
+            EXPECT_FALSE(skipping->readRow(10, row.data()));
+            EXPECT_EQ(log.lines().size(), 1u);
         }
     }
-}
-
-TEST(RowDecoding, rowsSkippedAreDecodedAndDroppedAndGoingBackIsRefused) {
-    test::TempDir dir;
-    const auto source = ImageSource::createWithPath(writeVariant(dir, kBaseline));
-    ASSERT_TRUE(source);
-    const Rows whole = wholeRows(*source->decodeFirstImage());
-    const auto decoder = source->openRowDecoder();
-    ASSERT_TRUE(decoder);
-    const Rows tail = decodedRows(*decoder, 150);
-    EXPECT_TRUE(tail == Rows(whole.begin() + 150, whole.end()));
-
-    test::LogCapture log;
-    std::vector<std::uint8_t> row(decoder->layout().rowBytes);
-    EXPECT_FALSE(decoder->readRow(10, row.data()));
-    EXPECT_EQ(log.lines().size(), 1u);
 }
 
 // A cut file reads its header, then fails at the first row it lacks (or, when
@@ -152,23 +158,6 @@ TEST(RowDecoding, anInterlacedPngIsNotDecodedByRows) {
     test::LogCapture log;
     EXPECT_FALSE(source->openRowDecoder());
     EXPECT_EQ(log.lines().size(), 1u);
-}
-
-TEST(RowDecoding, aDecoderHoldsItsShareOfTheBudgetWhileItLives) {
-    test::TempDir dir;
-    const auto source = ImageSource::createWithPath(writeVariant(dir, kProgressive));
-    ASSERT_TRUE(source);
-    const auto expected = source->rowDecodeMemory();
-    ASSERT_TRUE(expected);
-    // The progressive file's coefficients are held whatever the scale.
-    EXPECT_GT(*expected, std::uint64_t{301} * 203);
-    const std::uint64_t before = PixelMemoryBudget::shared().inUse();
-    {
-        const auto decoder = source->openRowDecoder();
-        ASSERT_TRUE(decoder);
-        EXPECT_EQ(PixelMemoryBudget::shared().inUse(), before + *expected);
-    }
-    EXPECT_EQ(PixelMemoryBudget::shared().inUse(), before);
 }
 
 } // namespace

@@ -49,9 +49,10 @@ TEST(BmpCodec, decodesImageMagicksVariantsAsImageMagickDoes) {
     }
 }
 
-// Byte strings laid out as they are read.
+// Byte strings laid out as they are read: run-length 4-bit data with
+// literals, deltas and early line ends; top-down rows; indices past the palette.
 // clang-format off
-TEST(BmpCodec, runLengthFourBitDataWithLiteralsDeltasAndEarlyLineEnds) {
+TEST(BmpCodec, runLengthDataTopDownRowsAndIndicesPastThePalette) {
     const std::string palette = bytes("\0\0\0\0" "\0\0\xff\0" "\0\xff\0\0");  // black, red, green
     const std::string data = bytes("\x06\x12" "\0\0"            // bottom row: 1 2 1 2 1 2
                                    "\0\x04\x21\x12" "\0\0"      // literal 2 1 1 2, the rest skipped
@@ -59,15 +60,12 @@ TEST(BmpCodec, runLengthFourBitDataWithLiteralsDeltasAndEarlyLineEnds) {
                                    "\0\x01");                   // end of bitmap
     EXPECT_EQ(decodeRgba(test::bmpFile(6, 3, 4, 2, palette, data)),
               pixels({K, K, K, G, G, K, G, R, R, G, K, K, R, G, R, G, R, G}));
-}
-
-TEST(BmpCodec, topDownRowsAndIndicesPastThePalette) {
     const std::string rows = bytes("\0\0\xff" "\xff\0\0" "\0\0"         // red, blue, padding
                                    "\0\xff\0" "\xff\xff\xff" "\0\0");  // green, white
     EXPECT_EQ(decodeRgba(test::bmpFile(2, -2, 24, 0, "", rows)), pixels({R, B, G, W}));
     // Index 3 lies past a two-colour palette: drawn black, not read out of bounds.
-    const std::string palette = bytes("\xff\xff\xff\0" "\0\0\xff\0");
-    EXPECT_EQ(decodeRgba(test::bmpFile(2, 1, 8, 0, palette, bytes("\x01\x03\0\0"))), pixels({R, K}));
+    const std::string twoColours = bytes("\xff\xff\xff\0" "\0\0\xff\0");
+    EXPECT_EQ(decodeRgba(test::bmpFile(2, 1, 8, 0, twoColours, bytes("\x01\x03\0\0"))), pixels({R, K}));
 }
 // clang-format on
 

@@ -72,12 +72,16 @@ std::string fullBox(std::string_view type, int version, std::string_view content
     return box(type, be(std::uint64_t(version), 1) + be(0, 3) + std::string(content));
 }
 
+std::uint32_t be32At(const std::string& file, std::size_t at) {
+    return std::uint32_t(std::uint8_t(file[at])) << 24 | std::uint32_t(std::uint8_t(file[at + 1])) << 16 |
+           std::uint32_t(std::uint8_t(file[at + 2])) << 8 | std::uint8_t(file[at + 3]);
+}
+
 // The offset of the first top-level box of a type.
 std::size_t topLevelBox(const std::string& file, std::string_view type) {
     for (std::size_t at = 0; at + 8 <= file.size();) {
         if (file.compare(at + 4, 4, type) == 0) return at;
-        const std::uint32_t size = std::uint32_t(std::uint8_t(file[at])) << 24 | std::uint32_t(std::uint8_t(file[at + 1])) << 16 |
-                                   std::uint32_t(std::uint8_t(file[at + 2])) << 8 | std::uint8_t(file[at + 3]);
+        const std::uint32_t size = be32At(file, at);
         if (size < 8) break;
         at += size;
     }
@@ -86,7 +90,7 @@ std::size_t topLevelBox(const std::string& file, std::string_view type) {
 }
 std::string boxAt(const std::string& file, std::string_view type) {
     const std::size_t at = topLevelBox(file, type);
-    return file.substr(at, std::uint8_t(file[at + 2]) << 8 | std::uint8_t(file[at + 3]));  // boxes under 64 KiB
+    return file.substr(at, be32At(file, at));
 }
 std::string withSize(std::string file, std::string_view type, std::uint32_t size) {
     file.replace(topLevelBox(file, type), 4, be(size, 4));
@@ -111,10 +115,7 @@ std::string withBaseOffsets(std::string file) {
         ADD_FAILURE() << "unexpected item location box";
         return file;
     }
-    const auto field = [&](std::size_t at) {
-        return std::uint32_t(std::uint8_t(file[at])) << 24 | std::uint32_t(std::uint8_t(file[at + 1])) << 16 |
-               std::uint32_t(std::uint8_t(file[at + 2])) << 8 | std::uint8_t(file[at + 3]);
-    };
+    const auto field = [&](std::size_t at) { return be32At(file, at); };
     const std::uint32_t count = field(iloc + 8) & 0xffff;  // after the two bytes of field sizes
     for (std::size_t i = 0, entry = iloc + 12; i < count; ++i, entry += 18) {
         file.replace(entry + 4, 4, be(field(entry + 4) + field(entry + 10), 4));
@@ -224,6 +225,13 @@ std::string iloc(const std::vector<std::tuple<int, int, std::uint32_t, std::uint
     return fullBox("iloc", 1, content);
 }
 
+// A piece repeated count times.
+std::string repeated(const std::string& piece, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) out += piece;
+    return out;
+}
+
 // Empty boxes of a type, each inside the one before, depth deep.
 std::string nested(std::string_view type, int depth) {
     std::string tree;
@@ -243,11 +251,9 @@ TEST(BoxHeaderRanges, hostileBoxTreesAreRefusedOrReadWithinBounds) {
     const std::string& jp2 = files().jp2;
     const std::string items = iinf(infe(1, "hvc1") + infe(2, "Exif"), 2);
     const std::string data(4000, 'x');
-    const std::string zeroSizedIloc = fullBox("iloc", 1, "\x00\x00"s + be(0xffff, 2) + [] {
-        std::string entries;  // every item with 65535 extents of no bytes
-        for (int i = 0; i < 0xffff; ++i) entries += be(2, 2) + be(0, 2) + be(0, 2) + be(0xffff, 2);
-        return entries;
-    }());
+    // Every item with 65535 extents of no bytes.
+    const std::string zeroSizedIloc =
+        fullBox("iloc", 1, "\x00\x00"s + be(0xffff, 2) + repeated(be(2, 2) + be(0, 2) + be(0, 2) + be(0xffff, 2), 0xffff));
     const std::string codestream = files().j2k;
     const std::string signature = boxAt(jp2, "jP  ") + boxAt(jp2, "ftyp");
     const HostileCase cases[] = {
@@ -284,21 +290,14 @@ TEST(BoxHeaderRanges, hostileBoxTreesAreRefusedOrReadWithinBounds) {
          &jpeg2000(), false},
         {"JP2 header box nested 20000 deep", signature + box("jp2h", nested("res ", 20000)) + box("jp2c", codestream),
          &jpeg2000(), true},
-        {"JP2 of 2000 empty boxes", signature + [] {
-             std::string boxes;
-             for (int i = 0; i < 2000; ++i) boxes += box("free", "");
-             return boxes;
-         }() + box("jp2c", codestream), &jpeg2000(), false},
+        {"JP2 of 2000 empty boxes", signature + repeated(box("free", ""), 2000) + box("jp2c", codestream), &jpeg2000(),
+         false},
         {"JP2 without the signature first", boxAt(jp2, "ftyp") + boxAt(jp2, "jP  ") + box("jp2c", codestream), &jpeg2000(),
          false},
         {"codestream whose segment runs past the end", codestream.substr(0, 4) + be(0xffff, 2) + codestream.substr(6, 40),
          &jpeg2000(), false},
-        {"codestream without a tile-part", codestream.substr(0, 4) + be(42, 2) + codestream.substr(6, 40) +
-                                               [] {
-                                                   std::string comments;  // empty COM segments
-                                                   for (int i = 0; i < 3000; ++i) comments += be(0xff64, 2) + be(2, 2);
-                                                   return comments;
-                                               }(),
+        {"codestream without a tile-part, with 3000 empty comments",
+         codestream.substr(0, 4) + be(42, 2) + codestream.substr(6, 40) + repeated(be(0xff64, 2) + be(2, 2), 3000),
          &jpeg2000(), false},
         {"codestream cut inside its main header", codestream.substr(0, 30), &jpeg2000(), false},
     };

@@ -303,11 +303,11 @@ TEST(Codecs, headersThatLieAreRefusedBeforeAnyPixelIsAllocated) {
     const auto webpCanvas = [&](std::uint32_t width, std::uint32_t height) {
         return patched(patched(valid["a.webp"], 24, 3, width - 1, false), 27, 3, height - 1, false);
     };
-    DecodeOptions maxSide40, maxPixels1000, maxSide299, maxPixels59999;
-    maxSide40.limits.maxSide = 40;
-    maxPixels1000.limits.maxPixels = 1000;
-    maxSide299.limits.maxSide = 299;
-    maxPixels59999.limits = {.maxPixels = 59'999, .maxSide = 65'535};
+    const auto limited = [](std::uint64_t maxPixels, std::uint32_t maxSide) {
+        return DecodeOptions{.minWidth = 0, .minHeight = 0, .limits = {.maxPixels = maxPixels, .maxSide = maxSide}};
+    };
+    const DecodeOptions maxSide40 = limited(300'000'000, 40), maxPixels1000 = limited(1000, 65'535),
+                        maxSide299 = limited(300'000'000, 299), maxPixels59999 = limited(59'999, 65'535);
     struct Bomb {
         const char *name, *codec;
         std::string bytes;
