@@ -20,16 +20,14 @@ const test::PixelFunction pattern = [](std::uint32_t x, std::uint32_t y) {
     return test::Rgba{std::uint8_t(20 + 40 * x), std::uint8_t(30 + 60 * y), std::uint8_t(x * y * 9), 255};
 };
 
-// Writes the picture with each orientation 1..8 (tagged by exiftool) and
-// returns the paths, tag n at index n - 1.
-std::vector<std::string> taggedCopies(const test::TempDir& dir, const char* type, const std::string& extension,
-                                      std::uint32_t width, std::uint32_t height, const test::PixelFunction& pixels) {
+// The pattern as a 5 x 3 TIFF with each orientation 1..8 (tagged by
+// exiftool); tag n at index n - 1.
+std::vector<std::string> taggedCopies(const test::TempDir& dir) {
     std::vector<std::string> paths;
     std::vector<std::pair<std::string, std::vector<std::string>>> tagging;
     for (int tag = 1; tag <= 8; ++tag) {
-        paths.push_back(dir.file("tag" + std::to_string(tag) + "." + extension));
-        EXPECT_TRUE(test::writePicture(paths.back(), type, width, height, pixels,
-                                       {{kCGImageDestinationLossyCompressionQuality, 1.0}}));
+        paths.push_back(dir.file("tag" + std::to_string(tag) + ".tiff"));
+        EXPECT_TRUE(test::writePicture(paths.back(), kUTTypeTIFF, 5, 3, pattern));
         tagging.push_back({paths.back(), {"-Orientation#=" + std::to_string(tag)}});
     }
     EXPECT_TRUE(test::exifToolWriteEach(tagging));
@@ -100,7 +98,7 @@ TEST(OrientationPipeline, everyTagShrunkIsTheUprightShrinkTurnedAsTheTagDefines)
 TEST(OrientationPipeline, everyTagAtFullSizeComesOutExactlyAsImageMagickTurnsIt) {
     test::freshSettings();
     test::TempDir dir;
-    const std::vector<std::string> paths = taggedCopies(dir, kUTTypeTIFF, "tiff", 5, 3, pattern);
+    const std::vector<std::string> paths = taggedCopies(dir);
     const auto upright = imageMagickUpright(dir, paths);
     for (int tag = 1; tag <= 8; ++tag) {
         SCOPED_TRACE(paths[tag - 1]);
@@ -112,47 +110,43 @@ TEST(OrientationPipeline, everyTagAtFullSizeComesOutExactlyAsImageMagickTurnsIt)
     }
 }
 
-TEST(OrientationPipeline, withoutHardRotationPixelsStayAsStoredAndTheTagStays) {
+// With hard rotation, a TIFF dictionary without the orientation is drawn
+// untransformed after a log line; without it, so is a turned picture, whose
+// outputs keep the stored pixels and the tag.
+TEST(OrientationPipeline, unturnedPicturesAreDrawnUntransformed) {
     test::freshSettings();
-    test::setSetting(QVXDefaultsKey_hardRotate, false);
     test::TempDir dir;
-    const std::string path = taggedCopies(dir, kUTTypeTIFF, "tiff", 5, 3, pattern)[5];
-    PelloraImage record(path);
-    std::vector<std::uint8_t> buffer(5 * 3 * 4);
-    const auto context = BitmapContext::create(buffer.data(), buffer.size(), 5, 3, 20);
-    test::LogCapture log;
-    const Rect rect = record.outputRectWithOrientedContext(*context, 5, 3);
-    EXPECT_EQ(std::pair(rect.size.width, rect.size.height), std::pair(5.0f, 3.0f));
-    EXPECT_EQ(context->ctm(), AffineTransform::identity());
-    EXPECT_TRUE(log.lines().empty());
+    const std::string turned = taggedCopies(dir)[5];
+    const std::string withoutTag = dir.file("artist.jpg"), bare = dir.file("bare.jpg");
+    ASSERT_TRUE(test::writePicture(withoutTag, kUTTypeJPEG, 5, 3, pattern,
+                                   {{kCGImagePropertyTIFFDictionary, PlistDictionary{{"Artist", "Ann"}}}}));
+    ASSERT_TRUE(test::writePicture(bare, kUTTypeJPEG, 5, 3, pattern));
+    const struct {
+        std::string path;
+        bool hardRotate;
+        std::vector<std::string> lines;
+    } cases[] = {{withoutTag, true, {"*** Error: rotateContext: Invalid image orientation: 0"}},
+                 {bare, true, {}},
+                 {turned, false, {}}};
+    for (const auto& c : cases) {
+        test::setSetting(QVXDefaultsKey_hardRotate, c.hardRotate);
+        std::vector<std::uint8_t> buffer(5 * 3 * 4);
+        const auto context = BitmapContext::create(buffer.data(), buffer.size(), 5, 3, 20);
+        test::LogCapture log;
+        const Rect rect = PelloraImage(c.path).outputRectWithOrientedContext(*context, 5, 3);
+        EXPECT_EQ(std::pair(rect.size.width, rect.size.height), std::pair(5.0f, 3.0f)) << c.path;
+        EXPECT_EQ(context->ctm(), AffineTransform::identity()) << c.path;
+        EXPECT_EQ(log.lines(), c.lines) << c.path;
+    }
 
+    PelloraImage record(turned);
     for (const auto& [type, extension] : {std::pair{kUTTypePNG, "png"}, {kUTTypeJPEG, "jpg"}}) {
         const std::string output = dir.file(std::string("out.") + extension);
         ASSERT_TRUE(record.writeToPath(output, type, {{kCGImagePropertyHasAlpha, true}}));
         EXPECT_EQ(test::exifToolTags(output)["IFD0:Orientation"], "6") << output;
         if (std::string(type) == kUTTypePNG) {
-            EXPECT_EQ(test::rgba8(*test::decodeFile(output)), test::rgba8(*test::decodeFile(path)));
+            EXPECT_EQ(test::rgba8(*test::decodeFile(output)), test::rgba8(*test::decodeFile(turned)));
         }
-    }
-}
-
-TEST(OrientationPipeline, aTiffDictionaryWithoutOrientationIsDrawnUntransformedAfterALogLine) {
-    test::freshSettings();
-    test::TempDir dir;
-    const std::string withoutTag = dir.file("artist.jpg");
-    const std::string bare = dir.file("bare.jpg");
-    ASSERT_TRUE(test::writePicture(withoutTag, kUTTypeJPEG, 5, 3, pattern, {{kCGImagePropertyTIFFDictionary, PlistDictionary{{"Artist", "Ann"}}}}));
-    ASSERT_TRUE(test::writePicture(bare, kUTTypeJPEG, 5, 3, pattern));
-    for (const auto& [path, expected] :
-         {std::pair{withoutTag, std::vector<std::string>{"*** Error: rotateContext: Invalid image orientation: 0"}},
-          {bare, std::vector<std::string>{}}}) {
-        std::vector<std::uint8_t> buffer(5 * 3 * 4);
-        const auto context = BitmapContext::create(buffer.data(), buffer.size(), 5, 3, 20);
-        test::LogCapture log;
-        const Rect rect = PelloraImage(path).outputRectWithOrientedContext(*context, 5, 3);
-        EXPECT_EQ(rect.size.width, 5.0f);
-        EXPECT_EQ(context->ctm(), AffineTransform::identity());
-        EXPECT_EQ(test::errorLines(log), expected) << path;
     }
 }
 
