@@ -156,19 +156,15 @@ TEST_P(ExportJobTest, ASecondImageOfTheSameNameFailsAndStaysWhileAnOldOutputIsSk
         exportAndWait(folder);
 
         // The check made before the export foretold what it did.
-        std::vector<std::pair<ExportOutcome, ExportFailureReason>> outcomes, planned;
+        std::vector<PlannedOutcome> planned;
+        for (const PlannedOutput& output : plan.outputs) planned.push_back(output.outcome);
+        using enum PlannedOutcome;
+        EXPECT_EQ(planned, (std::vector{Write, Clash, overwrite ? Write : Skip}));
+        std::vector<std::pair<ExportOutcome, ExportFailureReason>> outcomes;
         const ExportReport report = controller.lastExportReport();
         for (const ExportRecordResult& result : report.results()) {
             outcomes.emplace_back(result.outcome, result.reason);
         }
-        for (const PlannedOutput& output : plan.outputs) {
-            planned.emplace_back(output.outcome == PlannedOutcome::Write  ? Written
-                                 : output.outcome == PlannedOutcome::Skip ? Skipped
-                                                                          : Failed,
-                                 output.outcome == PlannedOutcome::Clash ? ExportFailureReason::NameClash
-                                                                         : ExportFailureReason::None);
-        }
-        EXPECT_EQ(planned, outcomes);
         EXPECT_EQ(outcomes, (std::vector<std::pair<ExportOutcome, ExportFailureReason>>{
                                 {Written, ExportFailureReason::None},
                                 {Failed, ExportFailureReason::NameClash},
