@@ -47,6 +47,11 @@ protected:
     std::string out(const std::string& name) const { return dir.file("out/" + name); }
 
     void add(const std::string& path) { controller.pelloraImages().addObject(PelloraImage::pelloraImageWithPath(path)); }
+    // Writes a test picture into the input folder and lists it.
+    void addNew(const std::string& name, std::uint32_t width, std::uint32_t height, const char* type = kUTTypePNG) {
+        ASSERT_TRUE(writeTestImage(in(name), width, height, type));
+        add(in(name));
+    }
     void exportAndWait(const std::string& folder) {
         ASSERT_TRUE(controller.exportImagesToPath(folder));
         controller.waitUntilIdle();
@@ -70,19 +75,21 @@ protected:
     BatchController controller{mainThread, window};
 };
 
+// An empty list still resets the flags, reloads and refreshes.
 TEST_P(ExportJobTest, ExportsEveryRecordInOrderAndEmptiesTheList) {
+    exportAndWait(out());
+    EXPECT_EQ(window.events(), (Names{"update", "ready:0", "reload", "update"}));
     set(QVXDefaultsKey_exportFormat, 7);  // not a format index: JPEG
     set(QVXDefaultsKey_scalingMethod, 1);
     set(QVXDefaultsKey_scalingMaxWidthOrHeight, 40);
-    ASSERT_TRUE(writeTestImage(in("a.png"), 80, 60, kUTTypePNG));
-    ASSERT_TRUE(writeTestImage(in("b.jpg"), 30, 20, kUTTypeJPEG));
-    add(in("a.png"));
-    add(in("b.jpg"));
+    addNew("a.png", 80, 60);
+    addNew("b.jpg", 30, 20, kUTTypeJPEG);
     exportAndWait(out());
 
     EXPECT_EQ(decodedSize(out("a.jpg")), (DecodedSize{40, 30}));
     EXPECT_EQ(decodedSize(out("b.jpg")), (DecodedSize{30, 20}));  // never enlarged
-    EXPECT_EQ(window.events(), (Names{"update", "ready:2", "written:" + out("a.jpg"), "progress:1",
+    EXPECT_EQ(window.events(), (Names{"update", "ready:0", "reload", "update", "update", "ready:2",
+                                      "written:" + out("a.jpg"), "progress:1",
                                       "written:" + out("b.jpg"), "progress:2", "reload", "update"}));
     EXPECT_TRUE(controller.pelloraImages().empty());
     EXPECT_FALSE(controller.isExporting());
@@ -149,19 +156,15 @@ TEST_P(ExportJobTest, ASecondImageOfTheSameNameFailsAndStaysWhileAnOldOutputIsSk
         exportAndWait(folder);
 
         // The check made before the export foretold what it did.
-        std::vector<std::pair<ExportOutcome, ExportFailureReason>> outcomes, planned;
+        std::vector<PlannedOutcome> planned;
+        for (const PlannedOutput& output : plan.outputs) planned.push_back(output.outcome);
+        using enum PlannedOutcome;
+        EXPECT_EQ(planned, (std::vector{Write, Clash, overwrite ? Write : Skip}));
+        std::vector<std::pair<ExportOutcome, ExportFailureReason>> outcomes;
         const ExportReport report = controller.lastExportReport();
         for (const ExportRecordResult& result : report.results()) {
             outcomes.emplace_back(result.outcome, result.reason);
         }
-        for (const PlannedOutput& output : plan.outputs) {
-            planned.emplace_back(output.outcome == PlannedOutcome::Write  ? Written
-                                 : output.outcome == PlannedOutcome::Skip ? Skipped
-                                                                          : Failed,
-                                 output.outcome == PlannedOutcome::Clash ? ExportFailureReason::NameClash
-                                                                         : ExportFailureReason::None);
-        }
-        EXPECT_EQ(planned, outcomes);
         EXPECT_EQ(outcomes, (std::vector<std::pair<ExportOutcome, ExportFailureReason>>{
                                 {Written, ExportFailureReason::None},
                                 {Failed, ExportFailureReason::NameClash},
@@ -181,15 +184,14 @@ TEST_P(ExportJobTest, FailedRecordsStayWithTheirReasonsAndTheNextExportTriesThem
     ASSERT_TRUE(writeTestImage(in("good.png"), 8, 6, kUTTypePNG));
     test::writeFile(in("broken.png"), "not a picture");
     test::writeFile(dir.file("plain-file"), "");
-    struct Finished : ExportResultObserver {
-        void recordExported(const ExportRecordResult&) override {}
-        void exportFinished(const ExportReport& report) override { counts.push_back(report.countsText()); }
-        Names counts;
-    } finished;
-    controller.setExportResultObserver(&finished);
+    Names counts;
+    const auto exportCounted = [&](const std::string& folder) {
+        exportAndWait(folder);
+        counts.push_back(controller.lastExportReport().countsText());
+    };
 
     for (const char* name : {"broken.png", "missing.png", "good.png"}) add(in(name));
-    exportAndWait(out());
+    exportCounted(out());
     EXPECT_EQ(inputsLeft(), (Names{in("broken.png"), in("missing.png")}));
     EXPECT_EQ(reasons(), (std::vector{ExportFailureReason::CannotDecode, ExportFailureReason::CannotDecode,
                                       ExportFailureReason::None}));
@@ -199,12 +201,12 @@ TEST_P(ExportJobTest, FailedRecordsStayWithTheirReasonsAndTheNextExportTriesThem
     // Mended, broken.png is written the next time; a folder path that is a
     // plain file refuses the output.
     ASSERT_TRUE(writeTestImage(in("broken.png"), 4, 4, kUTTypePNG));
-    exportAndWait(out());
+    exportCounted(out());
     EXPECT_EQ(controller.pelloraImages().count(), 1u);
     add(in("good.png"));
-    exportAndWait(dir.file("plain-file"));
+    exportCounted(dir.file("plain-file"));
     EXPECT_EQ(reasons().back(), ExportFailureReason::CannotWriteFolder);
-    EXPECT_EQ(finished.counts, (Names{"1 written, 0 skipped, 2 failed", "1 written, 0 skipped, 1 failed",
+    EXPECT_EQ(counts, (Names{"1 written, 0 skipped, 2 failed", "1 written, 0 skipped, 1 failed",
                                       "0 written, 0 skipped, 2 failed"}));
     EXPECT_EQ(controller.pelloraImages().count(), 2u);
 }
@@ -230,9 +232,8 @@ TEST_P(ExportJobTest, OutputNamesKeepEveryByteButTheLastExtension) {
 TEST_P(ExportJobTest, PercentagesLimitTheUprightSize) {
     set(QVXDefaultsKey_scalingMethod, 2);
     set(QVXDefaultsKey_scalingPercentage, 0.5f);
-    ASSERT_TRUE(writeTestImage(in("turned.jpg"), 3000, 2000, kUTTypeJPEG));
+    addNew("turned.jpg", 3000, 2000, kUTTypeJPEG);
     ASSERT_TRUE(test::exifToolWrite(in("turned.jpg"), "-Orientation#=6"));
-    add(in("turned.jpg"));
     exportAndWait(out());
     EXPECT_EQ(decodedSize(out("turned.jpg")), (DecodedSize{1000, 1500}));
 }
@@ -262,12 +263,6 @@ TEST_P(ExportJobTest, CancelDuringTheThirdOfTenFinishesItAndKeepsTheRest) {
     EXPECT_EQ(folderEntries(out()), (Names{"p1.jpg", "p2.jpg"}));
     EXPECT_FALSE(controller.isExporting());
     EXPECT_FALSE(controller.isCanceled());
-}
-
-TEST_P(ExportJobTest, AnEmptyListResetsTheFlagsReloadsAndRefreshes) {
-    exportAndWait(out());
-    EXPECT_EQ(window.events(), (Names{"update", "ready:0", "reload", "update"}));
-    EXPECT_FALSE(controller.isExporting());
 }
 
 TEST_P(ExportJobTest, NoOutputReplacesASourceOfTheJob) {
@@ -310,22 +305,26 @@ protected:
         set(QVXDefaultsKey_scalingMethod, 3);
     }
     ~ExportMemoryBudgetTest() override { PixelMemoryBudget::shared().setCapacity(_oldCapacity); }
-    void addSquare(const std::string& name, std::uint32_t side) {
-        ASSERT_TRUE(writeTestImage(in(name), side, side, kUTTypePNG));
-        add(in(name));
-    }
 
     std::uint64_t _oldCapacity;
 };
 
-TEST_P(ExportMemoryBudgetTest, ARecordLargerThanTheBudgetFailsWithAClearLineAndTheNextGoesOn) {
-    addSquare("huge.png", 400);
-    addSquare("small.png", 20);
+// A budget for one record at a time, whatever the number of workers: each is
+// written in order after the one too large for it failed.
+TEST_P(ExportMemoryBudgetTest, ARecordLargerThanTheBudgetFailsAndTheRestAreWrittenOneAtATime) {
+    addNew("huge.png", 400, 400);
+    Names written, entries;
+    for (int index = 0; index < 8; ++index) {
+        addNew(fmt::format("r{}.png", index), 100, 100);
+        written.push_back(fmt::format("written:{}", out(fmt::format("r{}.jpg", index))));
+        entries.push_back(fmt::format("r{}.jpg", index));
+    }
     exportAndWait(out());
     EXPECT_EQ(window.eventsStartingWith("failed:"), Names{"failed:" + out("huge.jpg")});
-    EXPECT_EQ(reasons(), (std::vector{ExportFailureReason::TooLarge, ExportFailureReason::None}));
-    EXPECT_EQ(decodedSize(out("small.jpg")), (DecodedSize{20, 20}));
-    EXPECT_EQ(folderEntries(out()), Names{"small.jpg"});
+    EXPECT_EQ(window.eventsStartingWith("written:"), written);
+    EXPECT_EQ(reasons().front(), ExportFailureReason::TooLarge);
+    EXPECT_EQ(decodedSize(out("r7.jpg")), (DecodedSize{100, 100}));
+    EXPECT_EQ(folderEntries(out()), entries);
     const auto lines = log.lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(lines[0].starts_with("*** Error: " + in("huge.png") + " (400 x 400 pixels) needs ")) << lines[0];
@@ -334,7 +333,7 @@ TEST_P(ExportMemoryBudgetTest, ARecordLargerThanTheBudgetFailsWithAClearLineAndT
 }
 
 TEST_P(ExportMemoryBudgetTest, ARecordWaitsWhileTheBudgetIsHeldAndGoesOnWhenItIsGivenBack) {
-    addSquare("a.png", 100);
+    addNew("a.png", 100, 100);
     PixelReservation holder = PixelMemoryBudget::shared().reserve(kBudget, "the viewer");
     ASSERT_TRUE(controller.exportImagesToPath(out()));
     while (PixelMemoryBudget::shared().waiting() == 0) std::this_thread::yield();
@@ -344,18 +343,6 @@ TEST_P(ExportMemoryBudgetTest, ARecordWaitsWhileTheBudgetIsHeldAndGoesOnWhenItIs
     controller.waitUntilIdle();
     EXPECT_EQ(decodedSize(out("a.jpg")), (DecodedSize{100, 100}));
     EXPECT_TRUE(log.lines().empty());
-}
-
-// A budget for one record at a time, whatever the number of workers.
-TEST_P(ExportMemoryBudgetTest, EveryRecordIsWrittenInOrderWhenTheBudgetHoldsOneAtATime) {
-    Names expected;
-    for (int index = 0; index < 8; ++index) {
-        addSquare(fmt::format("r{}.png", index), 100);
-        expected.push_back(fmt::format("written:{}", out(fmt::format("r{}.jpg", index))));
-    }
-    exportAndWait(out());
-    EXPECT_EQ(window.eventsStartingWith("written:"), expected);
-    EXPECT_EQ(PixelMemoryBudget::shared().inUse(), 0u);
 }
 
 const auto kWorkerCounts = ::testing::Values(std::size_t{1}, std::size_t{4});

@@ -1,8 +1,7 @@
 #include <atomic>
+#include <filesystem>
 #include <future>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "jobs/BatchController.h"
 #include "jobs/JobTestSupport.h"
@@ -14,11 +13,6 @@
 
 namespace pellora {
 namespace {
-
-bool isFolder(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 class ExportStartTest : public ::testing::Test {
 protected:
@@ -33,13 +27,12 @@ protected:
 // A relative folder is made in the current folder.
 TEST_F(ExportStartTest, FoldersAreCreatedAlongTheWayAndAPlainFileIsLeftAlone) {
     BatchController::createFoldersAlongPath(dir.file("one/two"));
-    EXPECT_TRUE(isFolder(dir.file("one/two")));
-    char previous[4096];
-    ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
-    ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("one/two")));
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
     BatchController::createFoldersAlongPath("rel/deeper");
-    ASSERT_EQ(::chdir(previous), 0);
-    EXPECT_TRUE(isFolder(dir.file("rel/deeper")));
+    std::filesystem::current_path(previous);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("rel/deeper")));
 
     test::writeFile(dir.file("plain"), "data");
     BatchController::createFoldersAlongPath(dir.file("plain/below"));
@@ -47,26 +40,22 @@ TEST_F(ExportStartTest, FoldersAreCreatedAlongTheWayAndAPlainFileIsLeftAlone) {
     EXPECT_FALSE(test::fileExists(dir.file("plain/below")));
 }
 
-TEST_F(ExportStartTest, AskingForTheFolderStartsNothing) {
+// Asking for the folder starts nothing. A fixed folder typed by hand as "~/..."
+// is in the home folder, not in a folder named "~" in the current one.
+TEST_F(ExportStartTest, ALeadingTildeInTheFixedFolderMeansTheHomeFolder) {
     EXPECT_EQ(controller.exportButtonClicked(), BatchController::ExportButtonResult::DestinationNeeded);
     EXPECT_FALSE(controller.isExporting());
     EXPECT_TRUE(window.events().empty());
-}
-
-// A fixed folder typed by hand as "~/..." is in the home folder, not in a
-// folder named "~" in the current one.
-TEST_F(ExportStartTest, ALeadingTildeInTheFixedFolderMeansTheHomeFolder) {
     UserDefaults::standard().setObject(1, QVXDefaultsKey_exportDestination);
     UserDefaults::standard().setObject("~/Exports/Resized", QVXDefaultsKey_exportStaticLocation);
-    char previous[4096];
-    ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
-    ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
     const auto started = controller.exportButtonClicked();
-    ASSERT_EQ(::chdir(previous), 0);
+    std::filesystem::current_path(previous);
     EXPECT_EQ(started, BatchController::ExportButtonResult::Started);
     while (window.eventsStartingWith("update").size() < 2) mainThread.waitAndDrain(std::chrono::milliseconds(10));
     controller.waitUntilIdle();
-    EXPECT_TRUE(isFolder(test::settingsHome().home() + "/Exports/Resized"));
+    EXPECT_TRUE(std::filesystem::is_directory(test::settingsHome().home() + "/Exports/Resized"));
     EXPECT_FALSE(test::fileExists(dir.file("~")));
 }
 
@@ -87,7 +76,7 @@ TEST_F(ExportStartTest, TheFixedFolderIsCreatedAndASecondClickOnlyCancels) {
     });
 
     EXPECT_EQ(controller.exportButtonClicked(), BatchController::ExportButtonResult::Started);
-    EXPECT_TRUE(isFolder(dir.file("a/b")));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("a/b")));
     reached.get_future().wait();
     UserDefaults::standard().setObject(dir.file("c"), QVXDefaultsKey_exportStaticLocation);
     EXPECT_EQ(controller.exportButtonClicked(), BatchController::ExportButtonResult::CancelRequested);

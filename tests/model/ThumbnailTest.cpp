@@ -5,8 +5,12 @@
 
 #include "model/PelloraImage.h"
 #include "model/PipelineTestSupport.h"
+#include "model/RecordReadOnce.h"
 #include "model/SettingsKeys.h"
+#include "model/ThumbnailRaster.h"
+#include "platform/imageio/ImageSource.h"
 #include "platform/imageio/TypeIdentifiers.h"
+#include "support/ExifTool.h"
 
 namespace pellora {
 namespace {
@@ -96,6 +100,75 @@ TEST(Thumbnail, isDrawnOnceAndKeptForTheRecordsLifeAndIsEmptyForUnreadableFiles)
         const auto thumbnail = PelloraImage(unreadable).tableViewNSImage();
         EXPECT_EQ(std::pair(thumbnail->size.width, thumbnail->size.height), std::pair(41.0f, 41.0f));
         EXPECT_TRUE(thumbnail->raster.pixels.empty());
+    }
+}
+
+// The list raster drawn from the file's stored preview, or nullopt when it is refused.
+std::optional<Bitmap> previewRaster(const std::string& path) {
+    PelloraImage record(path);
+    const RecordReadOnce fileReadOnce(record);
+    const Size stored = record.inputSize();
+    const int tag = orientationTagOf(record.inputMetadata());
+    const auto source = RecordReadOnce::openSource(path);
+    const auto thumbnail = record.tableViewNSImage();
+    if (!source) return std::nullopt;
+    return thumbnailRasterFromPreview(*source, path, stored, tag, thumbnail->raster.width, thumbnail->raster.height);
+}
+
+// Each tag: a photo carrying a preview of the same picture gets its thumbnail
+// from the preview, turned upright as decoding turns the photo.
+TEST(Thumbnail, aStoredPreviewIsTurnedUprightForEveryOrientationTag) {
+    test::TempDir dir;
+    test::freshSettings();
+    std::vector<std::pair<std::string, std::vector<std::string>>> embeddings;
+    for (int tag = 1; tag <= 8; ++tag) {
+        const std::string preview = dir.file("preview" + std::to_string(tag) + ".jpg");
+        const std::string camera = dir.file("camera" + std::to_string(tag) + ".jpg");
+        ASSERT_TRUE(test::writeOrientedPicture(preview, tag, 120, 80, test::quarters(120, 80)));
+        ASSERT_TRUE(test::writeOrientedPicture(camera, tag, 240, 160, test::quarters(240, 160)));
+        embeddings.push_back({camera, {"-ThumbnailImage<=" + preview}});
+    }
+    ASSERT_TRUE(test::exifToolWriteEach(embeddings));
+    for (const auto& [camera, arguments] : embeddings) {
+        SCOPED_TRACE(camera);
+        const auto fromPreview = previewRaster(camera);
+        ASSERT_TRUE(fromPreview);
+        const auto thumbnail = PelloraImage(camera).tableViewNSImage();
+        EXPECT_EQ(std::pair(fromPreview->width, fromPreview->height),
+                  std::pair(thumbnail->raster.width, thumbnail->raster.height));
+        expectUprightQuarters(*fromPreview);
+        expectUprightQuarters(thumbnail->raster);
+    }
+}
+
+// Previews that would show something else, or nothing, leave the thumbnail
+// to decoding: it then shows the photo, not the magenta preview.
+TEST(Thumbnail, unfitPreviewsFallBackToDecoding) {
+    test::TempDir dir;
+    test::freshSettings();
+    const auto magenta = [](std::uint32_t, std::uint32_t) { return test::Rgba{255, 0, 255, 255}; };
+    ASSERT_TRUE(test::writePicture(dir.file("square.jpg"), kUTTypeJPEG, 120, 120, magenta));
+    ASSERT_TRUE(test::writePicture(dir.file("small.jpg"), kUTTypeJPEG, 40, 60, magenta));
+    // Of the stored proportions (tag 6 stores the picture turned), but broken off.
+    ASSERT_TRUE(test::writePicture(dir.file("whole.jpg"), kUTTypeJPEG, 80, 120, magenta));
+    const std::string whole = test::readFile(dir.file("whole.jpg"));
+    test::writeFile(dir.file("corrupt.jpg"), whole.substr(0, whole.size() / 2));
+    const std::vector<std::pair<std::string, std::string>> previews{
+        {"wrong proportions", "square.jpg"}, {"too small", "small.jpg"}, {"corrupt", "corrupt.jpg"}, {"missing", ""}};
+    std::vector<std::pair<std::string, std::vector<std::string>>> embeddings;
+    for (const auto& [name, preview] : previews) {
+        const std::string path = dir.file(name + ".photo.jpg");
+        ASSERT_TRUE(test::writeOrientedPicture(path, 6, 240, 160, test::quarters(240, 160)));
+        if (!preview.empty()) embeddings.push_back({path, {"-ThumbnailImage<=" + dir.file(preview)}});
+    }
+    ASSERT_TRUE(test::exifToolWriteEach(embeddings));
+    for (const auto& [name, preview] : previews) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.file(name + ".photo.jpg");
+        test::LogCapture log;
+        EXPECT_FALSE(previewRaster(path));
+        expectUprightQuarters(PelloraImage(path).tableViewNSImage()->raster);
+        EXPECT_EQ(log.contains("preview stored in " + path + " cannot be read"), name == "corrupt");
     }
 }
 

@@ -1,9 +1,15 @@
 #include <chrono>
+#include <deque>
 #include <gtest/gtest.h>
 
 #include "model/SettingsKeys.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/PlistXml.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+#include "update/AlertPresenter.h"
 #include "update/QVXUpdate.h"
-#include "update/UpdateTestSupport.h"
+#include "update/URLOpener.h"
 
 namespace pellora {
 namespace {
@@ -17,10 +23,58 @@ constexpr const char* kRunningVersion = "1.9";
 constexpr int kYes = 0;
 constexpr int kDontAskAgain = 1;
 
-class QVXUpdateCheck : public test::UpdateCheckFixture {
+// Stands in for the user and the desktop during a check, which runs on the
+// test's thread: answers each alert with the scripted choices in turn (-1 once
+// they run out), records the alerts, the addresses it was asked to open and
+// the checker's two notifications.
+struct Recorder final : AlertPresenter, URLOpener {
+    Recorder() {
+        NotificationCenter& center = NotificationCenter::defaultCenter();
+        tokens[0] = center.addObserver(QVXUpdateNotification_defaultsDidChange,
+                                       [this](const std::string&, const PlistValue&) { ++defaultsDidChange; });
+        tokens[1] = center.addObserver(QVXUpdateNotification_finishedCheckingForUpdates,
+                                       [this](const std::string&, const PlistValue& userInfo) {
+                                           ++finished;
+                                           finishedUserInfoEmpty = finishedUserInfoEmpty && userInfo.isNull();
+                                       });
+    }
+    ~Recorder() override {
+        for (const auto token : tokens) NotificationCenter::defaultCenter().removeObserver(token);
+    }
+    int runModal(const Alert& alert) override {
+        alerts.push_back(alert);
+        defaultsDidChangeBeforeAlert.push_back(defaultsDidChange);
+        if (choices.empty()) return -1;
+        const int choice = choices.front();
+        choices.pop_front();
+        return choice;
+    }
+    bool openURL(const std::string& url) override {
+        opened.push_back(url);
+        return true;
+    }
+
+    NotificationCenter::Token tokens[2] = {};
+    std::deque<int> choices;
+    std::vector<Alert> alerts;
+    Lines opened;
+    int defaultsDidChange = 0, finished = 0;
+    bool finishedUserInfoEmpty = true;
+    // For each alert, how many "Defaults Did Change" notifications came before it.
+    std::vector<int> defaultsDidChangeBeforeAlert;
+};
+
+// An update database with one entry for Pellora, after another application's.
+std::string updateDatabase(const PlistDictionary& entry) {
+    return writePlistXml(PlistDictionary{{"Other App", PlistDictionary{{"Current Version", "9.9"}}}, {"Pellora", entry}});
+}
+
+// A check runs in a temporary home with its settings store, against a scripted server.
+class QVXUpdateCheck : public ::testing::Test {
 protected:
+    QVXUpdateEnvironment environment() { return {recorder, recorder, defaults, limits}; }
     void publish(const PlistDictionary& entry) {
-        server.setResponse(kDatabasePath, {200, test::updateDatabase("Pellora", entry), {}, {}});
+        server.setResponse(kDatabasePath, {200, updateDatabase(entry), {}, {}});
     }
     void publish(const std::string& version, const std::string& downloadURL = "https://pellora.example/download") {
         publish(PlistDictionary{{"Current Version", version}, {"Download URL", downloadURL}});
@@ -45,6 +99,13 @@ protected:
         EXPECT_GE(stored.dateValue(), before);
         EXPECT_LE(stored.dateValue(), Clock::now());
     }
+
+    test::TempHome home;
+    test::LogCapture log;
+    UserDefaults defaults{home.configHome() + "/pellora/Pellora.plist"};
+    Recorder recorder;
+    URLFetchLimits limits;
+    TestHttpServer server;
 };
 
 // Only the user who asked is told; either check stores the date and posts that it finished.
@@ -52,19 +113,19 @@ TEST_F(QVXUpdateCheck, upToDateStoresTheDateAndPostsFinishedAndTellsOnlyTheUserW
     publish(kRunningVersion);
     const auto before = Clock::now();
     check(false);
-    EXPECT_TRUE(recorder.alerts().empty());
+    EXPECT_TRUE(recorder.alerts.empty());
     expectDateStoredSince(before);
-    EXPECT_EQ(recorder.finished(), 1);
+    EXPECT_EQ(recorder.finished, 1);
     test::LogCapture asked;
     check(true);
 
-    ASSERT_EQ(recorder.alerts().size(), 1u);
-    EXPECT_EQ(shown(recorder.alerts()[0]),
+    ASSERT_EQ(recorder.alerts.size(), 1u);
+    EXPECT_EQ(shown(recorder.alerts[0]),
               (Lines{"Pellora is up to date", "Pellora 1.9 is the newest version available.", "OK"}));
     EXPECT_EQ(asked.lines(), (Lines{"Checking for updates...", "Pellora is up-to-date."}));
-    EXPECT_EQ(recorder.finished(), 2);
-    EXPECT_TRUE(recorder.finishedUserInfoEmpty());
-    EXPECT_EQ(recorder.defaultsDidChange(), 0);
+    EXPECT_EQ(recorder.finished, 2);
+    EXPECT_TRUE(recorder.finishedUserInfoEmpty);
+    EXPECT_EQ(recorder.defaultsDidChange, 0);
     EXPECT_EQ(server.requestedPaths(), (Lines{kDatabasePath, kDatabasePath}));
 }
 
@@ -92,27 +153,27 @@ TEST_F(QVXUpdateCheck, theAnswerToANewVersionIsCarriedOut) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         defaults.removeObjectForKey(QVXUpdateDefaultsKey_checkAtlaunch);
-        const std::size_t alerts = recorder.alerts().size(), opened = recorder.opened().size();
-        const int finished = recorder.finished(), changes = recorder.defaultsDidChange();
+        const std::size_t alerts = recorder.alerts.size(), opened = recorder.opened.size();
+        const int finished = recorder.finished, changes = recorder.defaultsDidChange;
         const auto before = Clock::now();
         test::LogCapture caseLog;
-        recorder.answer(c.answer);
+        recorder.choices.push_back(c.answer);
         check(c.asked);
 
-        ASSERT_EQ(recorder.alerts().size(), alerts + 1);
+        ASSERT_EQ(recorder.alerts.size(), alerts + 1);
         Lines expected{"A new version is available",
                        "Pellora 2.0 can be downloaded now. Would you like to open its download page?"};
         expected.insert(expected.end(), c.buttons.begin(), c.buttons.end());
-        EXPECT_EQ(shown(recorder.alerts().back()), expected);
-        EXPECT_EQ(recorder.defaultsDidChangeBeforeAlert().back(), changes + 1);
+        EXPECT_EQ(shown(recorder.alerts.back()), expected);
+        EXPECT_EQ(recorder.defaultsDidChangeBeforeAlert.back(), changes + 1);
         EXPECT_EQ(caseLog.lines(), (Lines{"Checking for updates...", "Pellora version 2.0 is available."}));
-        EXPECT_EQ(recorder.opened().size(), opened + (c.opens ? 1 : 0));
+        EXPECT_EQ(recorder.opened.size(), opened + (c.opens ? 1 : 0));
         if (c.opens) {
-            EXPECT_EQ(recorder.opened().back(), server.url("/download"));
+            EXPECT_EQ(recorder.opened.back(), server.url("/download"));
         }
         EXPECT_EQ(defaults.objectForKey(QVXUpdateDefaultsKey_checkAtlaunch), c.checkAtLaunch);
         expectDateStoredSince(before);
-        EXPECT_EQ(recorder.finished(), finished + 1);
+        EXPECT_EQ(recorder.finished, finished + 1);
     }
 }
 
@@ -126,12 +187,12 @@ TEST_F(QVXUpdateCheck, anyOtherPublishedVersionIsOffered) {
     publish(PlistDictionary{{"Current Version", 2}});  // not a string: never equal
     check(true);
 
-    const auto alerts = recorder.alerts();
+    const auto alerts = recorder.alerts;
     ASSERT_EQ(alerts.size(), 6u);
     for (const Alert& alert : alerts) EXPECT_EQ(alert.messageText, "A new version is available");
     EXPECT_EQ(alerts[0].informativeText, "Pellora 1.8 can be downloaded now. Would you like to open its download page?");
     EXPECT_EQ(alerts[5].informativeText, "Pellora 2 can be downloaded now. Would you like to open its download page?");
-    EXPECT_EQ(recorder.defaultsDidChange(), 6);
+    EXPECT_EQ(recorder.defaultsDidChange, 6);
 }
 
 // Whatever goes wrong, the check logs that it timed out; a user who asked is
@@ -148,7 +209,7 @@ TEST_F(QVXUpdateCheck, everyFailureLogsTimedOutAndTellsOnlyTheUserWhoAskedWhy) {
         "</dict></dict></plist>";
     // A valid database padded past the 1 MiB cap, declared in Content-Length and streamed without one.
     const std::string padded =
-        test::updateDatabase("Pellora", {{"Current Version", "2.0"}, {"Padding", std::string(2u << 20, 'x')}});
+        updateDatabase({{"Current Version", "2.0"}, {"Padding", std::string(2u << 20, 'x')}});
     const std::string noConnection = "The update server could not be reached. Check the network connection and try again.";
     const std::string notUnderstood = "The update server's answer was not understood.";
     using Mode = TestHttpServer::Response::Mode;
@@ -161,10 +222,10 @@ TEST_F(QVXUpdateCheck, everyFailureLogsTimedOutAndTellsOnlyTheUserWhoAskedWhy) {
          notUnderstood},
         {"entry is no dictionary", 200, writePlistXml(PlistDictionary{{"Pellora", "2.0"}}), Mode::Complete,
          notUnderstood},
-        {"no Current Version", 200, test::updateDatabase("Pellora", {{"Download URL", "https://pellora.example/"}}),
+        {"no Current Version", 200, updateDatabase({{"Download URL", "https://pellora.example/"}}),
          Mode::Complete, notUnderstood},
         {"not found", 404, "<html>Not Found</html>", Mode::Complete, "The update server answered with status 404."},
-        {"error status", 500, test::updateDatabase("Pellora", {{"Current Version", "2.0"}}), Mode::Complete,
+        {"error status", 500, updateDatabase({{"Current Version", "2.0"}}), Mode::Complete,
          "The update server answered with status 500."},
         {"deep nesting", 200, deep, Mode::Complete, notUnderstood},
         {"entity declarations", 200, entities, Mode::Complete, notUnderstood},
@@ -178,10 +239,10 @@ TEST_F(QVXUpdateCheck, everyFailureLogsTimedOutAndTellsOnlyTheUserWhoAskedWhy) {
     const auto checkBoth = [&](const std::string& what, const std::string& url, const std::string& reason) {
         for (const bool asked : {false, true}) {
             test::LogCapture caseLog;
-            const std::size_t alertsBefore = recorder.alerts().size();
+            const std::size_t alertsBefore = recorder.alerts.size();
             check(asked, url);
             EXPECT_EQ(caseLog.lines(), (Lines{"Checking for updates...", "Check for updates timed out."})) << what;
-            const auto alerts = recorder.alerts();
+            const auto alerts = recorder.alerts;
             ASSERT_EQ(alerts.size(), alertsBefore + (asked ? 1 : 0)) << what;
             if (asked) {
                 EXPECT_EQ(shown(alerts.back()), (Lines{"Pellora could not check for updates.", reason, "OK"})) << what;
@@ -196,8 +257,8 @@ TEST_F(QVXUpdateCheck, everyFailureLogsTimedOutAndTellsOnlyTheUserWhoAskedWhy) {
               noConnection);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     EXPECT_TRUE(defaults.objectForKey(QVXUpdateDefaultsKey_lastChecked).isNull());
-    EXPECT_EQ(recorder.finished(), 0);
-    EXPECT_EQ(recorder.defaultsDidChange(), 0);
+    EXPECT_EQ(recorder.finished, 0);
+    EXPECT_EQ(recorder.defaultsDidChange, 0);
 }
 
 TEST_F(QVXUpdateCheck, onlyAbsoluteWebAddressesWithAHostAreOpened) {
@@ -215,11 +276,11 @@ TEST_F(QVXUpdateCheck, onlyAbsoluteWebAddressesWithAHostAreOpened) {
     update.downloadUpdateWithURL("file:///etc/passwd");
     EXPECT_EQ(fileLog.lines(), Lines{"QVXUpdate: Not opening download URL \"file:///etc/passwd\": not an http or "
                                      "https address with a host"});
-    EXPECT_TRUE(recorder.opened().empty());
+    EXPECT_TRUE(recorder.opened.empty());
 
     update.downloadUpdateWithURL("HTTPS://Pellora.example/download?v=2");
     update.downloadUpdateWithURL("http://127.0.0.1:8080/");
-    EXPECT_EQ(recorder.opened(), (Lines{"https://Pellora.example/download?v=2", "http://127.0.0.1:8080/"}));
+    EXPECT_EQ(recorder.opened, (Lines{"https://Pellora.example/download?v=2", "http://127.0.0.1:8080/"}));
 }
 
 } // namespace

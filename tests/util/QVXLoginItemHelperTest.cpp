@@ -38,8 +38,9 @@ protected:
     test::TempHome home;
 };
 
-// Adding twice gives two equal entries.
-TEST_F(LoginItems, storesEachItemInTheLoginWindowFile) {
+// Adding twice gives two equal entries, and an autostart entry that goes with
+// the last one removed.
+TEST_F(LoginItems, storesEachItemInTheLoginWindowFileAndAnAutostartEntry) {
     const std::string app = program("Apps/Pellora");
     QVXLoginItemHelper::addToLoginItems(app, true);
     QVXLoginItemHelper::addToLoginItems(app, true);
@@ -52,6 +53,15 @@ TEST_F(LoginItems, storesEachItemInTheLoginWindowFile) {
     EXPECT_EQ(entry.get("Hide"), PlistValue(true));
     EXPECT_EQ(QVXAliasDataHelper::filePathFromAliasData(entry.get("AliasData").dataValue()),
               std::filesystem::canonical(app).string());
+
+    const std::string autostartEntry = autostart::entryFilePath("Pellora");
+    EXPECT_EQ(autostartEntry, home.configHome() + "/autostart/pellora-login-Pellora.desktop");
+    const std::string text = test::readFile(autostartEntry);
+    EXPECT_NE(text.find("[Desktop Entry]\nType=Application\nName=Pellora\nExec=\"" + app + "\"\n"), std::string::npos);
+    EXPECT_NE(text.find("X-Pellora-Hide=true\n"), std::string::npos);
+    EXPECT_EQ(text.find("Hidden="), std::string::npos);
+    QVXLoginItemHelper::removeFromLoginItems("/other/Pellora");
+    EXPECT_FALSE(test::fileExists(autostartEntry));
 }
 
 TEST_F(LoginItems, itemsAreMatchedAndRemovedByTheExactLastPathComponent) {
@@ -108,19 +118,6 @@ TEST_F(LoginItems, changesFromTwoThreadsAreAllKept) {
     addSome();
     other.join();
     EXPECT_EQ(storedEntries().size(), 16u);
-}
-
-TEST_F(LoginItems, autostartEntryFollowsAddAndRemove) {
-    const std::string app = program("Apps/Pellora");
-    const std::string entry = autostart::entryFilePath("Pellora");
-    EXPECT_EQ(entry, home.configHome() + "/autostart/pellora-login-Pellora.desktop");
-    QVXLoginItemHelper::addToLoginItems(app, true);
-    const std::string text = test::readFile(entry);
-    EXPECT_NE(text.find("[Desktop Entry]\nType=Application\nName=Pellora\nExec=\"" + app + "\"\n"), std::string::npos);
-    EXPECT_NE(text.find("X-Pellora-Hide=true\n"), std::string::npos);
-    EXPECT_EQ(text.find("Hidden="), std::string::npos);
-    QVXLoginItemHelper::removeFromLoginItems("/other/Pellora");
-    EXPECT_FALSE(test::fileExists(entry));
 }
 
 // GLib's launcher reads the entry as a desktop session does at login and runs the program.
