@@ -35,8 +35,8 @@ inline bool makePhotoLikeJpeg(const std::string& path, std::uint32_t width, std:
         }
     }
     PlistDictionary properties = metadata;
-    properties.set(kCGImageDestinationLossyCompressionQuality, 0.85);
-    const auto destination = ImageDestination::createWithPath(path, kUTTypeJPEG);
+    properties.set(kImageDestinationLossyCompressionQuality, 0.85);
+    const auto destination = ImageDestination::createWithPath(path, kImageTypeJPEG);
     destination->addImage({pixels.data(), width, height, std::size_t{width} * 4, pixels.size()}, properties);
     return destination->finalize();
 }

@@ -80,8 +80,8 @@ int exportRecords(const std::vector<std::string>& sources, std::size_t count, co
 
 int main(int argc, char** argv) {
     const bool tiff = argc > 1 && std::string_view(argv[1]) == "tiff";
-    const Source source = tiff ? Source{kUTTypeTIFF, "tif", 6000, 4000, {10, 40}}
-                               : Source{kUTTypeJPEG, "jpg", 1600, 1200, {10, 1000}};
+    const Source source = tiff ? Source{kImageTypeTIFF, "tif", 6000, 4000, {10, 40}}
+                               : Source{kImageTypeJPEG, "jpg", 1600, 1200, {10, 1000}};
     bench::ScratchHome home;
     std::vector<std::string> sources;
     const std::string first = home.path() + fmt::format("/src0000.{}", source.extension);

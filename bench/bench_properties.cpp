@@ -34,8 +34,8 @@ std::string xmpPacket() {
 
 int main(int argc, char** argv) {
     const PlistDictionary metadata{
-        {kCGImagePropertyTIFFDictionary, PlistDictionary{{"Make", "Canon"}, {"Model", "Canon EOS 5D"}}},
-        {kCGImagePropertyExifDictionary, PlistDictionary{{"ExposureTime", 0.004}, {"FNumber", 5.6}}},
+        {kImagePropertyTIFFDictionary, PlistDictionary{{"Make", "Canon"}, {"Model", "Canon EOS 5D"}}},
+        {kImagePropertyExifDictionary, PlistDictionary{{"ExposureTime", 0.004}, {"FNumber", 5.6}}},
         {kPelloraPropertySourceMetadata, PlistDictionary{{"XMP", xmpPacket()}}}};
     const bench::BenchPhoto photo(argc, argv, metadata);
     const std::string& path = photo.path();
@@ -46,8 +46,8 @@ int main(int argc, char** argv) {
     const std::string& xmp =
         properties.dictionaryValue().get(kPelloraPropertySourceMetadata).dictionaryValue().get("XMP").stringValue();
     std::printf("%s: %lld x %lld, XMP packet %zu bytes\n", path.c_str(),
-                static_cast<long long>(properties.dictionaryValue().get(kCGImagePropertyPixelWidth).integerValue()),
-                static_cast<long long>(properties.dictionaryValue().get(kCGImagePropertyPixelHeight).integerValue()),
+                static_cast<long long>(properties.dictionaryValue().get(kImagePropertyPixelWidth).integerValue()),
+                static_cast<long long>(properties.dictionaryValue().get(kImagePropertyPixelHeight).integerValue()),
                 xmp.size());
 
     constexpr int runs = 21;

@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     constexpr int runs = 7;
     const std::string ours = folder + "/pellora.jpg";
     const double pellora = bench::medianMilliseconds(runs, [&] {
-        return record.writeToPath(ours, kUTTypeJPEG, {{kCGImageDestinationLossyCompressionQuality, 0.8}});
+        return record.writeToPath(ours, kImageTypeJPEG, {{kImageDestinationLossyCompressionQuality, 0.8}});
     });
     std::printf("writeToPath:   median %7.1f ms (%d runs)\n", pellora, runs);
 

@@ -49,12 +49,12 @@ bool writePhotoLikeJpeg(const QString& path, std::uint32_t width, std::uint32_t 
             pixel[3] = 255;
         }
     }
-    const auto destination = ImageDestination::createWithPath(QFile::encodeName(path).toStdString(), kUTTypeJPEG);
+    const auto destination = ImageDestination::createWithPath(QFile::encodeName(path).toStdString(), kImageTypeJPEG);
     if (!destination) {
         return false;
     }
     destination->addImage({pixels.data(), width, height, std::size_t{width} * 4, pixels.size()},
-                          {{kCGImageDestinationLossyCompressionQuality, 0.92}});
+                          {{kImageDestinationLossyCompressionQuality, 0.92}});
     return destination->finalize();
 }
 

@@ -41,12 +41,12 @@ MainController::MainController() {
     _batch = std::make_unique<BatchController>(_mainThread, *this, _recentDocuments.get());
     _batch->setExportResultObserver(this);
     _updateChecks = std::make_unique<UpdateCheckService>(_mainThread);
-    connectOutlets();
+    takeLayoutWidgets();
     setupRecentMenu();
     fillPresets();
     bindSettings();
     connectActions();
-    awakeFromNib();
+    finishSetup();
 }
 
 MainController::~MainController() {
@@ -70,7 +70,7 @@ MainController::~MainController() {
     _batch.reset();
 }
 
-void MainController::connectOutlets() {
+void MainController::takeLayoutWidgets() {
     imagesTableView = _ui->imagesTableView;
     imageTableVerticalScroller = imagesTableView->verticalScrollBar();
     numImagesTextField = _ui->numImagesTextField;
@@ -148,7 +148,7 @@ void MainController::connectActions() {
     }
 }
 
-void MainController::awakeFromNib() {
+void MainController::finishSetup() {
     _frameAutosave = new WindowFrameAutosave(_window.get(), QVXDefaultsKey_mainWindowFrame, UserDefaults::standard());
     if (!_frameAutosave->setFrameUsingName()) {
         WindowFrameAutosave::center(_window.get());

@@ -59,7 +59,7 @@ class MainController : public QObject,
     Q_OBJECT
 
 public:
-    // Registers the settings defaults, loads the window and runs awakeFromNib.
+    // Registers the settings defaults, loads the window and runs finishSetup.
     MainController();
     ~MainController() override;
 
@@ -169,12 +169,12 @@ public:
     void showPreferences();
 
 private:
-    void connectOutlets();
+    void takeLayoutWidgets();
     std::span<const int> presetsOfComboBox(const QComboBox* comboBox) const;
     void fillPresets();
     void bindSettings();
     void connectActions();
-    void awakeFromNib();
+    void finishSetup();
     void setupToolbar();
     static std::vector<std::string> savedToolbarItemIdentifiers();
     void setupTableView();

@@ -117,7 +117,7 @@ int runBatch(const std::vector<std::string>& arguments) {
     const ExportFormat exportFormat =
         options->exportFormat.value_or(exportFormatFromStored(defaults.integerForKey(QVXDefaultsKey_exportFormat)));
     const std::string type = BatchController::imageFormatCodeForSelectionIndex(exportFormat);
-    if (options->quality && type != kUTTypeJPEG && type != kUTTypeJPEG2000) {
+    if (options->quality && type != kImageTypeJPEG && type != kImageTypeJPEG2000) {
         return usageError("--quality applies to the jpeg and jp2 formats only");
     }
     // The options answer before the stored settings for this run; nothing is written back.

@@ -119,13 +119,13 @@ void commitRecord(PelloraImage& record, PreparedExport& prepared, ExportState& s
 
 std::string BatchController::imageFormatCodeForSelectionIndex(ExportFormat format) {
     switch (format) {
-    case ExportFormat::JPEG: return kUTTypeJPEG;
-    case ExportFormat::JPEG2000: return kUTTypeJPEG2000;
-    case ExportFormat::PNG: return kUTTypePNG;
-    case ExportFormat::TIFF: return kUTTypeTIFF;
-    case ExportFormat::BMP: return kUTTypeBMP;
+    case ExportFormat::JPEG: return kImageTypeJPEG;
+    case ExportFormat::JPEG2000: return kImageTypeJPEG2000;
+    case ExportFormat::PNG: return kImageTypePNG;
+    case ExportFormat::TIFF: return kImageTypeTIFF;
+    case ExportFormat::BMP: return kImageTypeBMP;
     }
-    return kUTTypeJPEG;
+    return kImageTypeJPEG;
 }
 
 void BatchController::createFoldersAlongPath(const std::string& path) {

@@ -33,17 +33,17 @@ ExportSettings ExportSettings::readFrom(const UserDefaults& defaults) {
     settings.type = BatchController::imageFormatCodeForSelectionIndex(
         exportFormatFromStored(defaults.integerForKey(QVXDefaultsKey_exportFormat)));
     // The identifiers are compared in the order JPEG, JPEG 2000, PNG, TIFF, BMP.
-    if (settings.type == kUTTypeJPEG) {
+    if (settings.type == kImageTypeJPEG) {
         settings.extension = "jpg";
-        settings.properties.set(kCGImageDestinationLossyCompressionQuality,
+        settings.properties.set(kImageDestinationLossyCompressionQuality,
                                 defaults.floatForKey(QVXDefaultsKey_JPEGExportQuality));
-    } else if (settings.type == kUTTypeJPEG2000) {
+    } else if (settings.type == kImageTypeJPEG2000) {
         settings.extension = "jp2";
-        settings.properties.set(kCGImageDestinationLossyCompressionQuality,
+        settings.properties.set(kImageDestinationLossyCompressionQuality,
                                 defaults.floatForKey(QVXDefaultsKey_JPEG2000ExportQuality));
     } else {
-        settings.extension = settings.type == kUTTypePNG ? "png" : settings.type == kUTTypeTIFF ? "tiff" : "bmp";
-        settings.properties.set(kCGImagePropertyHasAlpha, true);
+        settings.extension = settings.type == kImageTypePNG ? "png" : settings.type == kImageTypeTIFF ? "tiff" : "bmp";
+        settings.properties.set(kImagePropertyHasAlpha, true);
     }
     settings.scalingMethod = scalingMethodFromStored(defaults.integerForKey(QVXDefaultsKey_scalingMethod));
     if (settings.scalingMethod == ScalingMethod::FitWithin) {

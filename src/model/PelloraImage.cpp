@@ -17,16 +17,16 @@ std::shared_ptr<PelloraImage> PelloraImage::pelloraImageWithPath(const std::stri
     return std::make_shared<PelloraImage>(path);
 }
 
-PelloraImage::PelloraImage(std::string path) : _inputPath(std::move(path)), _inputNSImage(_inputPath) {}
+PelloraImage::PelloraImage(std::string path) : _inputPath(std::move(path)), _inputImage(_inputPath) {}
 
 std::string PelloraImage::inputName() const { return path::lastPathComponent(_inputPath); }
 
-ReferencedImage& PelloraImage::inputNSImage() {
-    _inputNSImage.scaleImageIgnoringDPI();
-    return _inputNSImage;
+ReferencedImage& PelloraImage::inputImage() {
+    _inputImage.measureInPixels();
+    return _inputImage;
 }
 
-Size PelloraImage::inputSize() { return inputNSImage().size(); }
+Size PelloraImage::inputSize() { return inputImage().size(); }
 
 PlistValue PelloraImage::inputMetadata() const {
     RecordReadOnce* const memo = RecordReadOnce::activeFor(*this);
@@ -48,9 +48,9 @@ PlistValue PelloraImage::readInputMetadata() const {
 }
 
 int orientationTagOf(const PlistValue& properties) {
-    const PlistValue* tiff = properties.dictionaryValue().find(kCGImagePropertyTIFFDictionary);
+    const PlistValue* tiff = properties.dictionaryValue().find(kImagePropertyTIFFDictionary);
     if (tiff == nullptr) return 1;
-    return tiff->dictionaryValue().get(kCGImagePropertyTIFFOrientation).intValue();
+    return tiff->dictionaryValue().get(kImagePropertyTIFFOrientation).intValue();
 }
 
 bool isTurnedOrientation(int tag) { return tag >= 5 && tag <= 8; }
@@ -91,21 +91,21 @@ PlistValue PelloraImage::modifiedImageMetadata() {
     if (metadata.isNull()) return metadata;
     const Size output = outputSize();
     PlistDictionary& properties = metadata.mutableDictionary();
-    properties.set(kCGImagePropertyPixelWidth, static_cast<double>(output.width));
-    properties.set(kCGImagePropertyPixelHeight, static_cast<double>(output.height));
-    properties.set(kCGImagePropertyDPIWidth, 72);
-    properties.set(kCGImagePropertyDPIHeight, 72);
-    if (const PlistValue* exif = properties.find(kCGImagePropertyExifDictionary)) {
+    properties.set(kImagePropertyPixelWidth, static_cast<double>(output.width));
+    properties.set(kImagePropertyPixelHeight, static_cast<double>(output.height));
+    properties.set(kImagePropertyDPIWidth, 72);
+    properties.set(kImagePropertyDPIHeight, 72);
+    if (const PlistValue* exif = properties.find(kImagePropertyExifDictionary)) {
         PlistValue copy = *exif;
-        copy.mutableDictionary().set(kCGImagePropertyExifPixelXDimension, static_cast<double>(output.width));
-        copy.mutableDictionary().set(kCGImagePropertyExifPixelYDimension, static_cast<double>(output.height));
-        properties.set(kCGImagePropertyExifDictionary, copy);
+        copy.mutableDictionary().set(kImagePropertyExifPixelXDimension, static_cast<double>(output.width));
+        copy.mutableDictionary().set(kImagePropertyExifPixelYDimension, static_cast<double>(output.height));
+        properties.set(kImagePropertyExifDictionary, copy);
     }
     if (UserDefaults::standard().boolForKey(QVXDefaultsKey_hardRotate)) {
-        if (const PlistValue* tiff = properties.find(kCGImagePropertyTIFFDictionary)) {
+        if (const PlistValue* tiff = properties.find(kImagePropertyTIFFDictionary)) {
             PlistValue copy = *tiff;
-            copy.mutableDictionary().set(kCGImagePropertyTIFFOrientation, 1);
-            properties.set(kCGImagePropertyTIFFDictionary, copy);
+            copy.mutableDictionary().set(kImagePropertyTIFFOrientation, 1);
+            properties.set(kImagePropertyTIFFDictionary, copy);
         }
     }
     return metadata;

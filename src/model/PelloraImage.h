@@ -33,7 +33,7 @@ public:
     // The file name with its extension.
     std::string inputName() const;
     // The full-size image, its representations measured in pixels.
-    ReferencedImage& inputNSImage();
+    ReferencedImage& inputImage();
     // Width and height in pixels, as stored, whatever the resolution tags say.
     Size inputSize();
     // The properties of the file's first image, read afresh (once per write,
@@ -61,10 +61,10 @@ public:
     // pixels drawn into the returned rectangle come out upright in a w x h bitmap.
     Rect outputRectWithOrientedContext(BitmapContext& context, float w, float h);
     // The file's first image (at a reduced scale when options ask for one); null after a log line.
-    DecodedImagePtr inputCGImage(const DecodeOptions& options = {});
+    DecodedImagePtr decodeInput(const DecodeOptions& options = {});
     // The output: scaled to outputSize, turned upright, 8-bit premultiplied
     // RGBA; nullopt after the log lines of the failure.
-    std::optional<Bitmap> outputCGImage();
+    std::optional<Bitmap> renderOutput();
     // Renders and writes the output file of the given type with the encoder
     // properties, and the adjusted metadata when the settings keep it. The file
     // appears whole or not at all. false when nothing was written.
@@ -95,19 +95,19 @@ public:
     std::optional<std::uint64_t> outputMemory(std::string_view type);
 
     // The list picture, upright, made on first request and kept; safe from any thread.
-    std::shared_ptr<const Thumbnail> tableViewNSImage();
+    std::shared_ptr<const Thumbnail> thumbnail();
 
 private:
     PlistValue readInputMetadata() const;
 
     const std::string _inputPath;
-    ReferencedImage _inputNSImage;
+    ReferencedImage _inputImage;
     std::string _outputSubfolder;
     std::atomic<int> _maxWidth{0};
     std::atomic<int> _maxHeight{0};
     std::atomic<ExportFailureReason> _lastExportFailure{ExportFailureReason::None};
     std::mutex _thumbnailMutex;
-    std::shared_ptr<const Thumbnail> _tableViewNSImage;
+    std::shared_ptr<const Thumbnail> _thumbnail;
 };
 
 // The orientation tag of a properties dictionary: 1 without a {TIFF}

@@ -99,12 +99,12 @@ Rect rectWithOrientedContext(BitmapContext& context, int tag, float w, float h) 
     }
 }
 
-DecodedImagePtr PelloraImage::inputCGImage(const DecodeOptions& options) {
+DecodedImagePtr PelloraImage::decodeInput(const DecodeOptions& options) {
     const auto source = openInputSource(_inputPath);
     return source ? source->decodeFirstImage(options) : nullptr;
 }
 
-std::optional<Bitmap> PelloraImage::outputCGImage() {
+std::optional<Bitmap> PelloraImage::renderOutput() {
     const auto source = openInputSource(_inputPath);
     // The size and orientation are read from the properties before decoding,
     // to choose the decoding scale. A file whose header is unreadable cannot be
@@ -198,7 +198,7 @@ PelloraImage::PendingOutput PelloraImage::writeToPendingFile(const std::string& 
                                                              const PlistDictionary& properties) {
     const RecordReadOnce fileReadOnce(*this);
     PendingOutput output;
-    const std::optional<Bitmap> image = outputCGImage();
+    const std::optional<Bitmap> image = renderOutput();
     if (!image) {
         output.failure = ExportFailureReason::CannotDecode;
         return output;

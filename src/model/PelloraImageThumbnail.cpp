@@ -15,9 +15,9 @@ Size PelloraImage::uprightInputSize() {
     return uprightSize(stored, orientationTagOf(inputMetadata()));
 }
 
-std::shared_ptr<const Thumbnail> PelloraImage::tableViewNSImage() {
+std::shared_ptr<const Thumbnail> PelloraImage::thumbnail() {
     std::lock_guard lock(_thumbnailMutex);
-    if (_tableViewNSImage) return _tableViewNSImage;
+    if (_thumbnail) return _thumbnail;
     // The size, the orientation and the pixels come from one read of the file.
     const RecordReadOnce fileReadOnce(*this);
     auto thumbnail = std::make_shared<Thumbnail>();
@@ -25,8 +25,8 @@ std::shared_ptr<const Thumbnail> PelloraImage::tableViewNSImage() {
     if (stored.width <= 0 || stored.height <= 0) {
         // Nothing to measure: an empty square keeps the row drawable.
         thumbnail->size = Size{kThumbnailSide, kThumbnailSide};
-        _tableViewNSImage = std::move(thumbnail);
-        return _tableViewNSImage;
+        _thumbnail = std::move(thumbnail);
+        return _thumbnail;
     }
     const int tag = orientationTagOf(inputMetadata());
     thumbnail->size = proportionalSizeFromSizeAndMaxSide(uprightSize(stored, tag), kThumbnailSide);
@@ -43,11 +43,11 @@ std::shared_ptr<const Thumbnail> PelloraImage::tableViewNSImage() {
         DecodeOptions options;
         options.minWidth = turned ? height : width;
         options.minHeight = turned ? width : height;
-        if (const DecodedImagePtr image = inputCGImage(options)) raster = orientedThumbnailRaster(*image, tag, width, height);
+        if (const DecodedImagePtr image = decodeInput(options)) raster = orientedThumbnailRaster(*image, tag, width, height);
     }
     if (raster) thumbnail->raster = std::move(*raster);
-    _tableViewNSImage = std::move(thumbnail);
-    return _tableViewNSImage;
+    _thumbnail = std::move(thumbnail);
+    return _thumbnail;
 }
 
 } // namespace pellora

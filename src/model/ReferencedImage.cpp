@@ -35,7 +35,7 @@ Size ReferencedImage::size() {
     return _representations.empty() ? Size{} : _representations.front().size;
 }
 
-void ReferencedImage::scaleImageIgnoringDPI() {
+void ReferencedImage::measureInPixels() {
     std::lock_guard lock(_mutex);
     loadIfNeeded();
     for (ImageRep& rep : _representations) {

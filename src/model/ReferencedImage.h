@@ -23,7 +23,7 @@ public:
     // The logical size: that of the first representation, 0 x 0 without one.
     Size size();
     // Sets every representation's logical size to its pixel size.
-    void scaleImageIgnoringDPI();
+    void measureInPixels();
 
 private:
     void loadIfNeeded();  // with _mutex held

@@ -70,7 +70,7 @@ PreferencesController::PreferencesController(const QVXUpdateEnvironment& updateE
     QVXUpdate_lastCheckedTextField = _ui->QVXUpdate_lastCheckedTextField;
     bindSettings();
     connectActions();
-    awakeFromNib();
+    finishSetup();
     setupToolbar();
 }
 
@@ -98,7 +98,7 @@ void PreferencesController::connectActions() {
     connect(_ui->checkNowButton, &QPushButton::clicked, this, &PreferencesController::QVXUpdate_checkNowButton);
 }
 
-void PreferencesController::awakeFromNib() {
+void PreferencesController::finishSetup() {
     QVXUpdate_updateInterface();
     QVXUpdate_installDefaultsUpdatedNotification();
 }

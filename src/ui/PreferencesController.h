@@ -69,7 +69,7 @@ public:
     // in the local time zone; the never-checked text when it holds no date.
     static QString lastCheckedText(const PlistValue& lastChecked);
 
-    // Outlets from the layout.
+    // Widgets from the layout.
     QStackedWidget* tabView = nullptr;
     QCheckBox* QVXUpdate_checkAtLaunchCheckbox = nullptr;
     QLabel* QVXUpdate_lastCheckedTextField = nullptr;
@@ -77,7 +77,7 @@ public:
 private:
     void bindSettings();
     void connectActions();
-    void awakeFromNib();
+    void finishSetup();
     void QVXUpdate_installDefaultsUpdatedNotification();
     void setupToolbar();
     void selectPane(const std::string& identifier);

@@ -35,7 +35,7 @@ QImage decodeImageForScreen(PelloraImage& record, QSize maxPixels) {
     DecodeOptions options;
     options.minWidth = static_cast<std::uint32_t>(turned ? shown.height() : shown.width());
     options.minHeight = static_cast<std::uint32_t>(turned ? shown.width() : shown.height());
-    const DecodedImagePtr decoded = record.inputCGImage(options);
+    const DecodedImagePtr decoded = record.decodeInput(options);
     if (!decoded) {
         return {};
     }

@@ -15,7 +15,7 @@ void releaseThumbnail(void* info) {
 } // namespace
 
 ThumbnailCache::Thumbnail thumbnailOfRecord(PelloraImage& record) {
-    const std::shared_ptr<const pellora::Thumbnail> thumbnail = record.tableViewNSImage();
+    const std::shared_ptr<const pellora::Thumbnail> thumbnail = record.thumbnail();
     const Size size = thumbnail ? thumbnail->size : Size{kThumbnailSide, kThumbnailSide};
     ThumbnailCache::Thumbnail result{QImage(), QSizeF(size.width, size.height)};
     if (!result.size.isValid() || result.size.isEmpty()) {

@@ -30,7 +30,7 @@ ViewerController::ViewerController(SelectedImageProvider& controller)
     resolutionTextField = _ui->resolutionTextField;
     _decoder.setMaxThreadCount(1);
     addWindowCloseShortcuts(_window.get());
-    awakeFromNib();
+    finishSetup();
     _selectionObserver = NotificationCenter::defaultCenter().addObserver(
         QVXNotification_selectedImageDidChange, [this](const std::string&, const PlistValue&) { update(); });
 }
@@ -42,7 +42,7 @@ ViewerController::~ViewerController() {
     _decoder.waitForDone();
 }
 
-void ViewerController::awakeFromNib() {
+void ViewerController::finishSetup() {
     _frameAutosave = new WindowFrameAutosave(_window.get(), QVXDefaultsKey_viewerFrame, UserDefaults::standard());
     if (!_frameAutosave->setFrameUsingName()) {
         WindowFrameAutosave::center(_window.get());

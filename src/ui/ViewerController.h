@@ -48,7 +48,7 @@ public:
     QWidget* window() const { return _window.get(); }
     SelectedImageProvider& controller() const { return _controller; }
 
-    // Outlets from the layout "Viewer".
+    // Widgets from the layout "Viewer".
     ScaledImageView* imageView = nullptr;
     QLabel* noImageSelectedTextField = nullptr;
     QLabel* resolutionTextField = nullptr;
@@ -61,7 +61,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void awakeFromNib();
+    void finishSetup();
     void loadImage(const std::shared_ptr<PelloraImage>& record);
     // The label for the shown record's upright size, once that is known.
     void updateSizeLabel();

@@ -75,12 +75,12 @@ std::int32_t QVXMacOSVersion::packedVersionFromRelease(std::string_view release)
     return (*major / 10) << 12 | (*major % 10) << 8 | minor << 4 | maintenance;
 }
 
-bool QVXMacOSVersion::osx100() { return isWithin(0x1000, 0x100F); }
-bool QVXMacOSVersion::osx101() { return isWithin(0x1010, 0x101F); }
-bool QVXMacOSVersion::osx102() { return isWithin(0x1020, 0x102F); }
-bool QVXMacOSVersion::osx103() { return isWithin(0x1030, 0x103F); }
-bool QVXMacOSVersion::osx104() { return isWithin(0x1040, 0x104F); }
-bool QVXMacOSVersion::osx105() { return isWithin(0x1050, 0x105F); }
-bool QVXMacOSVersion::osx106() { return isWithin(0x1060, 0x106F); }
+bool QVXMacOSVersion::isRelease10_0() { return isWithin(0x1000, 0x100F); }
+bool QVXMacOSVersion::isRelease10_1() { return isWithin(0x1010, 0x101F); }
+bool QVXMacOSVersion::isRelease10_2() { return isWithin(0x1020, 0x102F); }
+bool QVXMacOSVersion::isRelease10_3() { return isWithin(0x1030, 0x103F); }
+bool QVXMacOSVersion::isRelease10_4() { return isWithin(0x1040, 0x104F); }
+bool QVXMacOSVersion::isRelease10_5() { return isWithin(0x1050, 0x105F); }
+bool QVXMacOSVersion::isRelease10_6() { return isWithin(0x1060, 0x106F); }
 
 } // namespace pellora

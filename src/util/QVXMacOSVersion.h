@@ -19,13 +19,13 @@ public:
 
     // True when the running release is 10.0, 10.1, ... 10.6. Each reads the
     // number for its lower bound and again for its upper bound.
-    static bool osx100();
-    static bool osx101();
-    static bool osx102();
-    static bool osx103();
-    static bool osx104();
-    static bool osx105();
-    static bool osx106();
+    static bool isRelease10_0();
+    static bool isRelease10_1();
+    static bool isRelease10_2();
+    static bool isRelease10_3();
+    static bool isRelease10_4();
+    static bool isRelease10_5();
+    static bool isRelease10_6();
 
     // Replaces the query behind systemVersionNumber (tests use fixed numbers);
     // an empty query restores the kernel's.

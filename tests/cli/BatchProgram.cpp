@@ -68,11 +68,11 @@ bool waitForOutputs(const std::string& folder, std::size_t count) {
 BatchTest::BatchTest() { ::mkdir(in().c_str(), 0755); }
 
 void BatchTest::makeImages(const std::vector<std::string>& names) {
-    for (const std::string& name : names) ASSERT_TRUE(writeTestImage(in(name), 8, 6, kUTTypeJPEG)) << name;
+    for (const std::string& name : names) ASSERT_TRUE(writeTestImage(in(name), 8, 6, kImageTypeJPEG)) << name;
 }
 
 void BatchTest::makeManySources(int count) {
-    ASSERT_TRUE(writeTestImage(in("img00.jpg"), 1600, 1200, kUTTypeJPEG));
+    ASSERT_TRUE(writeTestImage(in("img00.jpg"), 1600, 1200, kImageTypeJPEG));
     for (int n = 1; n < count; ++n) ASSERT_EQ(::link(in("img00.jpg").c_str(), in(fmt::format("img{:02}.jpg", n)).c_str()), 0);
 }
 

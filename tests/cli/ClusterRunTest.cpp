@@ -177,7 +177,7 @@ TEST_F(ClusterRunTest, RecursiveOutputsKeepTheirFoldersSoSameNamesNeverCollide) 
         ::mkdir(dir.file(folder).c_str(), 0755);
     }
     makeImages({"IMG_1.jpg", "2024/june/IMG_1.jpg", "2023/IMG_1.jpg"});
-    ASSERT_TRUE(test::writeTestImage(dir.file("elsewhere/x/IMG_1.jpg"), 8, 6, kUTTypeJPEG));
+    ASSERT_TRUE(test::writeTestImage(dir.file("elsewhere/x/IMG_1.jpg"), 8, 6, kImageTypeJPEG));
     ASSERT_EQ(::symlink(dir.file("elsewhere").c_str(), in("linked").c_str()), 0);  // not followed
     // A relative list line keeps its folders as written; ".." cannot climb out of the destination.
     test::writeFile(dir.file("list.txt"), "elsewhere/x/IMG_1.jpg\nin/../elsewhere/./x/IMG_1.jpg\n");

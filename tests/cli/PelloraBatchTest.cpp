@@ -50,8 +50,8 @@ TEST_F(PelloraBatchTest, UsageErrorsExitWithTwoAndSayWhy) {
 }
 
 TEST_F(PelloraBatchTest, OptionsApplyToThisRunOnlyAndNothingIsStored) {
-    ASSERT_TRUE(test::writeTestImage(in("wide.jpg"), 80, 40, kUTTypeJPEG));
-    ASSERT_TRUE(test::writeTestImage(in("tall.png"), 30, 60, kUTTypePNG));
+    ASSERT_TRUE(test::writeTestImage(in("wide.jpg"), 80, 40, kImageTypeJPEG));
+    ASSERT_TRUE(test::writeTestImage(in("tall.png"), 30, 60, kImageTypePNG));
     const std::string settingsPath = UserDefaults::standardFilePath();
     {
         UserDefaults stored(settingsPath);
@@ -77,7 +77,7 @@ TEST_F(PelloraBatchTest, OptionsApplyToThisRunOnlyAndNothingIsStored) {
 
 // A stored fixed folder typed by hand as "~/..." is in the home folder.
 TEST_F(PelloraBatchTest, ALeadingTildeInTheStoredFolderMeansTheHomeFolder) {
-    ASSERT_TRUE(test::writeTestImage(in("wide.jpg"), 80, 40, kUTTypeJPEG));
+    ASSERT_TRUE(test::writeTestImage(in("wide.jpg"), 80, 40, kImageTypeJPEG));
     {
         UserDefaults stored(UserDefaults::standardFilePath());
         stored.setObject(1, QVXDefaultsKey_exportDestination);
@@ -94,7 +94,7 @@ TEST_F(PelloraBatchTest, ExitStatusIsOneAndTheReportSaysWhyWhenAFileFailsOrNoIma
     makeImages({"good.jpg", "old.jpg"});
     test::writeFile(in("broken.jpg"), "not an image at all");
     ::mkdir(dir.file("other").c_str(), 0755);
-    ASSERT_TRUE(test::writeTestImage(dir.file("other/good.jpg"), 4, 4, kUTTypeJPEG));  // same name, another folder
+    ASSERT_TRUE(test::writeTestImage(dir.file("other/good.jpg"), 4, 4, kImageTypeJPEG));  // same name, another folder
     ::mkdir(out().c_str(), 0755);
     test::writeFile(out("old.jpg"), "there before");
     const ProgramRun result = run({"-o", out(), in(), dir.file("other")});
@@ -119,7 +119,7 @@ TEST_F(PelloraBatchTest, ExitStatusIsOneAndTheReportSaysWhyWhenAFileFailsOrNoIma
 TEST_F(PelloraBatchTest, AFolderThatCannotBeReadFailsTheRun) {
     makeImages({"good.jpg"});
     ::mkdir(dir.file("locked").c_str(), 0755);
-    ASSERT_TRUE(test::writeTestImage(dir.file("locked/hidden.jpg"), 8, 8, kUTTypeJPEG));
+    ASSERT_TRUE(test::writeTestImage(dir.file("locked/hidden.jpg"), 8, 8, kImageTypeJPEG));
     // Permissions bind root only after it gives up its privileges.
     std::string runner;
     if (::geteuid() == 0) {

@@ -47,7 +47,7 @@ MainWindowControls controls(const MainController& controller) {
 }
 
 void writeJpeg(const QString& path, int width, int height) {
-    QVERIFY(test::writeGradient(QFile::encodeName(path).toStdString(), kUTTypeJPEG, std::uint32_t(width),
+    QVERIFY(test::writeGradient(QFile::encodeName(path).toStdString(), kImageTypeJPEG, std::uint32_t(width),
                                 std::uint32_t(height)));
 }
 

@@ -48,7 +48,7 @@ protected:
 
     void add(const std::string& path) { controller.pelloraImages().addObject(PelloraImage::pelloraImageWithPath(path)); }
     // Writes a test picture into the input folder and lists it.
-    void addNew(const std::string& name, std::uint32_t width, std::uint32_t height, const char* type = kUTTypePNG) {
+    void addNew(const std::string& name, std::uint32_t width, std::uint32_t height, const char* type = kImageTypePNG) {
         ASSERT_TRUE(writeTestImage(in(name), width, height, type));
         add(in(name));
     }
@@ -83,7 +83,7 @@ TEST_P(ExportJobTest, ExportsEveryRecordInOrderAndEmptiesTheList) {
     set(QVXDefaultsKey_scalingMethod, 1);
     set(QVXDefaultsKey_scalingMaxWidthOrHeight, 40);
     addNew("a.png", 80, 60);
-    addNew("b.jpg", 30, 20, kUTTypeJPEG);
+    addNew("b.jpg", 30, 20, kImageTypeJPEG);
     exportAndWait(out());
 
     EXPECT_EQ(decodedSize(out("a.jpg")), (DecodedSize{40, 30}));
@@ -103,11 +103,11 @@ TEST_P(ExportJobTest, ExportsEveryRecordInOrderAndEmptiesTheList) {
 TEST_P(ExportJobTest, RecordsFinishingOutOfOrderCommitInListOrder) {
     set(QVXDefaultsKey_scalingMethod, 1);
     set(QVXDefaultsKey_scalingMaxWidthOrHeight, 64);
-    ASSERT_TRUE(writeTestImage(in("large.png"), 2400, 1800, kUTTypePNG));
+    ASSERT_TRUE(writeTestImage(in("large.png"), 2400, 1800, kImageTypePNG));
     for (const char* name : {"s1.png", "s2.jpg", "s3.png", "s5.png"}) {
-        ASSERT_TRUE(writeTestImage(in(name), 96, 72, name[3] == 'j' ? kUTTypeJPEG : kUTTypePNG));
+        ASSERT_TRUE(writeTestImage(in(name), 96, 72, name[3] == 'j' ? kImageTypeJPEG : kImageTypePNG));
     }
-    ASSERT_TRUE(writeTestImage(in("s3.jpg"), 10, 10, kUTTypeJPEG));
+    ASSERT_TRUE(writeTestImage(in("s3.jpg"), 10, 10, kImageTypeJPEG));
     test::writeFile(in("broken.png"), "not a picture");
     const std::vector<std::pair<const char*, const char*>> records{
         {"large.png", "written"}, {"s1.png", "written"}, {"missing.png", "failed"}, {"s2.jpg", "written"},
@@ -141,14 +141,14 @@ TEST_P(ExportJobTest, RecordsFinishingOutOfOrderCommitInListOrder) {
 TEST_P(ExportJobTest, ASecondImageOfTheSameNameFailsAndStaysWhileAnOldOutputIsSkippedOrReplaced) {
     set(QVXDefaultsKey_scalingMethod, 3);  // full size
     ::mkdir(in("b").c_str(), 0755);
-    ASSERT_TRUE(writeTestImage(in("camera.jpg"), 20, 10, kUTTypeJPEG));
-    ASSERT_TRUE(writeTestImage(in("b/camera.jpg"), 16, 12, kUTTypeJPEG));
-    ASSERT_TRUE(writeTestImage(in("old.png"), 6, 4, kUTTypePNG));
+    ASSERT_TRUE(writeTestImage(in("camera.jpg"), 20, 10, kImageTypeJPEG));
+    ASSERT_TRUE(writeTestImage(in("b/camera.jpg"), 16, 12, kImageTypeJPEG));
+    ASSERT_TRUE(writeTestImage(in("old.png"), 6, 4, kImageTypePNG));
     for (const bool overwrite : {false, true}) {
         SCOPED_TRACE(overwrite ? "overwriting" : "keeping");
         const std::string folder = dir.file(overwrite ? "replacing" : "keeping");
         ::mkdir(folder.c_str(), 0755);
-        ASSERT_TRUE(writeTestImage(folder + "/old.jpg", 2, 2, kUTTypeJPEG));  // there before the export
+        ASSERT_TRUE(writeTestImage(folder + "/old.jpg", 2, 2, kImageTypeJPEG));  // there before the export
         set(QVXDefaultsKey_overriteExistingFilesOnExport, overwrite);
         controller.pelloraImages().removeAllObjects();
         for (const char* name : {"camera.jpg", "b/camera.jpg", "old.png"}) add(in(name));
@@ -181,7 +181,7 @@ TEST_P(ExportJobTest, ASecondImageOfTheSameNameFailsAndStaysWhileAnOldOutputIsSk
 // Workers prepare the records after a failed one while it stays first in the list.
 TEST_P(ExportJobTest, FailedRecordsStayWithTheirReasonsAndTheNextExportTriesThemAgain) {
     set(QVXDefaultsKey_exportFormat, 2);
-    ASSERT_TRUE(writeTestImage(in("good.png"), 8, 6, kUTTypePNG));
+    ASSERT_TRUE(writeTestImage(in("good.png"), 8, 6, kImageTypePNG));
     test::writeFile(in("broken.png"), "not a picture");
     test::writeFile(dir.file("plain-file"), "");
     Names counts;
@@ -200,7 +200,7 @@ TEST_P(ExportJobTest, FailedRecordsStayWithTheirReasonsAndTheNextExportTriesThem
 
     // Mended, broken.png is written the next time; a folder path that is a
     // plain file refuses the output.
-    ASSERT_TRUE(writeTestImage(in("broken.png"), 4, 4, kUTTypePNG));
+    ASSERT_TRUE(writeTestImage(in("broken.png"), 4, 4, kImageTypePNG));
     exportCounted(out());
     EXPECT_EQ(controller.pelloraImages().count(), 1u);
     add(in("good.png"));
@@ -216,7 +216,7 @@ TEST_P(ExportJobTest, FailedRecordsStayWithTheirReasonsAndTheNextExportTriesThem
 TEST_P(ExportJobTest, OutputNamesKeepEveryByteButTheLastExtension) {
     set(QVXDefaultsKey_exportFormat, 3);
     for (const char* name : {"x.final.jpg", "noextension", "with space.jpg", "new\nline.jpg", "bytes\xff\xfe.jpg"}) {
-        ASSERT_TRUE(writeTestImage(in(name), 12, 9, kUTTypeJPEG));
+        ASSERT_TRUE(writeTestImage(in(name), 12, 9, kImageTypeJPEG));
     }
     add(in("noextension"));
     controller.importImageFilesAtPaths({in()});
@@ -232,7 +232,7 @@ TEST_P(ExportJobTest, OutputNamesKeepEveryByteButTheLastExtension) {
 TEST_P(ExportJobTest, PercentagesLimitTheUprightSize) {
     set(QVXDefaultsKey_scalingMethod, 2);
     set(QVXDefaultsKey_scalingPercentage, 0.5f);
-    addNew("turned.jpg", 3000, 2000, kUTTypeJPEG);
+    addNew("turned.jpg", 3000, 2000, kImageTypeJPEG);
     ASSERT_TRUE(test::exifToolWrite(in("turned.jpg"), "-Orientation#=6"));
     exportAndWait(out());
     EXPECT_EQ(decodedSize(out("turned.jpg")), (DecodedSize{1000, 1500}));
@@ -243,7 +243,7 @@ TEST_P(ExportJobTest, CancelDuringTheThirdOfTenFinishesItAndKeepsTheRest) {
     for (int n = 1; n <= 10; ++n) {
         const std::string name = fmt::format("p{}.png", n);
         if (n != 3) {
-            ASSERT_TRUE(writeTestImage(in(name), 300, 200, kUTTypePNG));
+            ASSERT_TRUE(writeTestImage(in(name), 300, 200, kImageTypePNG));
         }
         add(in(name));  // p3.png is missing: its failure logs while the job is on it
     }
@@ -271,7 +271,7 @@ TEST_P(ExportJobTest, NoOutputReplacesASourceOfTheJob) {
     set(QVXDefaultsKey_scalingMaxWidthOrHeight, 10);
     // c.png comes first: its output c.jpg is the source of a later record.
     const Names names{"c.png", "a.jpg", "c.jpg", "linked.jpg", "hard.jpg"};
-    for (const auto& name : names) ASSERT_TRUE(writeTestImage(in(name), 40, 30, kUTTypeJPEG));
+    for (const auto& name : names) ASSERT_TRUE(writeTestImage(in(name), 40, 30, kImageTypeJPEG));
     ASSERT_EQ(::symlink(in("linked.jpg").c_str(), out("linked.jpg").c_str()), 0);
     ASSERT_EQ(::link(in("hard.jpg").c_str(), out("hard.jpg").c_str()), 0);
     Names before;

@@ -15,7 +15,7 @@
 namespace pellora::test {
 
 // Writes an opaque test picture of the given size as a file of the type
-// (a type identifier such as kUTTypeJPEG). false when the encoder failed.
+// (a type identifier such as kImageTypeJPEG). false when the encoder failed.
 bool writeTestImage(const std::string& path, std::uint32_t width, std::uint32_t height, const char* type);
 
 // The pixel size of the file as its decoder reads it, and whether the whole

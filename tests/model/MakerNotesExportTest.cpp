@@ -48,7 +48,7 @@ protected:
     std::string exportAs(const std::string& name, const char* type, const std::string& extension) {
         const std::string output = dir.file(name + "." + extension);
         EXPECT_TRUE(PelloraImage(camera + "/" + name + ".jpg")
-                        .writeToPath(output, type, {{kCGImageDestinationLossyCompressionQuality, 0.9}}))
+                        .writeToPath(output, type, {{kImageDestinationLossyCompressionQuality, 0.9}}))
             << output;
         return output;
     }
@@ -58,7 +58,7 @@ protected:
 
 TEST_F(MakerNotesExport, everyCamerasMakerNoteReadsBackFromJpegPngAndJpeg2000Outputs) {
     const std::vector<std::pair<const char*, std::string>> formats{
-        {kUTTypeJPEG, "jpg"}, {kUTTypePNG, "png"}, {kUTTypeJPEG2000, "jp2"}};
+        {kImageTypeJPEG, "jpg"}, {kImageTypePNG, "png"}, {kImageTypeJPEG2000, "jp2"}};
     std::vector<std::string> files;
     for (const std::string& name : cameras) {
         files.push_back(camera + "/" + name + ".jpg");
@@ -82,7 +82,7 @@ TEST_F(MakerNotesExport, aTiffOutputKeepsAMakerNoteWholeOrLeavesItOutAndSaysSo) 
     for (const std::string& name : cameras) {
         SCOPED_TRACE(name);
         test::LogCapture log;
-        const std::string output = exportAs(name, kUTTypeTIFF, "tiff");
+        const std::string output = exportAs(name, kImageTypeTIFF, "tiff");
         const auto tags = test::exifToolTagsOfEach({camera + "/" + name + ".jpg", output}, kMakerNotes);
         ASSERT_NE(test::decodeFile(output), nullptr);
         if (tags[1].empty()) {

@@ -57,7 +57,7 @@ protected:
         PelloraImage record(source);
         record.setMaxWidth(60);
         record.setMaxHeight(60);
-        EXPECT_TRUE(record.writeToPath(output, type, {{kCGImageDestinationLossyCompressionQuality, 0.9}}));
+        EXPECT_TRUE(record.writeToPath(output, type, {{kImageDestinationLossyCompressionQuality, 0.9}}));
         return output;
     }
 
@@ -67,7 +67,7 @@ protected:
 
 TEST_F(ModifiedMetadata, everySourceTagSurvivesExceptWhatTheWriterChangesOrTheFormatCannotHold) {
     const std::vector<std::pair<const char*, std::string>> formats{
-        {kUTTypeJPEG, "jpg"}, {kUTTypePNG, "png"}, {kUTTypeTIFF, "tiff"}, {kUTTypeJPEG2000, "jp2"}};
+        {kImageTypeJPEG, "jpg"}, {kImageTypePNG, "png"}, {kImageTypeTIFF, "tiff"}, {kImageTypeJPEG2000, "jp2"}};
     std::vector<std::string> files{source};
     for (const auto& [type, extension] : formats) files.push_back(export60(type, "out." + extension));
     const auto tags = test::exifToolTagsOfEach(files);
@@ -99,10 +99,10 @@ TEST_F(ModifiedMetadata, everySourceTagSurvivesExceptWhatTheWriterChangesOrTheFo
 // preserving writes no metadata of the source.
 TEST_F(ModifiedMetadata, theSettingsKeepTheOrientationTagOrDropAllMetadata) {
     test::setSetting(QVXDefaultsKey_hardRotate, false);
-    const std::string unturned = export60(kUTTypePNG, "unturned.png");
+    const std::string unturned = export60(kImageTypePNG, "unturned.png");
     test::freshSettings();
     test::setSetting(QVXDefaultsKey_preserveMetadata, false);
-    const std::string bare = export60(kUTTypeJPEG, "bare.jpg");
+    const std::string bare = export60(kImageTypeJPEG, "bare.jpg");
     const auto tags = test::exifToolTagsOfEach({unturned, bare});
     EXPECT_EQ(test::decodedSize(unturned), (test::DecodedSize{60, 40}));
     EXPECT_EQ(tags[0].at("IFD0:Orientation"), "6");
@@ -116,11 +116,11 @@ TEST_F(ModifiedMetadata, theSettingsKeepTheOrientationTagOrDropAllMetadata) {
 TEST_F(ModifiedMetadata, aSourceWithoutExifGetsNoneAndOneWithoutAnExifDirectoryGetsNoneAdded) {
     const std::string bare = dir.file("bare.jpg");
     const std::string artist = dir.file("artist.jpg");
-    ASSERT_TRUE(test::writePicture(bare, kUTTypeJPEG, 40, 30, gradient));
-    ASSERT_TRUE(test::writePicture(artist, kUTTypeJPEG, 40, 30, gradient));
+    ASSERT_TRUE(test::writePicture(bare, kImageTypeJPEG, 40, 30, gradient));
+    ASSERT_TRUE(test::writePicture(artist, kImageTypeJPEG, 40, 30, gradient));
     ASSERT_TRUE(test::exifToolWrite(artist, "-Artist=Ann"));
     std::vector<std::string> outputs;
-    for (const auto& [type, extension] : {std::pair{kUTTypeJPEG, "jpg"}, {kUTTypePNG, "png"}, {kUTTypeTIFF, "tiff"}}) {
+    for (const auto& [type, extension] : {std::pair{kImageTypeJPEG, "jpg"}, {kImageTypePNG, "png"}, {kImageTypeTIFF, "tiff"}}) {
         outputs.push_back(dir.file(std::string("bare.") + extension));
         ASSERT_TRUE(PelloraImage(bare).writeToPath(outputs.back(), type, {}));
         outputs.push_back(dir.file(std::string("artist.") + extension));
@@ -143,7 +143,7 @@ TEST_F(ModifiedMetadata, aTiffSourceWrittenAsJpegCarriesNoneOfItsStorageTags) {
     ASSERT_EQ(test::runCommand("convert -size 30x20 gradient:red-blue -compress lzw '" + tiff + "'"), 0);
     ASSERT_TRUE(test::exifToolWrite(tiff, "-Make=Canon -Artist=Ann -ExposureTime=1/60"));
     const std::string output = dir.file("scan.jpg");
-    ASSERT_TRUE(PelloraImage(tiff).writeToPath(output, kUTTypeJPEG, {}));
+    ASSERT_TRUE(PelloraImage(tiff).writeToPath(output, kImageTypeJPEG, {}));
     const auto after = test::exifToolTags(output);
     EXPECT_EQ(after.at("IFD0:Make"), "Canon");
     EXPECT_EQ(after.at("IFD0:Artist"), "Ann");
@@ -158,13 +158,13 @@ TEST_F(ModifiedMetadata, aTiffSourceWrittenAsJpegCarriesNoneOfItsStorageTags) {
 TEST_F(ModifiedMetadata, aPngSourceWithoutAlphaIsWrittenWithoutAlpha) {
     const std::string opaque = dir.file("opaque.png");
     ASSERT_EQ(test::runCommand("convert -size 20x10 gradient:red-blue -type TrueColor 'PNG24:" + opaque + "'"), 0);
-    ASSERT_FALSE(PelloraImage(opaque).inputMetadata().dictionaryValue().get(kCGImagePropertyHasAlpha).boolValue());
+    ASSERT_FALSE(PelloraImage(opaque).inputMetadata().dictionaryValue().get(kImagePropertyHasAlpha).boolValue());
     const std::string output = dir.file("out.png");
-    ASSERT_TRUE(PelloraImage(opaque).writeToPath(output, kUTTypePNG, {{kCGImagePropertyHasAlpha, true}}));
+    ASSERT_TRUE(PelloraImage(opaque).writeToPath(output, kImageTypePNG, {{kImagePropertyHasAlpha, true}}));
     EXPECT_EQ(test::exifToolTags(output)["PNG:ColorType"], "2");  // RGB
 
     test::setSetting(QVXDefaultsKey_preserveMetadata, false);
-    ASSERT_TRUE(PelloraImage(opaque).writeToPath(output, kUTTypePNG, {{kCGImagePropertyHasAlpha, true}}));
+    ASSERT_TRUE(PelloraImage(opaque).writeToPath(output, kImageTypePNG, {{kImagePropertyHasAlpha, true}}));
     EXPECT_EQ(test::exifToolTags(output)["PNG:ColorType"], "6");  // RGB with alpha
 }
 

@@ -27,7 +27,7 @@ std::vector<std::string> taggedCopies(const test::TempDir& dir) {
     std::vector<std::pair<std::string, std::vector<std::string>>> tagging;
     for (int tag = 1; tag <= 8; ++tag) {
         paths.push_back(dir.file("tag" + std::to_string(tag) + ".tiff"));
-        EXPECT_TRUE(test::writePicture(paths.back(), kUTTypeTIFF, 5, 3, pattern));
+        EXPECT_TRUE(test::writePicture(paths.back(), kImageTypeTIFF, 5, 3, pattern));
         tagging.push_back({paths.back(), {"-Orientation#=" + std::to_string(tag)}});
     }
     EXPECT_TRUE(test::exifToolWriteEach(tagging));
@@ -102,7 +102,7 @@ TEST(OrientationPipeline, everyTagAtFullSizeComesOutExactlyAsImageMagickTurnsIt)
     const auto upright = imageMagickUpright(dir, paths);
     for (int tag = 1; tag <= 8; ++tag) {
         SCOPED_TRACE(paths[tag - 1]);
-        ASSERT_TRUE(PelloraImage(paths[tag - 1]).writeToPath(dir.file("out.png"), kUTTypePNG, {{kCGImagePropertyHasAlpha, true}}));
+        ASSERT_TRUE(PelloraImage(paths[tag - 1]).writeToPath(dir.file("out.png"), kImageTypePNG, {{kImagePropertyHasAlpha, true}}));
         const DecodedImagePtr written = test::decodeFile(dir.file("out.png"));
         ASSERT_NE(written, nullptr);
         EXPECT_EQ(std::pair(written->width, written->height), tag >= 5 ? std::pair(3u, 5u) : std::pair(5u, 3u));
@@ -118,9 +118,9 @@ TEST(OrientationPipeline, unturnedPicturesAreDrawnUntransformed) {
     test::TempDir dir;
     const std::string turned = taggedCopies(dir)[5];
     const std::string withoutTag = dir.file("artist.jpg"), bare = dir.file("bare.jpg");
-    ASSERT_TRUE(test::writePicture(withoutTag, kUTTypeJPEG, 5, 3, pattern,
-                                   {{kCGImagePropertyTIFFDictionary, PlistDictionary{{"Artist", "Ann"}}}}));
-    ASSERT_TRUE(test::writePicture(bare, kUTTypeJPEG, 5, 3, pattern));
+    ASSERT_TRUE(test::writePicture(withoutTag, kImageTypeJPEG, 5, 3, pattern,
+                                   {{kImagePropertyTIFFDictionary, PlistDictionary{{"Artist", "Ann"}}}}));
+    ASSERT_TRUE(test::writePicture(bare, kImageTypeJPEG, 5, 3, pattern));
     const struct {
         std::string path;
         bool hardRotate;
@@ -140,11 +140,11 @@ TEST(OrientationPipeline, unturnedPicturesAreDrawnUntransformed) {
     }
 
     PelloraImage record(turned);
-    for (const auto& [type, extension] : {std::pair{kUTTypePNG, "png"}, {kUTTypeJPEG, "jpg"}}) {
+    for (const auto& [type, extension] : {std::pair{kImageTypePNG, "png"}, {kImageTypeJPEG, "jpg"}}) {
         const std::string output = dir.file(std::string("out.") + extension);
-        ASSERT_TRUE(record.writeToPath(output, type, {{kCGImagePropertyHasAlpha, true}}));
+        ASSERT_TRUE(record.writeToPath(output, type, {{kImagePropertyHasAlpha, true}}));
         EXPECT_EQ(test::exifToolTags(output)["IFD0:Orientation"], "6") << output;
-        if (std::string(type) == kUTTypePNG) {
+        if (std::string(type) == kImageTypePNG) {
             EXPECT_EQ(test::rgba8(*test::decodeFile(output)), test::rgba8(*test::decodeFile(turned)));
         }
     }

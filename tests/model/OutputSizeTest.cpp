@@ -19,13 +19,13 @@ std::string pictureOfSize(const test::TempDir& dir, std::uint32_t width, std::ui
                           const PlistValue& orientation = {}) {
     const std::string path =
         dir.file(std::to_string(width) + "x" + std::to_string(height) + "-" + orientation.description() + ".jpg");
-    PlistDictionary properties{{kCGImageDestinationLossyCompressionQuality, 0.1}};
+    PlistDictionary properties{{kImageDestinationLossyCompressionQuality, 0.1}};
     if (!orientation.isNull()) {
-        properties.set(kCGImagePropertyTIFFDictionary,
-                       PlistDictionary{{orientation.isString() ? "Artist" : kCGImagePropertyTIFFOrientation, orientation}});
+        properties.set(kImagePropertyTIFFDictionary,
+                       PlistDictionary{{orientation.isString() ? "Artist" : kImagePropertyTIFFOrientation, orientation}});
     }
     const bool written = test::writePicture(
-        path, kUTTypeJPEG, width, height, [](std::uint32_t, std::uint32_t) { return test::Rgba{90, 90, 90, 255}; },
+        path, kImageTypeJPEG, width, height, [](std::uint32_t, std::uint32_t) { return test::Rgba{90, 90, 90, 255}; },
         properties);
     EXPECT_TRUE(written) << path;
     return path;

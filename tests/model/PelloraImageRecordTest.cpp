@@ -44,7 +44,7 @@ TEST(PelloraImageRecord, sizeIsInPixelsWhateverTheResolutionSaysAndSafeFromTwoTh
 TEST(PelloraImageRecord, creationReadsNothingAndOnlyAskingForPropertiesLogs) {
     test::TempDir dir;
     const std::string picture = dir.file("gone.jpg");
-    ASSERT_TRUE(test::writePicture(picture, kUTTypeJPEG, 8, 8, grey));
+    ASSERT_TRUE(test::writePicture(picture, kImageTypeJPEG, 8, 8, grey));
     const std::string text = dir.file("notes.jpg");
     test::writeFile(text, "these are not pixels\n");
 
@@ -78,7 +78,7 @@ TEST(PelloraImageRecord, orientationTagIsReadFromJpegTiffAndPngFiles) {
     test::TempDir dir;
     std::vector<std::pair<std::string, std::vector<std::string>>> tagging;
     std::vector<std::pair<std::string, int>> expected;
-    for (const auto& [type, extension] : {std::pair{kUTTypeJPEG, "jpg"}, {kUTTypeTIFF, "tiff"}, {kUTTypePNG, "png"}}) {
+    for (const auto& [type, extension] : {std::pair{kImageTypeJPEG, "jpg"}, {kImageTypeTIFF, "tiff"}, {kImageTypePNG, "png"}}) {
         for (int tag = 1; tag <= 8; ++tag) {
             const std::string path = dir.file("tag" + std::to_string(tag) + "." + extension);
             ASSERT_TRUE(test::writePicture(path, type, 4, 2, grey));
@@ -88,10 +88,10 @@ TEST(PelloraImageRecord, orientationTagIsReadFromJpegTiffAndPngFiles) {
     }
     // A TIFF dictionary without the tag counts as 0, a file without one as 1.
     const std::string untagged = dir.file("artist only.jpg");
-    ASSERT_TRUE(test::writePicture(untagged, kUTTypeJPEG, 4, 2, grey));
+    ASSERT_TRUE(test::writePicture(untagged, kImageTypeJPEG, 4, 2, grey));
     tagging.push_back({untagged, {"-Artist=Ann"}});
     expected.emplace_back(untagged, 0);
-    for (const auto& [type, extension] : {std::pair{kUTTypeJPEG, "jpg"}, {kUTTypePNG, "png"}}) {
+    for (const auto& [type, extension] : {std::pair{kImageTypeJPEG, "jpg"}, {kImageTypePNG, "png"}}) {
         const std::string bare = dir.file(std::string("bare.") + extension);
         ASSERT_TRUE(test::writePicture(bare, type, 4, 2, grey));
         expected.emplace_back(bare, 1);
@@ -102,8 +102,8 @@ TEST(PelloraImageRecord, orientationTagIsReadFromJpegTiffAndPngFiles) {
         const PlistValue properties = PelloraImage(path).inputMetadata();
         ASSERT_FALSE(properties.isNull()) << path;
         EXPECT_EQ(orientationTagOf(properties), tag) << path;
-        if (tag >= 1 && properties.dictionaryValue().contains(kCGImagePropertyTIFFDictionary)) {
-            EXPECT_EQ(properties.dictionaryValue().get(kCGImagePropertyOrientation).intValue(), tag) << path;
+        if (tag >= 1 && properties.dictionaryValue().contains(kImagePropertyTIFFDictionary)) {
+            EXPECT_EQ(properties.dictionaryValue().get(kImagePropertyOrientation).intValue(), tag) << path;
         }
     }
 }

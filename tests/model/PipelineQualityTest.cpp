@@ -15,12 +15,12 @@ namespace {
 // Saves an RGB picture as a high-quality JPEG and returns its full-size decode.
 DecodedImagePtr saveAsJpeg(const DecodedImage& picture, const std::string& path) {
     const bool written = test::writePicture(
-        path, kUTTypeJPEG, picture.width, picture.height,
+        path, kImageTypeJPEG, picture.width, picture.height,
         [&](std::uint32_t x, std::uint32_t y) {
             const std::uint8_t* rgb = picture.pixels.data() + y * picture.rowBytes + x * 3;
             return test::Rgba{rgb[0], rgb[1], rgb[2], 255};
         },
-        {{kCGImageDestinationLossyCompressionQuality, 0.95}});
+        {{kImageDestinationLossyCompressionQuality, 0.95}});
     return written ? test::decodeFile(path) : nullptr;
 }
 
@@ -28,7 +28,7 @@ DecodedImagePtr saveAsJpeg(const DecodedImage& picture, const std::string& path)
 DecodedImagePtr exportAsPng(PelloraImage& record, int maxWidth, int maxHeight, const std::string& output) {
     record.setMaxWidth(maxWidth);
     record.setMaxHeight(maxHeight);
-    if (!record.writeToPath(output, kUTTypePNG, {{kCGImagePropertyHasAlpha, true}})) return nullptr;
+    if (!record.writeToPath(output, kImageTypePNG, {{kImagePropertyHasAlpha, true}})) return nullptr;
     return test::decodeFile(output);
 }
 

@@ -16,12 +16,12 @@ namespace pellora {
 namespace {
 
 const std::string pngSuite = std::string(PELLORA_TEST_DATA_DIR) + "/pngsuite";
-const PlistDictionary pngOptions{{kCGImagePropertyHasAlpha, true}};
+const PlistDictionary pngOptions{{kImagePropertyHasAlpha, true}};
 
 // Exports at full size as PNG and returns the written pixels as 8-bit RGBA.
 std::vector<std::uint8_t> exportedRgba(const std::string& source, const std::string& output) {
     PelloraImage record(source);
-    if (!record.writeToPath(output, kUTTypePNG, pngOptions)) return {};
+    if (!record.writeToPath(output, kImageTypePNG, pngOptions)) return {};
     const DecodedImagePtr written = test::decodeFile(output);
     return written ? test::rgba8(*written) : std::vector<std::uint8_t>{};
 }
@@ -49,7 +49,7 @@ void expectFailedWrite(const std::string& source, const std::string& output,
     SCOPED_TRACE(source);
     const auto before = test::folderEntries(std::filesystem::path(output).parent_path());
     test::LogCapture log;
-    EXPECT_FALSE(PelloraImage(source).writeToPath(output, kUTTypePNG, pngOptions));
+    EXPECT_FALSE(PelloraImage(source).writeToPath(output, kImageTypePNG, pngOptions));
     EXPECT_EQ(test::errorLines(log), expectedErrors);
     EXPECT_EQ(test::folderEntries(std::filesystem::path(output).parent_path()), before);
 }
@@ -62,13 +62,13 @@ TEST(Rendering, failedWritesLogTheirLinesInOrderAndLeaveNoFile) {
     const std::string out = dir.file("out.png");
 
     const std::string vanished = dir.file("vanished.jpg");
-    ASSERT_TRUE(test::writePicture(vanished, kUTTypeJPEG, 8, 8, [](auto, auto) { return test::Rgba{1, 2, 3, 255}; }));
+    ASSERT_TRUE(test::writePicture(vanished, kImageTypeJPEG, 8, 8, [](auto, auto) { return test::Rgba{1, 2, 3, 255}; }));
     PelloraImage vanishedRecord(vanished);
     EXPECT_EQ(vanishedRecord.inputSize().width, 8.0f);
     std::remove(vanished.c_str());
     {
         test::LogCapture log;
-        EXPECT_FALSE(vanishedRecord.writeToPath(out, kUTTypePNG, pngOptions));
+        EXPECT_FALSE(vanishedRecord.writeToPath(out, kImageTypePNG, pngOptions));
         EXPECT_EQ(test::errorLines(log), (std::vector<std::string>{noSource, notCreated}));
         EXPECT_FALSE(test::fileExists(out));
     }
@@ -77,7 +77,7 @@ TEST(Rendering, failedWritesLogTheirLinesInOrderAndLeaveNoFile) {
     expectFailedWrite(pngSuite + "/png/xcsn0g01.png", out, {notCreated});
     // The header reads, the rows run out part way (a JPEG decoded row by row).
     const std::string cut = dir.file("cut.jpg");
-    ASSERT_TRUE(test::writeGradient(cut, kUTTypeJPEG, 200, 150));
+    ASSERT_TRUE(test::writeGradient(cut, kImageTypeJPEG, 200, 150));
     const std::string whole = test::readFile(cut);
     test::writeFile(cut, whole.substr(0, whole.size() / 2));
     expectFailedWrite(cut, out, {notCreated});
@@ -88,7 +88,7 @@ TEST(Rendering, failedWritesLogTheirLinesInOrderAndLeaveNoFile) {
 
     // A destination folder that does not exist, and a path taken by a folder.
     const std::string good = pngSuite + "/png/basn2c08.png";
-    EXPECT_FALSE(PelloraImage(good).writeToPath(dir.file("missing/out.png"), kUTTypePNG, pngOptions));
+    EXPECT_FALSE(PelloraImage(good).writeToPath(dir.file("missing/out.png"), kImageTypePNG, pngOptions));
     EXPECT_FALSE(test::fileExists(dir.file("missing")));
     std::filesystem::create_directory(dir.file("taken.png"));
     expectFailedWrite(good, dir.file("taken.png"), {});
@@ -104,7 +104,7 @@ TEST(Rendering, largeOutputsWithOddSidesGetABufferHoldingEveryRow) {
     const std::string source = dir.file("large.png");
     ASSERT_TRUE(test::magick("-size 4097x4097 xc:gray40 -depth 8 " + test::quoted(source)));
     PelloraImage record(source);
-    const std::optional<Bitmap> output = record.outputCGImage();
+    const std::optional<Bitmap> output = record.renderOutput();
     ASSERT_TRUE(output.has_value());
     ASSERT_EQ(std::pair(output->width, output->height), std::pair(4097u, 4097u));
     EXPECT_EQ(output->rowBytes, 4097u * 4);
@@ -118,7 +118,7 @@ TEST(Rendering, largeOutputsWithOddSidesGetABufferHoldingEveryRow) {
 TEST(Rendering, drawingRowsAsTheyAreDecodedEqualsDrawingTheWholeImage) {
     test::TempDir dir;
     const std::string path = dir.file("gradient.jpg");
-    ASSERT_TRUE(test::writeGradient(path, kUTTypeJPEG, 97, 61));
+    ASSERT_TRUE(test::writeGradient(path, kImageTypeJPEG, 97, 61));
     const auto source = ImageSource::createWithPath(path);
     ASSERT_TRUE(source);
     DecodeOptions options;

@@ -50,7 +50,7 @@ TEST(Thumbnail, showsThePictureUprightForEveryOrientationTagWhateverTheExportTur
             PelloraImage record(path);
             const Size upright = record.uprightInputSize();
             EXPECT_EQ(std::pair(upright.width, upright.height), std::pair(40.0f, 60.0f));
-            const auto thumbnail = record.tableViewNSImage();
+            const auto thumbnail = record.thumbnail();
             EXPECT_EQ(std::pair(thumbnail->size.width, thumbnail->size.height), std::pair(40.0f / 60.0f * 41.0f, 41.0f));
             EXPECT_LT(thumbnail->raster.width, thumbnail->raster.height);
             expectUprightQuarters(thumbnail->raster);
@@ -65,22 +65,22 @@ TEST(Thumbnail, sizesFollowThePixelProportionsWithTheLongerSideAt41) {
     for (const auto& [width, height, thumbWidth, thumbHeight] :
          {std::tuple{1600u, 1200u, 41.0f, 30.75f}, {1200u, 1600u, 30.75f, 41.0f}, {10u, 5u, 41.0f, 20.5f}}) {
         const std::string path = dir.file(std::to_string(width) + "x" + std::to_string(height) + ".jpg");
-        ASSERT_TRUE(test::writePicture(path, kUTTypeJPEG, width, height, halves));
-        const auto thumbnail = PelloraImage(path).tableViewNSImage();
+        ASSERT_TRUE(test::writePicture(path, kImageTypeJPEG, width, height, halves));
+        const auto thumbnail = PelloraImage(path).thumbnail();
         EXPECT_EQ(std::pair(thumbnail->size.width, thumbnail->size.height), std::pair(thumbWidth, thumbHeight)) << path;
     }
-    const auto printThumbnail = PelloraImage(print).tableViewNSImage();
+    const auto printThumbnail = PelloraImage(print).thumbnail();
     EXPECT_EQ(std::pair(printThumbnail->size.width, printThumbnail->size.height), std::pair(41.0f, 27.333334f));
 }
 
 TEST(Thumbnail, isDrawnOnceAndKeptForTheRecordsLifeAndIsEmptyForUnreadableFiles) {
     test::TempDir dir;
     const std::string path = dir.file("halves.jpg");
-    ASSERT_TRUE(test::writePicture(path, kUTTypeJPEG, 1600, 1200, halves));
+    ASSERT_TRUE(test::writePicture(path, kImageTypeJPEG, 1600, 1200, halves));
     PelloraImage record(path);
     std::vector<std::shared_ptr<const Thumbnail>> seen(4);
     std::vector<std::thread> threads;
-    for (std::size_t t = 0; t < seen.size(); ++t) threads.emplace_back([&, t] { seen[t] = record.tableViewNSImage(); });
+    for (std::size_t t = 0; t < seen.size(); ++t) threads.emplace_back([&, t] { seen[t] = record.thumbnail(); });
     for (auto& thread : threads) thread.join();
     for (const auto& thumbnail : seen) EXPECT_EQ(thumbnail, seen.front());
 
@@ -91,13 +91,13 @@ TEST(Thumbnail, isDrawnOnceAndKeptForTheRecordsLifeAndIsEmptyForUnreadableFiles)
 
     // Once made, the file is not read again.
     std::remove(path.c_str());
-    EXPECT_EQ(record.tableViewNSImage(), seen.front());
+    EXPECT_EQ(record.thumbnail(), seen.front());
 
     // A file that cannot be read gets an empty square.
     test::writeFile(dir.file("broken.png"), "no picture here");
     for (const std::string& unreadable : {dir.file("missing.jpg"), dir.file("broken.png")}) {
         test::LogCapture quiet;
-        const auto thumbnail = PelloraImage(unreadable).tableViewNSImage();
+        const auto thumbnail = PelloraImage(unreadable).thumbnail();
         EXPECT_EQ(std::pair(thumbnail->size.width, thumbnail->size.height), std::pair(41.0f, 41.0f));
         EXPECT_TRUE(thumbnail->raster.pixels.empty());
     }
@@ -110,7 +110,7 @@ std::optional<Bitmap> previewRaster(const std::string& path) {
     const Size stored = record.inputSize();
     const int tag = orientationTagOf(record.inputMetadata());
     const auto source = RecordReadOnce::openSource(path);
-    const auto thumbnail = record.tableViewNSImage();
+    const auto thumbnail = record.thumbnail();
     if (!source) return std::nullopt;
     return thumbnailRasterFromPreview(*source, path, stored, tag, thumbnail->raster.width, thumbnail->raster.height);
 }
@@ -133,7 +133,7 @@ TEST(Thumbnail, aStoredPreviewIsTurnedUprightForEveryOrientationTag) {
         SCOPED_TRACE(camera);
         const auto fromPreview = previewRaster(camera);
         ASSERT_TRUE(fromPreview);
-        const auto thumbnail = PelloraImage(camera).tableViewNSImage();
+        const auto thumbnail = PelloraImage(camera).thumbnail();
         EXPECT_EQ(std::pair(fromPreview->width, fromPreview->height),
                   std::pair(thumbnail->raster.width, thumbnail->raster.height));
         expectUprightQuarters(*fromPreview);
@@ -147,10 +147,10 @@ TEST(Thumbnail, unfitPreviewsFallBackToDecoding) {
     test::TempDir dir;
     test::freshSettings();
     const auto magenta = [](std::uint32_t, std::uint32_t) { return test::Rgba{255, 0, 255, 255}; };
-    ASSERT_TRUE(test::writePicture(dir.file("square.jpg"), kUTTypeJPEG, 120, 120, magenta));
-    ASSERT_TRUE(test::writePicture(dir.file("small.jpg"), kUTTypeJPEG, 40, 60, magenta));
+    ASSERT_TRUE(test::writePicture(dir.file("square.jpg"), kImageTypeJPEG, 120, 120, magenta));
+    ASSERT_TRUE(test::writePicture(dir.file("small.jpg"), kImageTypeJPEG, 40, 60, magenta));
     // Of the stored proportions (tag 6 stores the picture turned), but broken off.
-    ASSERT_TRUE(test::writePicture(dir.file("whole.jpg"), kUTTypeJPEG, 80, 120, magenta));
+    ASSERT_TRUE(test::writePicture(dir.file("whole.jpg"), kImageTypeJPEG, 80, 120, magenta));
     const std::string whole = test::readFile(dir.file("whole.jpg"));
     test::writeFile(dir.file("corrupt.jpg"), whole.substr(0, whole.size() / 2));
     const std::vector<std::pair<std::string, std::string>> previews{
@@ -167,7 +167,7 @@ TEST(Thumbnail, unfitPreviewsFallBackToDecoding) {
         const std::string path = dir.file(name + ".photo.jpg");
         test::LogCapture log;
         EXPECT_FALSE(previewRaster(path));
-        expectUprightQuarters(PelloraImage(path).tableViewNSImage()->raster);
+        expectUprightQuarters(PelloraImage(path).thumbnail()->raster);
         EXPECT_EQ(log.contains("preview stored in " + path + " cannot be read"), name == "corrupt");
     }
 }

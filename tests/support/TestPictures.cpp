@@ -51,10 +51,10 @@ bool writeOrientedPicture(const std::string& path, int tag, std::uint32_t uprigh
         default: return upright(x, y);
         }
     };
-    const PlistDictionary orientation{{kCGImagePropertyTIFFOrientation, tag}};
-    const PlistDictionary properties{{kCGImageDestinationLossyCompressionQuality, 1.0},
-                                     {kCGImagePropertyTIFFDictionary, orientation}};
-    return writePicture(path, kUTTypeJPEG, turned ? h : w, turned ? w : h, stored, properties);
+    const PlistDictionary orientation{{kImagePropertyTIFFOrientation, tag}};
+    const PlistDictionary properties{{kImageDestinationLossyCompressionQuality, 1.0},
+                                     {kImagePropertyTIFFDictionary, orientation}};
+    return writePicture(path, kImageTypeJPEG, turned ? h : w, turned ? w : h, stored, properties);
 }
 
 bool writeGradient(const std::string& path, const char* type, std::uint32_t width, std::uint32_t height) {

@@ -17,7 +17,7 @@ struct Rgba {
 using PixelFunction = std::function<Rgba(std::uint32_t x, std::uint32_t y)>;
 
 // Writes a picture with the given properties (encoder options and metadata
-// families) as a file of the type (kUTTypeJPEG...); true when it was written.
+// families) as a file of the type (kImageTypeJPEG...); true when it was written.
 bool writePicture(const std::string& path, const char* type, std::uint32_t width, std::uint32_t height,
                   const PixelFunction& pixel, const PlistDictionary& properties = {});
 // Four flat quarters of a width x height picture, one colour each (top: red,

@@ -16,15 +16,15 @@ public:
 };
 
 TEST(QVXMacOSVersion, onlyTheMatchingPredicateHoldsAndBoundsAreInclusive) {
-    // The number, and which of osx100() ... osx106() holds for it (-1: none).
+    // The number, and which of isRelease10_0() ... isRelease10_6() holds for it (-1: none).
     const std::pair<std::int32_t, int> cases[] = {{0x1049, 4}, {0x1040, 4}, {0x104F, 4}, {0x1050, 5}, {0, -1},
                                                   {0x0FFF, -1}, {0x1070, -1}, {0x0610, -1}, {-1, -1}};
     for (const auto& [number, holds] : cases) {
         FixedVersion version(number);
-        const std::vector<bool> predicates{QVXMacOSVersion::osx100(), QVXMacOSVersion::osx101(),
-                                           QVXMacOSVersion::osx102(), QVXMacOSVersion::osx103(),
-                                           QVXMacOSVersion::osx104(), QVXMacOSVersion::osx105(),
-                                           QVXMacOSVersion::osx106()};
+        const std::vector<bool> predicates{QVXMacOSVersion::isRelease10_0(), QVXMacOSVersion::isRelease10_1(),
+                                           QVXMacOSVersion::isRelease10_2(), QVXMacOSVersion::isRelease10_3(),
+                                           QVXMacOSVersion::isRelease10_4(), QVXMacOSVersion::isRelease10_5(),
+                                           QVXMacOSVersion::isRelease10_6()};
         for (int index = 0; index < 7; ++index) EXPECT_EQ(predicates[index], index == holds) << std::hex << number;
     }
 }

@@ -33,8 +33,8 @@ struct DecodeOptions {
 };
 
 struct EncodeOptions {
-    std::optional<float> quality;  // kCGImageDestinationLossyCompressionQuality, 0..1
-    bool hasAlpha = true;          // kCGImagePropertyHasAlpha: false writes no alpha channel
+    std::optional<float> quality;  // kImageDestinationLossyCompressionQuality, 0..1
+    bool hasAlpha = true;          // kImagePropertyHasAlpha: false writes no alpha channel
     double dpi = 72.0;             // written into the format's own resolution field
     // Metadata blocks, for encoders that write them themselves (MetadataWriting::ByEncoder).
     std::vector<std::uint8_t> exif;  // TIFF-structured EXIF block

@@ -15,14 +15,14 @@ namespace {
 
 EncodeOptions encodeOptionsFrom(const PlistDictionary& properties) {
     EncodeOptions options;
-    if (const PlistValue* quality = properties.find(kCGImageDestinationLossyCompressionQuality);
+    if (const PlistValue* quality = properties.find(kImageDestinationLossyCompressionQuality);
         quality && quality->isNumber() && std::isfinite(quality->doubleValue())) {
         options.quality = quality->floatValue();
     }
-    if (const PlistValue* hasAlpha = properties.find(kCGImagePropertyHasAlpha)) {
+    if (const PlistValue* hasAlpha = properties.find(kImagePropertyHasAlpha)) {
         options.hasAlpha = hasAlpha->boolValue();
     }
-    if (const PlistValue* dpi = properties.find(kCGImagePropertyDPIWidth);
+    if (const PlistValue* dpi = properties.find(kImagePropertyDPIWidth);
         dpi && dpi->isNumber() && std::isfinite(dpi->doubleValue()) && dpi->doubleValue() > 0) {
         options.dpi = dpi->doubleValue();
     }
@@ -31,8 +31,8 @@ EncodeOptions encodeOptionsFrom(const PlistDictionary& properties) {
 
 // True when the properties carry metadata of a source (families or blocks).
 bool hasMetadata(const PlistDictionary& properties) {
-    for (const char* key : {kCGImagePropertyTIFFDictionary, kCGImagePropertyExifDictionary,
-                            kCGImagePropertyGPSDictionary, kCGImagePropertyIPTCDictionary,
+    for (const char* key : {kImagePropertyTIFFDictionary, kImagePropertyExifDictionary,
+                            kImagePropertyGPSDictionary, kImagePropertyIPTCDictionary,
                             kPelloraPropertySourceMetadata}) {
         if (properties.contains(key)) return true;
     }

@@ -21,9 +21,9 @@ public:
 
     // The image to write: the renderer's 8-bit premultiplied sRGB RGBA bitmap.
     // Its pixels are read by finalize() and must stay alive until then.
-    // Properties read: kCGImageDestinationLossyCompressionQuality (a fraction
-    // from 0 to 1), kCGImagePropertyHasAlpha (false writes no alpha channel,
-    // transparent areas then composited over white), kCGImagePropertyDPIWidth
+    // Properties read: kImageDestinationLossyCompressionQuality (a fraction
+    // from 0 to 1), kImagePropertyHasAlpha (false writes no alpha channel,
+    // transparent areas then composited over white), kImagePropertyDPIWidth
     // (the resolution to write, 72 without it) and the metadata families, which
     // go into the file as far as its format holds them.
     void addImage(const RgbaBitmapView& bitmap, const PlistDictionary& properties);

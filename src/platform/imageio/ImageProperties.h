@@ -5,43 +5,43 @@ namespace pellora {
 // Keys of image property dictionaries and of encoder properties, each defined once.
 
 // Encoder property: lossy compression quality, a fraction from 0 (smallest) to 1 (best).
-inline constexpr const char* kCGImageDestinationLossyCompressionQuality = "kCGImageDestinationLossyCompressionQuality";
+inline constexpr const char* kImageDestinationLossyCompressionQuality = "kCGImageDestinationLossyCompressionQuality";
 // Image property and encoder property: false writes the file without an alpha channel.
-inline constexpr const char* kCGImagePropertyHasAlpha = "HasAlpha";
+inline constexpr const char* kImagePropertyHasAlpha = "HasAlpha";
 
 // Other keys of the top level of a properties dictionary.
-inline constexpr const char* kCGImagePropertyPixelWidth = "PixelWidth";
-inline constexpr const char* kCGImagePropertyPixelHeight = "PixelHeight";
-inline constexpr const char* kCGImagePropertyDPIWidth = "DPIWidth";
-inline constexpr const char* kCGImagePropertyDPIHeight = "DPIHeight";
-inline constexpr const char* kCGImagePropertyDepth = "Depth";
-inline constexpr const char* kCGImagePropertyOrientation = "Orientation";
-inline constexpr const char* kCGImagePropertyIsFloat = "IsFloat";
-inline constexpr const char* kCGImagePropertyIsIndexed = "IsIndexed";
-inline constexpr const char* kCGImagePropertyColorModel = "ColorModel";
-inline constexpr const char* kCGImagePropertyProfileName = "ProfileName";
+inline constexpr const char* kImagePropertyPixelWidth = "PixelWidth";
+inline constexpr const char* kImagePropertyPixelHeight = "PixelHeight";
+inline constexpr const char* kImagePropertyDPIWidth = "DPIWidth";
+inline constexpr const char* kImagePropertyDPIHeight = "DPIHeight";
+inline constexpr const char* kImagePropertyDepth = "Depth";
+inline constexpr const char* kImagePropertyOrientation = "Orientation";
+inline constexpr const char* kImagePropertyIsFloat = "IsFloat";
+inline constexpr const char* kImagePropertyIsIndexed = "IsIndexed";
+inline constexpr const char* kImagePropertyColorModel = "ColorModel";
+inline constexpr const char* kImagePropertyProfileName = "ProfileName";
 
 // Values of ColorModel.
-inline constexpr const char* kCGImagePropertyColorModelRGB = "RGB";
-inline constexpr const char* kCGImagePropertyColorModelGray = "Gray";
-inline constexpr const char* kCGImagePropertyColorModelCMYK = "CMYK";
+inline constexpr const char* kImagePropertyColorModelRGB = "RGB";
+inline constexpr const char* kImagePropertyColorModelGray = "Gray";
+inline constexpr const char* kImagePropertyColorModelCMYK = "CMYK";
 
 // Metadata families.
-inline constexpr const char* kCGImagePropertyTIFFDictionary = "{TIFF}";
-inline constexpr const char* kCGImagePropertyExifDictionary = "{Exif}";
-inline constexpr const char* kCGImagePropertyGPSDictionary = "{GPS}";
-inline constexpr const char* kCGImagePropertyIPTCDictionary = "{IPTC}";
-inline constexpr const char* kCGImagePropertyJFIFDictionary = "{JFIF}";
-inline constexpr const char* kCGImagePropertyPNGDictionary = "{PNG}";
+inline constexpr const char* kImagePropertyTIFFDictionary = "{TIFF}";
+inline constexpr const char* kImagePropertyExifDictionary = "{Exif}";
+inline constexpr const char* kImagePropertyGPSDictionary = "{GPS}";
+inline constexpr const char* kImagePropertyIPTCDictionary = "{IPTC}";
+inline constexpr const char* kImagePropertyJFIFDictionary = "{JFIF}";
+inline constexpr const char* kImagePropertyPNGDictionary = "{PNG}";
 
 // Entries the pipeline reads or changes.
-inline constexpr const char* kCGImagePropertyTIFFOrientation = "Orientation";
-inline constexpr const char* kCGImagePropertyTIFFXResolution = "XResolution";
-inline constexpr const char* kCGImagePropertyTIFFYResolution = "YResolution";
-inline constexpr const char* kCGImagePropertyTIFFResolutionUnit = "ResolutionUnit";
-inline constexpr const char* kCGImagePropertyExifPixelXDimension = "PixelXDimension";
-inline constexpr const char* kCGImagePropertyExifPixelYDimension = "PixelYDimension";
-inline constexpr const char* kCGImagePropertyExifColorSpace = "ColorSpace";
+inline constexpr const char* kImagePropertyTIFFOrientation = "Orientation";
+inline constexpr const char* kImagePropertyTIFFXResolution = "XResolution";
+inline constexpr const char* kImagePropertyTIFFYResolution = "YResolution";
+inline constexpr const char* kImagePropertyTIFFResolutionUnit = "ResolutionUnit";
+inline constexpr const char* kImagePropertyExifPixelXDimension = "PixelXDimension";
+inline constexpr const char* kImagePropertyExifPixelYDimension = "PixelYDimension";
+inline constexpr const char* kImagePropertyExifColorSpace = "ColorSpace";
 
 
 // Pellora's own entry: the source's metadata blocks as read, so that a writer

@@ -11,11 +11,11 @@ namespace {
 
 const char* colorModelName(ColorModel model) {
     switch (model) {
-    case ColorModel::Gray: return kCGImagePropertyColorModelGray;
-    case ColorModel::CMYK: return kCGImagePropertyColorModelCMYK;
+    case ColorModel::Gray: return kImagePropertyColorModelGray;
+    case ColorModel::CMYK: return kImagePropertyColorModelCMYK;
     case ColorModel::RGB: break;
     }
-    return kCGImagePropertyColorModelRGB;
+    return kImagePropertyColorModelRGB;
 }
 
 // The description an ICC profile gives itself, empty when it has none.
@@ -43,33 +43,33 @@ PlistValue ImageSource::copyPropertiesAtIndex(std::size_t index) const {
     if (!header) return {};
 
     PlistDictionary properties;
-    properties.set(kCGImagePropertyPixelWidth, static_cast<std::int64_t>(header->width));
-    properties.set(kCGImagePropertyPixelHeight, static_cast<std::int64_t>(header->height));
+    properties.set(kImagePropertyPixelWidth, static_cast<std::int64_t>(header->width));
+    properties.set(kImagePropertyPixelHeight, static_cast<std::int64_t>(header->height));
     if (header->hasResolution) {
-        properties.set(kCGImagePropertyDPIWidth, header->dpiWidth);
-        properties.set(kCGImagePropertyDPIHeight, header->dpiHeight);
+        properties.set(kImagePropertyDPIWidth, header->dpiWidth);
+        properties.set(kImagePropertyDPIHeight, header->dpiHeight);
     }
-    properties.set(kCGImagePropertyDepth, header->bitsPerComponent);
-    properties.set(kCGImagePropertyColorModel, colorModelName(header->colorModel));
-    properties.set(kCGImagePropertyHasAlpha, header->hasAlpha);
-    if (header->isFloat) properties.set(kCGImagePropertyIsFloat, true);
-    if (header->isIndexed) properties.set(kCGImagePropertyIsIndexed, true);
+    properties.set(kImagePropertyDepth, header->bitsPerComponent);
+    properties.set(kImagePropertyColorModel, colorModelName(header->colorModel));
+    properties.set(kImagePropertyHasAlpha, header->hasAlpha);
+    if (header->isFloat) properties.set(kImagePropertyIsFloat, true);
+    if (header->isIndexed) properties.set(kImagePropertyIsIndexed, true);
     if (!header->iccProfile.empty()) {
         if (std::string name = profileDescription(header->iccProfile); !name.empty()) {
-            properties.set(kCGImagePropertyProfileName, std::move(name));
+            properties.set(kImagePropertyProfileName, std::move(name));
         }
     }
 
     addMetadataProperties(_data, fmt::format("a {} image", _codec->name()), properties);
 
-    if (const PlistValue* tiff = properties.find(kCGImagePropertyTIFFDictionary)) {
+    if (const PlistValue* tiff = properties.find(kImagePropertyTIFFDictionary)) {
         PlistValue upright = *tiff;
-        if (pixelsComeUpright(*_codec) && upright.dictionaryValue().contains(kCGImagePropertyTIFFOrientation)) {
-            upright.mutableDictionary().set(kCGImagePropertyTIFFOrientation, 1);
-            properties.set(kCGImagePropertyTIFFDictionary, upright);
+        if (pixelsComeUpright(*_codec) && upright.dictionaryValue().contains(kImagePropertyTIFFOrientation)) {
+            upright.mutableDictionary().set(kImagePropertyTIFFOrientation, 1);
+            properties.set(kImagePropertyTIFFDictionary, upright);
         }
-        if (const PlistValue* orientation = upright.dictionaryValue().find(kCGImagePropertyTIFFOrientation)) {
-            properties.set(kCGImagePropertyOrientation, *orientation);
+        if (const PlistValue* orientation = upright.dictionaryValue().find(kImagePropertyTIFFOrientation)) {
+            properties.set(kImagePropertyOrientation, *orientation);
         }
     }
     return properties;

@@ -21,9 +21,9 @@ namespace {
 
 // Lossy formats and the largest sample difference allowed at quality 1.0 on
 // the smooth test picture. Every other encoder must give the pixels back exactly.
-const std::map<std::string, int> lossyTolerance = {{kUTTypeJPEG, 3}};
+const std::map<std::string, int> lossyTolerance = {{kImageTypeJPEG, 3}};
 // Formats that cannot hold an alpha channel.
-const std::set<std::string> formatsWithoutAlpha = {kUTTypeJPEG};
+const std::set<std::string> formatsWithoutAlpha = {kImageTypeJPEG};
 
 std::vector<std::string> registeredEncoderTypes() {
     std::vector<std::string> types;
@@ -57,10 +57,10 @@ protected:
     // Writes the bitmap at the best quality and 300 dpi and reads it back.
     DecodedImagePtr roundTrip(const test::TestBitmap& bitmap, bool hasAlpha) const {
         const std::string path = _dir.file("out");
-        const PlistDictionary properties{{kCGImageDestinationLossyCompressionQuality, 1.0},
-                                         {kCGImagePropertyHasAlpha, hasAlpha},
-                                         {kCGImagePropertyDPIWidth, 300.0},
-                                         {kCGImagePropertyDPIHeight, 300.0}};
+        const PlistDictionary properties{{kImageDestinationLossyCompressionQuality, 1.0},
+                                         {kImagePropertyHasAlpha, hasAlpha},
+                                         {kImagePropertyDPIWidth, 300.0},
+                                         {kImagePropertyDPIHeight, 300.0}};
         if (!write(path, bitmap, properties)) return nullptr;
         const auto source = ImageSource::createWithPath(path);
         if (!source || source->type() != GetParam()) return nullptr;

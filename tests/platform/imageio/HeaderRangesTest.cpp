@@ -55,7 +55,7 @@ std::string writeTagged(const test::TempDir& dir, const RangedFormat& format) {
     const std::string source = dir.file("noise-source.png");
     const std::string profile = dir.file("srgb.icc");
     if (!test::fileExists(source)) {
-        if (!test::writePicture(source, kUTTypePNG, 900, 600, noise)) return {};
+        if (!test::writePicture(source, kImageTypePNG, 900, 600, noise)) return {};
         const auto icc = test::srgbIccProfile();
         test::writeFile(profile, std::string(icc.begin(), icc.end()));
     }
@@ -96,10 +96,10 @@ TEST_P(HeaderRanges, readLessThanTheFileAndGiveTheWholeFilesProperties) {
 
     // The metadata is there, not merely equally missing from both.
     const PlistValue properties = header->copyPropertiesAtIndex(0);
-    const PlistValue* orientation = properties.dictionaryValue().find(kCGImagePropertyOrientation);
+    const PlistValue* orientation = properties.dictionaryValue().find(kImagePropertyOrientation);
     ASSERT_TRUE(orientation);
     EXPECT_EQ(*orientation, PlistValue(GetParam().orientation));
-    EXPECT_EQ(properties.dictionaryValue().contains(kCGImagePropertyProfileName), GetParam().namesProfile);
+    EXPECT_EQ(properties.dictionaryValue().contains(kImagePropertyProfileName), GetParam().namesProfile);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, HeaderRanges, testing::ValuesIn(kRangedFormats),
@@ -161,7 +161,7 @@ TEST(HeaderRangesPng, metadataAfterTheImageDataIsRead) {
     EXPECT_FALSE(header->holdsWholeFile());
     expectSameAsWholeFile(*header, path);
     const PlistValue properties = header->copyPropertiesAtIndex(0);
-    EXPECT_TRUE(properties.dictionaryValue().contains(kCGImagePropertyOrientation));
+    EXPECT_TRUE(properties.dictionaryValue().contains(kImagePropertyOrientation));
 }
 
 // Damaged and hostile layouts: the header read gives way to the whole file,

@@ -36,8 +36,8 @@ TEST(HeaderRead, aJpegIsReadUpToItsFirstScanAndGivesTheWholeFilesProperties) {
     test::TempDir dir;
     const std::string camera = dir.file("camera.jpg");
     const std::string preview = dir.file("preview.jpg");
-    ASSERT_TRUE(test::writePicture(camera, kUTTypeJPEG, 1500, 1000, noise));
-    ASSERT_TRUE(test::writePicture(preview, kUTTypeJPEG, 160, 107, noise));
+    ASSERT_TRUE(test::writePicture(camera, kImageTypeJPEG, 1500, 1000, noise));
+    ASSERT_TRUE(test::writePicture(preview, kImageTypeJPEG, 160, 107, noise));
     // A camera's metadata, maker note included, XMP and a stored preview.
     ASSERT_TRUE(test::exifToolWrite(camera, "-TagsFromFile '" + std::string(PELLORA_TEST_DATA_DIR) +
                                                 "/camera/Canon.jpg' -all:all '-ThumbnailImage<=" + preview +
@@ -61,17 +61,17 @@ TEST(HeaderRead, aJpegIsReadUpToItsFirstScanAndGivesTheWholeFilesProperties) {
 // ranges (with the same properties as the whole file's source), are read whole.
 TEST(HeaderRead, jpegsWithoutAWholeHeadAndFormatsWithoutRangesAreReadWhole) {
     test::TempDir dir;
-    for (const char* type : {kUTTypeJPEG, kUTTypeBMP}) {
-        ASSERT_TRUE(test::writePicture(dir.file(type), type, std::string_view(type) == kUTTypeJPEG ? 600 : 300, 200, noise)) << type;
+    for (const char* type : {kImageTypeJPEG, kImageTypeBMP}) {
+        ASSERT_TRUE(test::writePicture(dir.file(type), type, std::string_view(type) == kImageTypeJPEG ? 600 : 300, 200, noise)) << type;
     }
-    const std::string bytes = test::readFile(dir.file(kUTTypeJPEG));
+    const std::string bytes = test::readFile(dir.file(kImageTypeJPEG));
     const std::size_t scan = bytes.find("\xff\xda");
     ASSERT_NE(scan, std::string::npos);
     std::string damaged = bytes;
     damaged[scan] = 0x00;  // the scan's marker
     test::writeFile(dir.file("no scan.jpg"), bytes.substr(0, scan) + std::string(200000, '\0'));
     test::writeFile(dir.file("damaged.jpg"), damaged);
-    for (const std::string name : {"no scan.jpg", "damaged.jpg", kUTTypeBMP}) {
+    for (const std::string name : {"no scan.jpg", "damaged.jpg", kImageTypeBMP}) {
         SCOPED_TRACE(name);
         test::LogCapture quiet;
         const auto header = ImageSource::createForHeaderWithPath(dir.file(name));

@@ -45,7 +45,7 @@ TEST(ImageSource, theCodecIsChosenByTheBytesNotTheName) {
     test::writeFile(dir.file("really-a-png.jpg"), test::readFile(suite + "/png/basn2c08.png"));
     const auto source = ImageSource::createWithPath(dir.file("really-a-png.jpg"));
     ASSERT_NE(source, nullptr);
-    EXPECT_EQ(source->type(), kUTTypePNG);
+    EXPECT_EQ(source->type(), kImageTypePNG);
     EXPECT_EQ(source->count(), 1u);
     EXPECT_NE(source->decodeFirstImage(), nullptr);
 }
@@ -88,7 +88,7 @@ TEST(ImageSource, pathsThatAreNotReadableImagesGiveNoSource) {
 TEST(ImageDestination, pngOutputIsTaggedSrgbAndMisuseWritesNothing) {
     test::TempDir dir;
     const auto bitmap = test::makeTestBitmap(4, 4, false);
-    auto destination = ImageDestination::createWithPath(dir.file("tagged.png"), kUTTypePNG);
+    auto destination = ImageDestination::createWithPath(dir.file("tagged.png"), kImageTypePNG);
     destination->addImage(bitmap.view(), {});
     ASSERT_TRUE(destination->finalize());
     EXPECT_NE(test::readFile(dir.file("tagged.png")).find("sRGB"), std::string::npos);
@@ -97,10 +97,10 @@ TEST(ImageDestination, pngOutputIsTaggedSrgbAndMisuseWritesNothing) {
     const std::uint8_t pixels[16] = {};
     const std::pair<const char*, std::function<bool()>> misuses[] = {
         {"an unknown type", [&] { return ImageDestination::createWithPath(out, "com.compuserve.gif") != nullptr; }},
-        {"no image added", [&] { return ImageDestination::createWithPath(out, kUTTypePNG)->finalize(); }},
+        {"no image added", [&] { return ImageDestination::createWithPath(out, kImageTypePNG)->finalize(); }},
         {"rows shorter than the width",
          [&] {
-             destination = ImageDestination::createWithPath(out, kUTTypePNG);
+             destination = ImageDestination::createWithPath(out, kImageTypePNG);
              destination->addImage({pixels, 4, 1, 8, sizeof pixels}, {});
              return destination->finalize();
          }},

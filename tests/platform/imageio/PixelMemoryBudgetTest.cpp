@@ -178,7 +178,7 @@ TEST(PixelMemoryBudget, decodeMemoryCountsWhatTheCodecHolds) {
         EXPECT_EQ(source->decodeMemory(options), c.expected);
     }
     test::TempDir dir;
-    ASSERT_TRUE(test::writeTestImage(dir.file("a.jp2"), 64, 48, kUTTypeJPEG2000));
+    ASSERT_TRUE(test::writeTestImage(dir.file("a.jp2"), 64, 48, kImageTypeJPEG2000));
     const auto jp2 = ImageSource::createWithPath(dir.file("a.jp2"));
     ASSERT_NE(jp2, nullptr);
     const auto full = jp2->decodeMemory();

@@ -337,7 +337,7 @@ bool BmpCodec::sniff(std::span<const std::uint8_t> head) const {
            isKnownInfoHeaderSize(u32(head, fileHeaderSize));
 }
 
-std::string_view BmpCodec::typeIdentifier() const { return kUTTypeBMP; }
+std::string_view BmpCodec::typeIdentifier() const { return kImageTypeBMP; }
 
 std::optional<ImageHeader> BmpCodec::readHeader(std::span<const std::uint8_t> data) const {
     Layout layout;

@@ -318,7 +318,7 @@ bool JpegCodec::sniff(std::span<const std::uint8_t> head) const {
     return head.size() >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
 }
 
-std::string_view JpegCodec::typeIdentifier() const { return kUTTypeJPEG; }
+std::string_view JpegCodec::typeIdentifier() const { return kImageTypeJPEG; }
 
 namespace {
 

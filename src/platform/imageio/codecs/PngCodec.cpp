@@ -223,7 +223,7 @@ bool PngCodec::sniff(std::span<const std::uint8_t> head) const {
     return head.size() >= sizeof signature && std::memcmp(head.data(), signature, sizeof signature) == 0;
 }
 
-std::string_view PngCodec::typeIdentifier() const { return kUTTypePNG; }
+std::string_view PngCodec::typeIdentifier() const { return kImageTypePNG; }
 
 namespace {
 

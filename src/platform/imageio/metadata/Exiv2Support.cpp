@@ -113,25 +113,25 @@ void ensureInitialized() {
 std::optional<FamilyKey> familyKeyOfExif(const Exiv2::Exifdatum& datum) {
     const std::string group = datum.groupName();
     const std::string tag = datum.tagName();
-    if (group == "Image") return FamilyKey{kCGImagePropertyTIFFDictionary, tag};
+    if (group == "Image") return FamilyKey{kImagePropertyTIFFDictionary, tag};
     if (group == "Photo") {
         if (tag == "MakerNote") return std::nullopt;  // kept in its own groups
-        return FamilyKey{kCGImagePropertyExifDictionary, renamed(kExifRenames, tag, true)};
+        return FamilyKey{kImagePropertyExifDictionary, renamed(kExifRenames, tag, true)};
     }
     if (group == "GPSInfo") {
-        if (tag == "GPSVersionID") return FamilyKey{kCGImagePropertyGPSDictionary, "GPSVersion"};
-        return FamilyKey{kCGImagePropertyGPSDictionary, tag.rfind("GPS", 0) == 0 ? tag.substr(3) : tag};
+        if (tag == "GPSVersionID") return FamilyKey{kImagePropertyGPSDictionary, "GPSVersion"};
+        return FamilyKey{kImagePropertyGPSDictionary, tag.rfind("GPS", 0) == 0 ? tag.substr(3) : tag};
     }
     return std::nullopt;
 }
 
 std::optional<std::string> exifKeyOfFamilyKey(const std::string& family, const std::string& key) {
     std::string exiv2Key;
-    if (family == kCGImagePropertyTIFFDictionary) {
+    if (family == kImagePropertyTIFFDictionary) {
         exiv2Key = "Exif.Image." + key;
-    } else if (family == kCGImagePropertyExifDictionary) {
+    } else if (family == kImagePropertyExifDictionary) {
         exiv2Key = "Exif.Photo." + renamed(kExifRenames, key, false);
-    } else if (family == kCGImagePropertyGPSDictionary) {
+    } else if (family == kImagePropertyGPSDictionary) {
         exiv2Key = "Exif.GPSInfo." + (key == "GPSVersion" ? std::string("GPSVersionID") : "GPS" + key);
     } else {
         return std::nullopt;
@@ -170,15 +170,15 @@ PlistDictionary exifFamilies(const Exiv2::ExifData& exif) {
         const auto familyKey = familyKeyOfExif(datum);
         if (!familyKey) continue;
         const std::string family = familyKey->family;
-        PlistValue& target = family == kCGImagePropertyTIFFDictionary ? tiff
-                             : family == kCGImagePropertyExifDictionary ? photo
+        PlistValue& target = family == kImagePropertyTIFFDictionary ? tiff
+                             : family == kImagePropertyExifDictionary ? photo
                                                                         : gps;
         target.mutableDictionary().set(familyKey->key, plistValueOf(datum));
     }
     PlistDictionary families;
-    if (!tiff.dictionaryValue().empty()) families.set(kCGImagePropertyTIFFDictionary, tiff);
-    if (!photo.dictionaryValue().empty()) families.set(kCGImagePropertyExifDictionary, photo);
-    if (!gps.dictionaryValue().empty()) families.set(kCGImagePropertyGPSDictionary, gps);
+    if (!tiff.dictionaryValue().empty()) families.set(kImagePropertyTIFFDictionary, tiff);
+    if (!photo.dictionaryValue().empty()) families.set(kImagePropertyExifDictionary, photo);
+    if (!gps.dictionaryValue().empty()) families.set(kImagePropertyGPSDictionary, gps);
     return families;
 }
 

@@ -14,7 +14,7 @@ namespace pellora::exiv2 {
 void ensureInitialized();
 
 struct FamilyKey {
-    const char* family;  // kCGImagePropertyTIFFDictionary, ...
+    const char* family;  // kImagePropertyTIFFDictionary, ...
     std::string key;     // the family's key string
 };
 

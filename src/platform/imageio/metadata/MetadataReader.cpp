@@ -84,7 +84,7 @@ bool addMetadataProperties(std::span<const std::uint8_t> bytes, const std::strin
         image->readMetadata();
         for (const auto& [family, entries] : exiv2::exifFamilies(image->exifData())) properties.set(family, entries);
         if (PlistValue iptc = exiv2::iptcFamily(image->iptcData()); !iptc.dictionaryValue().empty()) {
-            properties.set(kCGImagePropertyIPTCDictionary, std::move(iptc));
+            properties.set(kImagePropertyIPTCDictionary, std::move(iptc));
         }
         PlistDictionary blocks;
         if (PlistData exif = blobOf(image->exifData(), image->byteOrder()); !exif.empty()) {

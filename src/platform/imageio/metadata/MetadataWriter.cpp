@@ -148,8 +148,8 @@ void applyExifFamilies(Exiv2::ExifData& exif, const PlistDictionary& properties)
         }
         ++datum;
     }
-    for (const char* family : {kCGImagePropertyTIFFDictionary, kCGImagePropertyExifDictionary,
-                               kCGImagePropertyGPSDictionary}) {
+    for (const char* family : {kImagePropertyTIFFDictionary, kImagePropertyExifDictionary,
+                               kImagePropertyGPSDictionary}) {
         for (const auto& [key, value] : properties.get(family).dictionaryValue()) {
             if (asRead.get(family).dictionaryValue().contains(key)) continue;
             const auto exifKey = exiv2::exifKeyOfFamilyKey(family, key);
@@ -175,8 +175,8 @@ void dropWhatDescribesTheSource(Exiv2::ExifData& exif) {
 }
 
 void applyResolution(Exiv2::ExifData& exif, const PlistDictionary& properties) {
-    const PlistValue& dpiWidth = properties.get(kCGImagePropertyDPIWidth);
-    const PlistValue& dpiHeight = properties.get(kCGImagePropertyDPIHeight);
+    const PlistValue& dpiWidth = properties.get(kImagePropertyDPIWidth);
+    const PlistValue& dpiHeight = properties.get(kImagePropertyDPIHeight);
     const auto update = [&](const char* key, const PlistValue& dpi) {
         auto datum = exif.findKey(Exiv2::ExifKey(key));
         if (datum == exif.end() || dpi.isNull()) return;
@@ -209,7 +209,7 @@ void alignXmpWithExif(Exiv2::XmpData& xmp, const Exiv2::ExifData& exif) {
 
 // Rebuilds the IPTC datasets only when the {IPTC} family was changed.
 void applyIptcFamily(Exiv2::IptcData& iptc, const PlistDictionary& properties) {
-    const PlistValue& wanted = properties.get(kCGImagePropertyIPTCDictionary);
+    const PlistValue& wanted = properties.get(kImagePropertyIPTCDictionary);
     if (wanted == exiv2::iptcFamily(iptc)) return;
     Exiv2::IptcData rebuilt;
     for (const Exiv2::Iptcdatum& datum : iptc) {

@@ -189,9 +189,9 @@ TEST(BoxHeaderRanges, readLessThanTheFileAndGiveTheSameProperties) {
         ASSERT_TRUE(c.codec->readHeaderRanges(reader));
         EXPECT_LT(reader.bytesRead(), c.file.size() / 2);
         const PlistValue whole = propertiesOf(bytesOf(c.file));
-        ASSERT_TRUE(whole.dictionaryValue().contains(kCGImagePropertyPixelWidth));
+        ASSERT_TRUE(whole.dictionaryValue().contains(kImagePropertyPixelWidth));
         if (c.mustCarryExif) {
-            EXPECT_TRUE(whole.dictionaryValue().contains(kCGImagePropertyTIFFDictionary));
+            EXPECT_TRUE(whole.dictionaryValue().contains(kImagePropertyTIFFDictionary));
         }
         EXPECT_EQ(propertiesOf(reader.sparse()), whole);
         // OpenJPEG's and libheif's own header reads see what they need too.

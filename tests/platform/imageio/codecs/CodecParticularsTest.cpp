@@ -90,8 +90,8 @@ TEST(CodecParticulars, jpegQualityBelowNinetyPercentHalvesTheChroma) {
     const std::string path = dir.file("q.jpg");
     const auto bitmap = makeTestBitmap(64, 64, false);
     const auto write = [&](const PlistValue& quality) {
-        const auto destination = ImageDestination::createWithPath(path, kUTTypeJPEG);
-        destination->addImage(bitmap.view(), {{kCGImageDestinationLossyCompressionQuality, quality}});
+        const auto destination = ImageDestination::createWithPath(path, kImageTypeJPEG);
+        destination->addImage(bitmap.view(), {{kImageDestinationLossyCompressionQuality, quality}});
         EXPECT_TRUE(destination->finalize());
         return std::pair(identify("%[jpeg:sampling-factor]", path), readFile(path).size());
     };

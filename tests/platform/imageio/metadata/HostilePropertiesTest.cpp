@@ -46,8 +46,8 @@ std::string loopingExif() {
 // take about fifteen times its size in memory, which is left unread.
 TEST(HostileProperties, corruptLoopingOrHugeMetadataGivesTheHeaderEntriesAndALogLine) {
     test::TempDir dir;
-    const std::string jpeg = smallPicture(dir, kUTTypeJPEG, "plain.jpg");
-    const std::string png = smallPicture(dir, kUTTypePNG, "plain.png");
+    const std::string jpeg = smallPicture(dir, kImageTypeJPEG, "plain.jpg");
+    const std::string png = smallPicture(dir, kImageTypePNG, "plain.png");
     const std::string packet = "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?><x:xmpmeta xmlns:x='adobe:ns:meta/'>"
                                "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
                                "<rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'><dc:format>" +
@@ -65,7 +65,7 @@ TEST(HostileProperties, corruptLoopingOrHugeMetadataGivesTheHeaderEntriesAndALog
         const auto source = ImageSource::createWithData(test::bytesOf(bytes));
         ASSERT_NE(source, nullptr);
         const PlistValue properties = source->copyPropertiesAtIndex(0);
-        EXPECT_EQ(properties.dictionaryValue().get(kCGImagePropertyPixelWidth).intValue(), 8);
+        EXPECT_EQ(properties.dictionaryValue().get(kImagePropertyPixelWidth).intValue(), 8);
         EXPECT_FALSE(leftOut && properties.dictionaryValue().contains(kPelloraPropertySourceMetadata));
         EXPECT_TRUE(!logged || !log.lines().empty());
     }

@@ -24,18 +24,18 @@ TEST(MetadataRoundTrip, familiesCarryThePlatformKeysAndARemovedFamilyIsNotWritte
     ASSERT_TRUE(addMetadataProperties(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
                                       source, properties));
     const auto family = [&](const char* key) { return properties.get(key).dictionaryValue(); };
-    EXPECT_EQ(family(kCGImagePropertyTIFFDictionary).get(kCGImagePropertyTIFFOrientation).intValue(), 6);
-    EXPECT_EQ(family(kCGImagePropertyTIFFDictionary).get("Make").stringValue(), "Canon");
-    EXPECT_DOUBLE_EQ(family(kCGImagePropertyExifDictionary).get("ExposureTime").doubleValue(), 1.0 / 250);
-    EXPECT_TRUE(family(kCGImagePropertyExifDictionary).contains("FlashPixVersion"));
-    EXPECT_EQ(family(kCGImagePropertyGPSDictionary).get("LatitudeRef").stringValue(), "N");
-    EXPECT_TRUE(family(kCGImagePropertyGPSDictionary).contains("GPSVersion"));
-    EXPECT_EQ(family(kCGImagePropertyIPTCDictionary).get("Keywords"), PlistValue(PlistArray{"alpha", "beta"}));
-    EXPECT_EQ(family(kCGImagePropertyIPTCDictionary).get("City").stringValue(), "Paris");
+    EXPECT_EQ(family(kImagePropertyTIFFDictionary).get(kImagePropertyTIFFOrientation).intValue(), 6);
+    EXPECT_EQ(family(kImagePropertyTIFFDictionary).get("Make").stringValue(), "Canon");
+    EXPECT_DOUBLE_EQ(family(kImagePropertyExifDictionary).get("ExposureTime").doubleValue(), 1.0 / 250);
+    EXPECT_TRUE(family(kImagePropertyExifDictionary).contains("FlashPixVersion"));
+    EXPECT_EQ(family(kImagePropertyGPSDictionary).get("LatitudeRef").stringValue(), "N");
+    EXPECT_TRUE(family(kImagePropertyGPSDictionary).contains("GPSVersion"));
+    EXPECT_EQ(family(kImagePropertyIPTCDictionary).get("Keywords"), PlistValue(PlistArray{"alpha", "beta"}));
+    EXPECT_EQ(family(kImagePropertyIPTCDictionary).get("City").stringValue(), "Paris");
 
     // Written into a fresh JPEG with no metadata of its own.
-    properties.remove(kCGImagePropertyGPSDictionary);
-    properties.remove(kCGImagePropertyIPTCDictionary);
+    properties.remove(kImagePropertyGPSDictionary);
+    properties.remove(kImagePropertyIPTCDictionary);
     ASSERT_EQ(test::runCommand("convert -size 60x40 xc:gray '" + output + "'"), 0);
     const auto metadata = prepareOutputMetadata(properties);
     ASSERT_TRUE(metadata.has_value());
