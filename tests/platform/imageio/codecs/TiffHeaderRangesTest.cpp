@@ -7,6 +7,7 @@
 #include "platform/imageio/HeaderRangeReader.h"
 #include "platform/imageio/ImageSource.h"
 #include "platform/imageio/metadata/Exiv2Support.h"
+#include "support/ExifDirectories.h"
 #include "support/ImageTestSupport.h"
 #include "support/TestProfiles.h"
 #include "support/TestSupport.h"
@@ -92,15 +93,8 @@ Bytes writeTiff(const TempDir& dir, const Picture& picture) {
     auto image = Exiv2::ImageFactory::open(path);
     image->readMetadata();
     Exiv2::ExifData& exif = image->exifData();
-    exif["Exif.Image.Make"] = "Maker of a long name";
-    exif["Exif.Image.Orientation"] = std::uint16_t{6};
-    exif["Exif.Photo.ExposureTime"] = Exiv2::Rational(1, 250);
-    exif["Exif.Photo.UserComment"] = "charset=Ascii a comment of some length";
-    exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
-    exif["Exif.GPSInfo.GPSLatitude"] = "48/1 51/1 2363/100";
-    exif["Exif.Iop.InteroperabilityIndex"] = "R98";
     const std::array<Exiv2::byte, 40> makerNote{1, 2, 3, 4, 5, 6, 7, 8};
-    exif["Exif.Photo.MakerNote"] = Exiv2::DataValue(makerNote.data(), 40, Exiv2::invalidByteOrder, Exiv2::undefined);
+    addEveryDirectory(exif, makerNote);
     const std::string thumbnail = dir.file("thumbnail.jpg");
     EXPECT_TRUE(magick("-size 48x32 gradient:red-blue -quality 80 " + quoted(thumbnail)));
     Exiv2::ExifThumb(exif).setJpegThumbnail(thumbnail);
