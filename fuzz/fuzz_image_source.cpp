@@ -1,18 +1,20 @@
-// Opens arbitrary bytes as an image source, reads the header, the extent of
-// the file a header read keeps and the stored EXIF preview, and decodes the
-// first image, at full scale and at a reduced one.
+// Opens arbitrary bytes as an image source, reads the header, walks the byte
+// ranges a header read would take, reads the stored EXIF preview, and decodes
+// the first image, at full scale and at a reduced one.
 #include <cstddef>
 #include <cstdint>
 
 #include "FuzzQuietLog.h"
-#include "platform/imageio/HeaderExtent.h"
+#include "platform/imageio/CodecCalls.h"
 #include "platform/imageio/ImageSource.h"
+#include "platform/imageio/metadata/TiffStreamReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto source = pellora::ImageSource::createWithData({data, size});
     if (!source) return 0;
     (void)source->header();
-    (void)pellora::headerExtent({data, size});
+    pellora::tiff::MemoryRanges ranges({data, size});
+    (void)pellora::readHeaderRangesOf(source->codec(), ranges);
     (void)source->exifPreview();
     (void)source->count();
     // Limits small enough that a fuzzed header cannot make the fuzzer run out
