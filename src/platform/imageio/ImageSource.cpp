@@ -89,22 +89,32 @@ std::unique_ptr<ImageSource> ImageSource::createWithData(std::span<const std::ui
 
 std::optional<ImageHeader> ImageSource::header() const { return readHeaderOf(*_codec, _data); }
 
+std::optional<ImageHeader> ImageSource::headerWithinLimits(const DecodeOptions& options) const {
+    // Every codec checks its own header too; checking here first holds the
+    // limits for any codec before it allocates.
+    auto firstHeader = header();
+    if (!firstHeader) return std::nullopt;
+    if (!fitsDecodeLimits(_codec->name(), firstHeader->width, firstHeader->height, options.limits)) {
+        return std::nullopt;
+    }
+    return firstHeader;
+}
+
+PixelReservation ImageSource::reserveShare(const ImageHeader& firstHeader, std::optional<std::uint64_t> memory) const {
+    if (!memory) return {};
+    return PixelMemoryBudget::shared().reserve(
+        *memory, fmt::format("{}: a {} x {} image", _codec->name(), firstHeader.width, firstHeader.height));
+}
+
 DecodedImagePtr ImageSource::decodeFirstImage(const DecodeOptions& options) const {
     if (!_holdsWholeFile) {
         Log::line(fmt::format("ImageSource: a {} image read for its header alone cannot be decoded", _codec->name()));
         return nullptr;
     }
-    // Every codec checks its own header too; checking here first holds the
-    // limits for any codec before it allocates.
-    const auto firstHeader = header();
+    const auto firstHeader = headerWithinLimits(options);
     if (!firstHeader) return nullptr;
-    if (!fitsDecodeLimits(_codec->name(), firstHeader->width, firstHeader->height, options.limits)) return nullptr;
     if (PixelMemoryBudget::coveredOnThisThread()) return decodeWith(*_codec, _data, options);
-
-    const auto bytes = decodeMemory(options);
-    if (!bytes) return nullptr;
-    PixelReservation share = PixelMemoryBudget::shared().reserve(
-        *bytes, fmt::format("{}: a {} x {} image", _codec->name(), firstHeader->width, firstHeader->height));
+    PixelReservation share = reserveShare(*firstHeader, decodeMemory(options));
     if (!share.granted()) return nullptr;
     DecodedImagePtr image = decodeWith(*_codec, _data, options);
     if (!image) return nullptr;
@@ -118,15 +128,10 @@ DecodedImagePtr ImageSource::decodeFirstImage(const DecodeOptions& options) cons
 }
 
 std::unique_ptr<RowDecoder> ImageSource::openRowDecoder(const DecodeOptions& options) const {
-    const auto firstHeader = header();
+    const auto firstHeader = headerWithinLimits(options);
     if (!firstHeader) return nullptr;
-    if (!fitsDecodeLimits(_codec->name(), firstHeader->width, firstHeader->height, options.limits)) return nullptr;
     if (PixelMemoryBudget::coveredOnThisThread()) return openRowDecoderWith(*_codec, _data, options);
-
-    const auto bytes = rowDecodeMemory(options);
-    if (!bytes) return nullptr;
-    PixelReservation share = PixelMemoryBudget::shared().reserve(
-        *bytes, fmt::format("{}: a {} x {} image", _codec->name(), firstHeader->width, firstHeader->height));
+    PixelReservation share = reserveShare(*firstHeader, rowDecodeMemory(options));
     if (!share.granted()) return nullptr;
     auto decoder = openRowDecoderWith(*_codec, _data, options);
     if (decoder) decoder->holdShare(std::move(share));

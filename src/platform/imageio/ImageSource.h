@@ -86,6 +86,11 @@ public:
 private:
     ImageSource(std::vector<std::uint8_t> bytes, const Codec& codec, std::uint64_t bytesRead);
     ImageSource(AnonymousMapping headerRanges, const Codec& codec, std::uint64_t bytesRead);
+    // The first image's header when it fits options.limits; nullopt after one log line.
+    std::optional<ImageHeader> headerWithinLimits(const DecodeOptions& options) const;
+    // A share of the pixel memory budget for a decode of memory bytes; not
+    // granted (after one log line) when memory is unknown or beyond the budget.
+    PixelReservation reserveShare(const ImageHeader& firstHeader, std::optional<std::uint64_t> memory) const;
 
     std::vector<std::uint8_t> _bytes;  // the whole file
     AnonymousMapping _headerRanges;    // or a header's ranges, at their offsets
