@@ -110,9 +110,9 @@ private slots:
         QTRY_COMPARE(size(1).data().toString(), QStringLiteral("200 x 300"));
         QTRY_VERIFY(!c.thumbnails().isMakingThumbnails());
         QCoreApplication::processEvents();
-        for (const auto& [index, role] : {std::pair(size(0), int(Qt::DisplayRole)), {icon(0), int(Qt::DecorationRole)}}) {
+        for (const auto& cell : {std::pair(size(0), int(Qt::DisplayRole)), {icon(0), int(Qt::DecorationRole)}}) {
             QVERIFY(std::any_of(changed.begin(), changed.end(), [&](const QList<QVariant>& arguments) {
-                return arguments.at(0).toModelIndex() == index && arguments.at(2).value<QList<int>>().contains(role);
+                return arguments.at(0).toModelIndex() == cell.first && arguments.at(2).value<QList<int>>().contains(cell.second);
             }));
         }
         QVERIFY(!size(2).data().isValid());
